@@ -1,0 +1,46 @@
+// Text output: every character shown goes through here, to the caller's channel first and then to
+// the local screen, with the backtick, tilde and pipe colour codes turned into ANSI sequences.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// PC colour 0-7 to ANSI colour number.
+extern const uint8_t AnsiColour[8];
+
+// When true, the tilde-code printers and StripCodes first rewrite backtick codes as ~C codes.
+extern bool BacktickTranslation;
+
+constexpr size_t kShortStringMax = 255;
+
+void DoorWrite(std::string_view text);
+void DoorWriteLn(std::string_view text);
+void DoorNewLine();
+void DoorSkipLines(uint8_t count);
+void DoorPrintColour(std::string_view text);
+void DoorPrintLn(std::string_view text);
+void DoorPrintColourLn(std::string_view text);
+void DoorPrintCodedLn(std::string_view text);
+void DoorPrintAt(uint8_t column, uint8_t row, std::string_view text);
+void DoorPrintCentred(std::string_view text);
+void DoorPrintCentredLn(std::string_view text);
+void DoorGotoXY(uint8_t column, uint8_t row);
+void DoorClearScreen();
+void DoorClearEol();
+void DoorGotoColumn(uint8_t column);
+void DoorSetForeground(uint8_t colour);
+void DoorSetBackground(uint8_t colour);
+void DoorSetAttr(uint8_t attribute);
+std::string StripCodes(std::string_view text);
+
+// The backtick-to-tilde rewrite on its own.
+std::string TranslateBackticks(std::string_view text);
+// The column at which a centred text starts on the current row.
+uint8_t CentredColumn(std::string_view text);
+
+// Output defaults (program start, tests): BacktickTranslation off, no tap.
+void DoorOutputReset();
+
+// Tests: every block handed to the channel and the local screen is also given to the tap.
+using DoorOutputTapFn = void (*)(std::string_view bytes);
+void DoorSetOutputTap(DoorOutputTapFn tap);

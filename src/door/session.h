@@ -1,0 +1,42 @@
+// The Door session: who the caller is, how to reach them, how long they may stay.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "comm/channel.h"
+
+using DoorEvent = void (*)();
+
+struct DoorSession {
+  int32_t SecurityLevel = 0;
+  std::string Alias;
+  bool CleanMode = false;
+  int32_t CommHandle = 0;
+  ChannelKind Kind = ckLocal;
+  bool Ansi = true;
+  bool FairyOption = false;
+  int32_t TimeLimit = 0;  // seconds, counted from StartTime
+  int32_t Node = 0;
+  std::string UserName;
+  int32_t UserRecord = 0;
+  int32_t LastKeyTime = 0;  // seconds since midnight
+  bool ChecksEnabled = false;
+  int32_t LastCheckMs = 0;
+  int32_t IdleLimit = 300;
+  int32_t StartTime = 0;  // seconds since midnight
+  bool IdleCheck = true;
+
+  // Event slots; called only when filled.
+  DoorEvent OnCarrierLost = nullptr;
+  DoorEvent OnLocalLogin = nullptr;
+  DoorEvent OnStatusLine = nullptr;
+  DoorEvent OnIdleTimeout = nullptr;
+  DoorEvent OnTimeExpired = nullptr;
+  DoorEvent OnUsage = nullptr;
+};
+
+extern DoorSession door_session;
+
+// Every field back to its initial value (program start, tests).
+void DoorSessionReset();
+bool DoorIsLocal();

@@ -1,0 +1,4 @@
+#include "editor/clean_slate.h"
+
+// Not built yet: the main loop redraws only.
+void CleanSlateReset() {}

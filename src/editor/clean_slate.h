@@ -1,0 +1,4 @@
+// The "Clean Slate" reset of a cheating player.
+#pragma once
+
+void CleanSlateReset();

@@ -1,0 +1,30 @@
+#include "editor/editor_state.h"
+
+const char* const version_text = "v0.67 Beta";
+const char* const compile_date_text = "January 07, 2006.";
+
+std::string game_dir;
+std::string player_path = "PLAYER.DAT";
+uint8_t current_player = 0;
+PlayerRecord current_record{};
+PlayerRecord scratch_record{};
+bool debug_mode = false;
+std::string seen_label;
+PlayerRecord work_records[9]{};
+bool same_sex = false;
+int32_t quenna_spouse = 0;
+int32_t dask_spouse = 0;
+
+void EditorStateReset() {
+  game_dir.clear();
+  player_path = "PLAYER.DAT";
+  current_player = 0;
+  current_record = PlayerRecord{};
+  scratch_record = PlayerRecord{};
+  debug_mode = false;
+  seen_label.clear();
+  for (auto& record : work_records) record = PlayerRecord{};
+  same_sex = false;
+  quenna_spouse = 0;
+  dask_spouse = 0;
+}

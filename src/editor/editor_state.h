@@ -1,0 +1,29 @@
+// The editor's globals: one copy each for the whole run, with a reset for tests.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "editor/player_record.h"
+
+extern const char* const version_text;       // "v0.67 Beta"
+extern const char* const compile_date_text;  // "January 07, 2006."
+
+// The shared bound of gold, bank gold and experience.
+constexpr int32_t kTwoBillion = 2'000'000'000;
+
+extern std::string game_dir;     // ends in the path separator, or empty for the working directory
+extern std::string player_path;  // game_dir + PLAYER.DAT
+extern uint8_t current_player;   // a byte: only records 0-255 are reachable
+extern PlayerRecord current_record;
+extern PlayerRecord scratch_record;
+extern bool debug_mode;
+extern std::string seen_label;
+
+// Work records 1-8 (index 0 unused): other players read for marriages and the main screen.
+extern PlayerRecord work_records[9];
+extern bool same_sex;
+extern int32_t quenna_spouse;
+extern int32_t dask_spouse;
+
+// Every editor global back to its start value (tests).
+void EditorStateReset();

@@ -1,0 +1,4 @@
+#include "editor/marriage.h"
+
+// Not built yet: the main loop redraws only.
+void MarriageEditor() {}

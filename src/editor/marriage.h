@@ -1,0 +1,4 @@
+// The marriage editor (key Z).
+#pragma once
+
+void MarriageEditor();

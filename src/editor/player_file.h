@@ -1,0 +1,22 @@
+// PLAYER.DAT and TIME.DAT: every operation opens the file, does one record's work and closes it,
+// because the game's own nodes use the same files.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "editor/player_record.h"
+
+// Record current_player into current_record; a failure ends the program through RunError.
+void LoadCurrentPlayer();
+// Record n into scratch_record; -1 does nothing.
+void LoadScratchRecord(int32_t n);
+// Whole records in PLAYER.DAT (sets player_path); 0 when missing or unopenable.
+int32_t PlayerCount();
+// Record n of file, exclusive open retried for up to 5 s; false when it never opened.
+bool SavePlayerRecord(const std::string& file, int32_t n, PlayerRecord record);
+// The save every editor makes after a change: current_record at current_player of player_path.
+void SaveCurrentPlayer();
+std::string LastOnText();
+std::string GameDayText();
+// game_dir + name, found case-insensitively where the platform's names are case-sensitive.
+std::string GamePath(const std::string& name);

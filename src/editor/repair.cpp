@@ -1,0 +1,4 @@
+#include "editor/repair.h"
+
+// Not built yet.
+void RepairStats() {}

@@ -1,0 +1,3 @@
+#include "editor/startup.h"
+
+int main(int argc, char** argv) { return ZorvanMain(argc, argv); }

@@ -1,0 +1,20 @@
+#include <ctime>
+#include <sys/time.h>
+
+#include "runtime/clock.h"
+
+int32_t SystemMsOfDay() {
+  timeval tv{};
+  gettimeofday(&tv, nullptr);
+  time_t seconds = tv.tv_sec;
+  tm local{};
+  localtime_r(&seconds, &local);
+  int32_t hundredths = static_cast<int32_t>(tv.tv_usec / 10000);
+  return (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000 + hundredths * 10;
+}
+
+void SleepMs(uint32_t ms) {
+  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000L};
+  while (nanosleep(&ts, &ts) != 0) {
+  }
+}

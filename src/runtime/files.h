@@ -1,0 +1,69 @@
+// Files: the exclusive and shared open modes, positioned record I/O, existence, deletion and the
+// case-insensitive lookup of game files.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The process-wide open mode, as the game's nodes expect it: 0x12 is read/write denying every other
+// opener, 0x42 read/write denying none. Exclusive is a share mode of 0 on Windows and a whole-file
+// non-blocking lock on POSIX; a lock held elsewhere makes the open fail.
+enum FileOpenMode : uint8_t { fmExclusive = 0x12, fmShared = 0x42 };
+void SetFileOpenMode(uint8_t mode);
+uint8_t CurrentFileOpenMode();
+
+enum FileAccess : uint8_t { faRead, faReadWrite };
+
+// An open file; closes itself. Move-only.
+class OsFile {
+ public:
+  OsFile() = default;
+  ~OsFile();
+  OsFile(OsFile&& other) noexcept;
+  OsFile& operator=(OsFile&& other) noexcept;
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  intptr_t Native() const { return handle_; }
+  void Adopt(intptr_t handle);  // platform code only
+  intptr_t Release();
+
+  static constexpr intptr_t kNoHandle = -1;
+
+ private:
+  intptr_t handle_ = kNoHandle;
+};
+
+// Every function that can fail returns false (or -1) and leaves the OS error code in FileLastError().
+int FileLastError();
+
+// Opens path with the current open mode's sharing. create: make the file when it does not exist
+// (an existing file is not truncated).
+bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create = false);
+// Opens path for writing, creating it empty or truncating it (used to create a missing text file).
+bool FileCreateEmpty(const std::string& path);
+void FileClose(OsFile& file);
+// Exactly n bytes at offset, or false (a short read is a failure, with error code 0 for end of file).
+bool FileReadAt(OsFile& file, int64_t offset, void* buffer, size_t n);
+bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n);
+int64_t FileLength(OsFile& file);  // -1 on failure
+bool FileTruncate(OsFile& file, int64_t length);
+// Reads the whole file into out.
+bool FileReadAll(OsFile& file, std::string& out);
+
+// True when a directory entry of that name exists: files and directories alike.
+bool PathExists(const std::string& path);
+bool PathIsDirectory(const std::string& path);
+bool FileRemove(const std::string& path);
+
+std::string OsErrorText(int os_error);
+
+// The platform's path separator ('\\' on Windows, '/' on POSIX).
+char PathSeparator();
+// True when path ends in a separator (or, on Windows, in ':').
+bool PathEndsInSeparator(const std::string& path);
+
+// dir + name, where name is looked up case-insensitively among dir's entries on POSIX (the game's
+// own files may be PLAYER.DAT or player.dat). When no entry matches, dir + name as given. dir is used
+// as it stands (it already ends in a separator, or is empty for the working directory).
+std::string GameFilePath(const std::string& dir, const std::string& name);

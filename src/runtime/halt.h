@@ -1,0 +1,25 @@
+// Ending the program: one Halt that runs the installed exit steps, and the runtime's I/O error report.
+#pragma once
+#include <string>
+
+// The exit-step chain. A step that installs itself saves the previous value of ExitProc and puts it
+// back when it runs, so Halt keeps calling ExitProc until no step is left.
+using ExitProcedure = void (*)();
+extern ExitProcedure ExitProc;
+
+// Runs the exit steps, then ends the process with the code.
+[[noreturn]] void Halt(int code);
+
+// The runtime's report of a file error that nothing handles: one line naming the file and the OS
+// error text goes to stderr (after the exit steps have restored the terminal), then the program ends
+// with kRunErrorExitCode. Nothing else is written after it.
+constexpr int kRunErrorExitCode = 2;
+[[noreturn]] void RunError(const std::string& file, int os_error);
+
+// The report line RunError prints, for tests and for the Windows console.
+std::string RunErrorText(const std::string& file, int os_error);
+
+// Tests: called by Halt instead of ending the process, after the exit steps. It must not return
+// (a test hook throws); nullptr restores the real process exit.
+using HaltHook = void (*)(int code);
+void SetHaltHook(HaltHook hook);

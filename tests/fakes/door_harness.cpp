@@ -1,0 +1,51 @@
+#include "fakes/door_harness.h"
+
+#include "comm/local_screen.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "door/session.h"
+#include "runtime/console.h"
+#include "runtime/halt.h"
+#include "runtime/keyboard.h"
+
+namespace {
+std::string recorded;
+std::vector<std::string> recorded_writes;
+void Record(std::string_view bytes) {
+  recorded.append(bytes);
+  recorded_writes.emplace_back(bytes);
+}
+[[noreturn]] void ThrowHalt(int code) { throw HaltSignal{code}; }
+}  // namespace
+
+void InstallHaltCatcher() { SetHaltHook(&ThrowHalt); }
+
+void ResetDoorLibrary() {
+  ExitProc = nullptr;
+  ConsoleReset();
+  LocalScreenReset();
+  DoorOutputReset();
+  DoorInputReset();
+  DoorSessionReset();
+  LocalKeyScriptClear();
+  InstallHaltCatcher();
+}
+
+OutputRecorder::OutputRecorder() {
+  Clear();
+  DoorSetOutputTap(&Record);
+}
+OutputRecorder::~OutputRecorder() { DoorSetOutputTap(nullptr); }
+const std::string& OutputRecorder::Bytes() const { return recorded; }
+std::string OutputRecorder::Take() {
+  std::string bytes = recorded;
+  Clear();
+  return bytes;
+}
+void OutputRecorder::Clear() {
+  recorded.clear();
+  recorded_writes.clear();
+}
+const std::vector<std::string>& OutputRecorder::Writes() const { return recorded_writes; }
+
+void TypeKeys(std::string_view keys) { LocalKeyScript(keys); }

@@ -1,0 +1,35 @@
+// Test harness for everything above the runtime: a headless console, scripted keys, a recorder of
+// the output stream and a Halt that throws instead of ending the test process.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Thrown by the halt hook; carries the exit code.
+struct HaltSignal {
+  int code;
+};
+
+// Halt throws HaltSignal from now on.
+void InstallHaltCatcher();
+
+// Console model, ANSI parser, output and input state, session and key script back to program start.
+void ResetDoorLibrary();
+
+// Everything written through DoorWrite since the last Reset/Take, as one byte string.
+class OutputRecorder {
+ public:
+  OutputRecorder();   // starts recording (and clears)
+  ~OutputRecorder();  // stops recording
+  const std::string& Bytes() const;
+  std::string Take();  // the bytes so far, then clears
+  void Clear();
+  // The blocks in the order DoorWrite handed them out (one per write).
+  const std::vector<std::string>& Writes() const;
+};
+
+// Keys for the local keyboard, as typed (an extended key is "\0" plus its scan code).
+void TypeKeys(std::string_view keys);
+
+// ESC as a string, for readable expectations.
+inline const std::string ESC = "\x1b";

@@ -1,0 +1,135 @@
+#include "fakes/game_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/player_file.h"
+#include "fakes/door_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::pair<size_t, size_t> kReserved[] = {{74, 4},  {164, 2}, {168, 2}, {171, 8},
+                                               {182, 28}, {220, 1}, {223, 4}, {233, 3}};
+}
+
+TempGameDir::TempGameDir() {
+  static std::mt19937_64 names{std::random_device{}()};
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    fs::path candidate = base / ("zorvan-test-" + std::to_string(names()));
+    if (fs::create_directory(candidate)) {
+      dir_ = candidate.string();
+      break;
+    }
+  }
+  dir_ += static_cast<char>(fs::path::preferred_separator);
+}
+
+TempGameDir::~TempGameDir() {
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+void TempGameDir::WriteFile(const std::string& name, const std::string& bytes) const {
+  std::ofstream out(PathOf(name), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempGameDir::ReadFile(const std::string& name) const {
+  std::ifstream in(PathOf(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool TempGameDir::Exists(const std::string& name) const { return fs::exists(PathOf(name)); }
+
+void TempGameDir::WritePlayers(const std::vector<PlayerRecord>& players) const {
+  std::string bytes;
+  for (const auto& p : players) bytes += RecordBytes(p);
+  WriteFile("PLAYER.DAT", bytes);
+}
+
+std::vector<PlayerRecord> TempGameDir::ReadPlayers() const {
+  std::string bytes = ReadFile("PLAYER.DAT");
+  std::vector<PlayerRecord> players(bytes.size() / kPlayerRecordSize);
+  for (size_t i = 0; i < players.size(); ++i)
+    std::memcpy(&players[i], bytes.data() + i * kPlayerRecordSize, kPlayerRecordSize);
+  return players;
+}
+
+PlayerRecord TempGameDir::ReadPlayer(int n) const { return ReadPlayers().at(static_cast<size_t>(n)); }
+
+PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed) {
+  PlayerRecord r{};
+  std::mt19937 random(seed);
+  auto* bytes = reinterpret_cast<uint8_t*>(&r);
+  for (size_t i = 0; i < kPlayerRecordSize; ++i) bytes[i] = static_cast<uint8_t>(random());
+  r.name.Set(name);
+  r.real_name.Set(real_name);
+  r.hit_points = 50;
+  r.hit_max = 60;
+  r.weapon_num = 3;
+  r.weapon_name.Set("Short Sword");
+  r.seen_master = 0;
+  r.forest_fights = 20;
+  r.player_fights = 3;
+  r.gold = 1500;
+  r.bank = 20000;
+  r.defense = 15;
+  r.strength = 30;
+  r.charm = 12;
+  r.seen_dragon = 0;
+  r.seen_quenna = 0;
+  r.level = 3;
+  r.time_on = 17;
+  r.armour_name.Set("Leather Vest");
+  r.armour_num = 2;
+  r.dead = 0;
+  r.inn = 0;
+  r.gems = 4;
+  r.experience = 2500;
+  r.sex = 0;
+  r.seen_bard = 0;
+  r.lays = 1;
+  r.on_now = 0;
+  r.skill_class = 1;
+  r.horse = 0;
+  r.kids = 0;
+  r.games_won = 0;
+  r.skill_dk = 8;
+  r.skill_mystic = 0;
+  r.skill_thief = 0;
+  r.uses_dk = 2;
+  r.uses_mystic = 0;
+  r.uses_thief = 0;
+  r.married_to = -1;
+  r.kills = 1;
+  r.weird_event = 0;
+  r.high_spirits = 1;
+  r.flirted = 0;
+  return r;
+}
+
+std::string ReservedBytes(const PlayerRecord& record) {
+  std::string all = RecordBytes(record), reserved;
+  for (auto [offset, size] : kReserved) reserved += all.substr(offset, size);
+  return reserved;
+}
+
+std::string RecordBytes(const PlayerRecord& record) {
+  return std::string(reinterpret_cast<const char*>(&record), kPlayerRecordSize);
+}
+
+void StartEditorOn(const TempGameDir& game, uint8_t player) {
+  ResetDoorLibrary();
+  EditorStateReset();
+  BacktickTranslation = true;
+  game_dir = game.Dir();
+  player_path = game_dir + "PLAYER.DAT";
+  current_player = player;
+  LoadCurrentPlayer();
+}

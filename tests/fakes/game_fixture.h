@@ -1,0 +1,45 @@
+// Editor test harness: a temporary game directory, a PlayerRecord builder with random reserved bytes,
+// and the editor started on it with a headless screen and scripted keys.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor/player_record.h"
+
+// A fresh directory under the system's temp directory, removed with its content at destruction.
+class TempGameDir {
+ public:
+  TempGameDir();
+  ~TempGameDir();
+  TempGameDir(const TempGameDir&) = delete;
+  TempGameDir& operator=(const TempGameDir&) = delete;
+
+  // The directory with its trailing separator, as game_dir holds it.
+  const std::string& Dir() const { return dir_; }
+  std::string PathOf(const std::string& name) const { return dir_ + name; }
+
+  void WriteFile(const std::string& name, const std::string& bytes) const;
+  std::string ReadFile(const std::string& name) const;  // empty when missing
+  bool Exists(const std::string& name) const;
+
+  void WritePlayers(const std::vector<PlayerRecord>& players) const;  // PLAYER.DAT
+  std::vector<PlayerRecord> ReadPlayers() const;
+  PlayerRecord ReadPlayer(int n) const;
+
+ private:
+  std::string dir_;
+};
+
+// A plausible living player; every reserved byte is random (from seed) so that a test can see any
+// change to them. married_to is -1.
+PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
+
+// The reserved stretches of a record, concatenated (for comparing before and after).
+std::string ReservedBytes(const PlayerRecord& record);
+// The record as its 236 bytes.
+std::string RecordBytes(const PlayerRecord& record);
+
+// Resets the door library and the editor, turns BacktickTranslation on and points the editor at the
+// directory (game_dir, player_path), then loads player n as the current player.
+void StartEditorOn(const TempGameDir& game, uint8_t player = 0);
