@@ -10,6 +10,7 @@ PlayerRecord current_record{};
 PlayerRecord scratch_record{};
 bool debug_mode = false;
 std::string seen_label;
+bool save_pending = false;
 PlayerRecord work_records[9]{};
 bool same_sex = false;
 int32_t quenna_spouse = 0;
@@ -23,6 +24,7 @@ void EditorStateReset() {
   scratch_record = PlayerRecord{};
   debug_mode = false;
   seen_label.clear();
+  save_pending = false;
   for (auto& record : work_records) record = PlayerRecord{};
   same_sex = false;
   quenna_spouse = 0;

@@ -18,6 +18,8 @@ extern PlayerRecord current_record;
 extern PlayerRecord scratch_record;
 extern bool debug_mode;
 extern std::string seen_label;
+// A save of the current player that gave up on a busy PLAYER.DAT; its change is only in memory.
+extern bool save_pending;
 
 // Work records 1-8 (index 0 unused): other players read for marriages and the main screen.
 extern PlayerRecord work_records[9];

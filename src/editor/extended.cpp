@@ -1,7 +1,230 @@
+// The extended info screen: the fields the main screen has no room for, the daily flags, the three
+// skills and their use points, the repair and the skill-use new day.
 #include "editor/extended.h"
 
-// Not built yet: the main loop redraws only.
-void ExtendedEditor() {}
-std::string ExtFieldText(char) { return {}; }
-void SkillUsesUpdate() {}
-void NewDayForPlayer() {}
+#include <cstdint>
+#include <iterator>
+#include <string>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/field_editors.h"
+#include "editor/main_screen.h"
+#include "editor/player_file.h"
+#include "editor/player_record.h"
+#include "editor/repair.h"
+
+namespace {
+
+#define F PLAYER_FIELD
+
+enum ExtTextKind : uint8_t { etYesWhenNonZero, etYesWhenEqual, etNumber };
+
+struct ExtTextRow {
+  char key;
+  FieldRef field;
+  ExtTextKind kind;
+  int32_t yes_value;   // etYesWhenEqual
+  const char* prefix;  // etNumber
+};
+
+const ExtTextRow kExtTexts[] = {
+    {'1', F(high_spirits), etYesWhenNonZero, 0, nullptr},
+    {'2', F(kills), etNumber, 0, "`!"},
+    {'3', F(horse), etYesWhenEqual, 1, nullptr},
+    {'4', F(games_won), etNumber, 0, "`!"},
+    {'5', F(lays), etNumber, 0, "`!"},
+    {'6', F(kids), etNumber, 0, "`!"},
+    {'7', F(weird_event), etYesWhenEqual, 5, nullptr},
+    {'8', F(on_now), etYesWhenNonZero, 0, nullptr},
+    {'B', F(skill_dk), etNumber, 0, "`#"},
+    {'C', F(uses_dk), etNumber, 0, "`#"},
+    {'D', F(skill_mystic), etNumber, 0, "`#"},
+    {'E', F(uses_mystic), etNumber, 0, "`#"},
+    {'F', F(skill_thief), etNumber, 0, "`#"},
+    {'G', F(uses_thief), etNumber, 0, "`#"},
+};
+
+struct ExtScreenRow {
+  const char* left_label;
+  char left_key;
+  const char* right_label;
+  char right_key;
+};
+
+const ExtScreenRow kFlagRows[] = {
+    {"~x06`0(`$1`0) High Spirits?  : ", '1', "    ~x40`0(`$2`0) # of Kills : ", '2'},
+    {"~x06`0(`$3`0) Has a Horse?   : ", '3', "      ~x40`0(`$4`0) Games Won  : ", '4'},
+    {"~x06`0(`$5`0) Times Laid     : ", '5', "       ~x40`0(`$6`0) # of Kids  : ", '6'},
+    {"~x06`0(`$7`0) Weird Forest Event?: ", '7', "  ~x40`0(`$8`0) Is Player On Now?: ", '8'},
+};
+
+const ExtScreenRow kSkillRows[] = {
+    {"~x06`0(`%B`0) Warrior Skills`%: ", 'B', "  ~x40`0(`%C`0) Warrior Uses `%: ", 'C'},
+    {"~x06`0(`%D`0) Mystic Skills `%: ", 'D', "  ~x40`0(`%E`0) Mystic Uses  `%: ", 'E'},
+    {"~x06`0(`%F`0) Thief Skills  `%: ", 'F', "  ~x40`0(`%G`0) Thief Uses   `%: ", 'G'},
+};
+
+const NumberEditor kExtNumberEditors[] = {
+    {'2', F(kills), "  `%Enter Player Kills `#(0-32,000 range). `!Old value: `$", true, 20, false,
+     0, 0, 32000, "    `%> "},
+    {'4', F(games_won), "  `%Enter Games Won `#(0-32,000 range). `!Old value: `$", true, 20, false,
+     0, 0, 32000, "    `%> "},
+    {'5', F(lays), "  `%Enter Lays `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0, 32000,
+     "    `%> "},
+    {'6', F(kids), "  `%Enter Kids `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0, 32000,
+     "    `%> "},
+    {'B', F(skill_dk), "  `%Enter Death Knight Skill Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100, "    `%> "},
+    {'C', F(uses_dk), "  `%Enter D.K. Skill Use Points `#(0-100). `!Old value: `$", false, 20, false,
+     0, 0, 100, "    `%> "},
+    {'D', F(skill_mystic), "  `%Enter Mystic Skill Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100, "    `%> "},
+    {'E', F(uses_mystic), "  `%Enter Mystic Skill Use Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100, "    `%> "},
+    // Two blanks before the marker here, unlike its neighbours.
+    {'F', F(skill_thief), "  `%Enter Thief Skill Points `#(0-100). `!Old value: `$", false, 20, false,
+     0, 0, 100, "  `%> "},
+    {'G', F(uses_thief), "  `%Enter Thief Skill Use Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100, "    `%> "},
+};
+
+// A flag that flips between on and off. A value that is neither is set to on when others_to_on,
+// and otherwise left as it is: the game gives those values meanings of its own.
+struct ExtToggle {
+  char key;
+  FieldRef field;
+  int32_t on;
+  int32_t off;
+  bool others_to_on;
+};
+
+const ExtToggle kExtToggles[] = {
+    {'1', F(high_spirits), 1, 0, false},
+    {'3', F(horse), 1, 0, true},
+    {'7', F(weird_event), 5, 0, true},
+    {'8', F(on_now), 1, 0, false},
+};
+
+// Daily skill uses: skill points (divided by 4 for all but the mystic), one more in the own class.
+struct SkillUse {
+  FieldRef skill;
+  FieldRef uses;
+  int32_t divisor;
+  uint8_t skill_class;
+};
+
+const SkillUse kSkillUses[] = {
+    {F(skill_dk), F(uses_dk), 4, 1},
+    {F(skill_mystic), F(uses_mystic), 1, 2},
+    {F(skill_thief), F(uses_thief), 4, 3},
+};
+
+#undef F
+
+std::string TextOf(const ExtTextRow& row) {
+  int32_t value = ReadField(current_record, row.field);
+  switch (row.kind) {
+    case etYesWhenNonZero: return value != 0 ? "`!Yes! " : "`!Nope!";
+    case etYesWhenEqual: return value == row.yes_value ? "`!Yes! " : "`!Nope!";
+    case etNumber: return row.prefix + IntToStr(value);
+  }
+  return {};
+}
+
+void PrintRows(const ExtScreenRow* rows, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const ExtScreenRow& row = rows[i];
+    DoorPrintColourLn(std::string(row.left_label) + ExtFieldText(row.left_key) + row.right_label +
+                      ExtFieldText(row.right_key));
+  }
+}
+
+void DrawExtendedScreen() {
+  DoorClearScreen();
+  DoorGotoXY(5, 1);
+  DoorPrintCentredLn(std::string("`%  ** EXTENDED INFO STATS EDITOR **  `$Zorvan/32 `#") +
+                     version_text);
+  DoorSkipLines(1);
+  PrintRows(kFlagRows, std::size(kFlagRows));
+  DoorPrintColourLn("~x06`%    Last Time On       : " + LastOnText() +
+                    "        ~x40`%    Last Resurrection: " + GameDayText());
+  DoorPrintColourLn("~x06`%(`$9`0) High Spirits/Weird Event toggle ON/OFF.");
+  DoorPrintColourLn("~x06`%(`$A`0) Fix negative/above-range values in player's VARN stats.");
+  DoorSkipLines(1);
+  PrintRows(kSkillRows, std::size(kSkillRows));
+  DoorPrintColourLn("~x06`0(`%*`0) `!New Day for Player: `$Skill Uses update.");
+  DoorPrintCentred(RepeatChar(40, '*'));
+  DoorSkipLines(2);
+  DoorPrintCentred("`$VARN Information for player: `@" + current_record.name.Get() + ".");
+  DoorSkipLines(1);
+  DoorPrintColourLn("`%    Input key to change, or `@Q `%to quit and save.");
+  DoorPrintColourLn("`%    Your command, master?`@: ");
+}
+
+void RunToggle(char key) {
+  for (const ExtToggle& t : kExtToggles) {
+    if (t.key != key) continue;
+    int32_t value = ReadField(current_record, t.field);
+    if (value == t.on)
+      WriteField(current_record, t.field, t.off);
+    else if (value == t.off || t.others_to_on)
+      WriteField(current_record, t.field, t.on);
+    SaveCurrentPlayer();
+  }
+}
+
+bool RunExtNumberEditor(char key) {
+  for (const NumberEditor& editor : kExtNumberEditors) {
+    if (editor.key != key) continue;
+    RunNumberEditor(editor);
+    return true;
+  }
+  return false;
+}
+
+void RunExtendedKey(char key) {
+  if (RunExtNumberEditor(key)) return;
+  switch (key) {
+    case '9':
+      RunToggle('1');
+      RunToggle('7');
+      break;
+    case 'A': RepairStats(); break;
+    case '*': SkillUsesUpdate(); break;
+    default: RunToggle(key); break;
+  }
+}
+
+}  // namespace
+
+std::string ExtFieldText(char key) {
+  for (const ExtTextRow& row : kExtTexts)
+    if (row.key == key) return TextOf(row);
+  return {};
+}
+
+void SkillUsesUpdate() {
+  for (const SkillUse& s : kSkillUses) {
+    int32_t entitled = ReadField(current_record, s.skill) / s.divisor;  // toward zero
+    if (current_record.skill_class == s.skill_class) ++entitled;
+    // A byte holds no more than 127; a mystic at 127 in the own class must not wrap to -128.
+    if (entitled > INT8_MAX) entitled = INT8_MAX;
+    if (ReadField(current_record, s.uses) < entitled) {
+      WriteField(current_record, s.uses, entitled);
+      SaveCurrentPlayer();
+    }
+  }
+}
+
+void ExtendedEditor() {
+  for (;;) {
+    DrawExtendedScreen();
+    char key = DoorGetChoice("123456789ABCDEFGQ*");
+    if (key == 'Q') break;
+    RunExtendedKey(key);
+  }
+  DrawMainScreen();
+}

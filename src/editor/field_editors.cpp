@@ -1,6 +1,99 @@
+// The number editors of the main screen and the dispatch of a field key to its editor.
 #include "editor/field_editors.h"
 
-// Not built yet: the main loop redraws only.
-bool RunFieldEditor(char) { return false; }
-void EditForestFights() {}
-void EditPlayerFights() {}
+#include <string>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/field_editor_kinds.h"
+#include "editor/player_file.h"
+#include "editor/startup.h"
+
+namespace {
+
+#define F PLAYER_FIELD
+
+// The ranges in the prompts guide the operator; the clamps are what is stored (a weapon number may
+// go up to 20 whatever its prompt says).
+// Per row: key, field, prompt; then old value in commas, prompt row, empty line instead of
+// BlankLine, low bound, its replacement, high bound.
+const NumberEditor kMainNumberEditors[] = {
+    {'2', F(level), "  `%Enter Game Level `0(1-12 range). `%Old value: `$",
+     false, 24, false, 1, 1, 12},
+    {'4', F(hit_points), "  `%Enter Current Hit-Points `#(0-32,000 range). `!Old value: `$",
+     true, 24, false, 0, 0, 32000},
+    {'5', F(experience), "  `%Enter Experience Points `#(0-Two Billion). `!Old value: `$",
+     true, 24, false, 0, 0, kTwoBillion},
+    {'6', F(hit_max), "  `%Enter Max Hit-Points `#(0-32000). `!Old value: `$",
+     true, 24, false, 1, 1, 32000},
+    {'8', F(weapon_num), "  `%Enter Weapon Number `#(0-15 range). `!Old value: `$",
+     false, 24, false, 1, 1, 20},
+    {'9', F(forest_fights), "  `%Enter Forest Fights Left `#(0-32,000 range).  `!Old value: `$",
+     false, 22, true, 1, 1, 32000},
+    // 0 is a fair count of player fights; only a negative answer is lifted, and to 1.
+    {'0', F(player_fights), "  `%Enter Player Fights Left `#(0-32,000 range).  `!Old value: `$",
+     true, 22, true, 0, 1, 32000},
+    {'C', F(strength), "  `%Enter Strength Points `#(0-32,000 range).  `!Old value: `$",
+     true, 24, false, 1, 1, 32000},
+    {'E', F(defense), "  `%Enter Defense Points `#(0-32,000 range). `!Old value: `$",
+     true, 24, false, 1, 1, 32000},
+    {'G', F(charm), "  `%Enter Charm Points `#(0-32,000 range).  `!Old value: `$",
+     true, 24, false, 1, 1, 32000},
+    {'I', F(gems), "  `%Enter Gems `#(0-32,000 range).  `!Old value: `$",
+     true, 24, false, 1, 1, 32000},
+    {'L', F(armour_num), "  `%Enter Armour Number `#(0-15 range).  `!Old value: `$",
+     false, 24, false, 1, 1, 15},
+    {'M', F(gold), "  `%Enter Gold in Hand `#(0-Two Billion).  `!Old value: `$",
+     true, 24, false, 0, 0, kTwoBillion},
+    {'O', F(bank), "  `%Enter Gold in Bank `#(0-Two Billion range). `!Old value: `$",
+     true, 24, false, 0, 0, kTwoBillion},
+};
+
+#undef F
+
+const NumberEditor* FindMainNumberEditor(char key) {
+  for (const NumberEditor& editor : kMainNumberEditors)
+    if (editor.key == key) return &editor;
+  return nullptr;
+}
+
+}  // namespace
+
+int32_t ClampNumber(const NumberEditor& editor, int32_t number) {
+  if (number < editor.low_bound) return editor.low_replacement;
+  if (number > editor.high_bound) return editor.high_bound;
+  return number;
+}
+
+void RunNumberEditor(const NumberEditor& editor) {
+  DoorGotoXY(1, editor.prompt_row);
+  if (editor.empty_line)
+    DoorWriteLn("");
+  else
+    BlankLine();
+  int32_t old_value = ReadField(current_record, editor.field);
+  DoorPrintColourLn(std::string(editor.prompt) +
+                    (editor.commas ? IntToStrCommas(old_value) : IntToStr(old_value)));
+  DoorPrintColour(editor.input_marker);
+  // An empty answer (Esc) converts to 0 like any other answer without a number: it is clamped too.
+  int32_t number = StrToIntLead(DoorInputLine());
+  WriteField(current_record, editor.field, ClampNumber(editor, number));
+  SaveCurrentPlayer();
+}
+
+bool RunMainNumberEditor(char key) {
+  const NumberEditor* editor = FindMainNumberEditor(key);
+  if (editor == nullptr) return false;
+  RunNumberEditor(*editor);
+  return true;
+}
+
+void EditForestFights() { RunMainNumberEditor('9'); }
+void EditPlayerFights() { RunMainNumberEditor('0'); }
+
+bool RunFieldEditor(char key) {
+  if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+  return RunMainNumberEditor(key) || RunMainTextEditor(key) || RunMainToggle(key);
+}

@@ -1,8 +1,31 @@
 // The main screen's field editors: number editors, text editors and toggles, each from its table.
 #pragma once
+#include <cstdint>
+
+#include "editor/player_record.h"
 
 // Runs the editor or toggle of a main-screen field key (1-9, 0, A-P, @); false for other keys.
 bool RunFieldEditor(char key);
 // Reused by the new-day command.
 void EditForestFights();
 void EditPlayerFights();
+
+// One number editor: prompt with the old value, a line of input, its leading number clamped on the
+// full 32-bit value before it is stored in the field's width, then the save. The extended screen
+// walks a table of these too.
+struct NumberEditor {
+  char key;
+  FieldRef field;
+  const char* prompt;        // the old value follows it
+  bool commas;               // old value with IntToStrCommas, else IntToStr
+  uint8_t prompt_row;        // the prompt area opens at column 1 of this row
+  bool empty_line;           // opened with an empty line instead of BlankLine
+  int32_t low_bound;         // a number below it...
+  int32_t low_replacement;   // ...is stored as this
+  int32_t high_bound;        // a number above it is stored as it
+  const char* input_marker = "    `%> ";
+};
+
+void RunNumberEditor(const NumberEditor& editor);
+// The value a converted answer is stored as.
+int32_t ClampNumber(const NumberEditor& editor, int32_t number);

@@ -14,8 +14,13 @@ void LoadScratchRecord(int32_t n);
 int32_t PlayerCount();
 // Record n of file, exclusive open retried for up to 5 s; false when it never opened.
 bool SavePlayerRecord(const std::string& file, int32_t n, PlayerRecord record);
+// The retrying write under SavePlayerRecord, without its notice (the work-record save uses it too).
+bool WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record);
 // The save every editor makes after a change: current_record at current_player of player_path.
 void SaveCurrentPlayer();
+// The line shown when a save gave up on a busy PLAYER.DAT (save_pending is then set and the main
+// screen repeats the line under itself until a save succeeds or another player is loaded).
+extern const char* const kSaveBusyNotice;
 std::string LastOnText();
 std::string GameDayText();
 // game_dir + name, found case-insensitively where the platform's names are case-sensitive.

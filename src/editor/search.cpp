@@ -1,5 +1,74 @@
+// Finding a player by a piece of either name, and deleting the current player the game's way: the
+// record keeps its place and both names become "X".
 #include "editor/search.h"
 
-// Not built yet: the main loop redraws only.
-void DeletePlayer() {}
-void SearchPlayer() {}
+#include <cstdint>
+#include <string>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/main_screen.h"
+#include "editor/player_file.h"
+#include "editor/startup.h"
+
+namespace {
+
+// current_player is a byte: records past this one could be found but never edited.
+constexpr int32_t kLastReachableRecord = 255;
+
+// The in-game name is compared as stored, codes and all; the real name on its visible letters.
+bool NamesMatch(const PlayerRecord& record, const std::string& wanted) {
+  if (wanted.empty()) return false;
+  if (UpperStr(record.name.Get()).find(wanted) != std::string::npos) return true;
+  return UpperStr(StripCodes(record.real_name.Get())).find(wanted) != std::string::npos;
+}
+
+bool AskYesNo() {
+  bool yes = YesNo();
+  DoorPrintColourLn(yes ? "`%Yes" : "`%No");
+  return yes;
+}
+
+bool OfferMatch(const PlayerRecord& record) {
+  DoorPrintColourLn("  Are you looking for:  " + record.name.Get() + " known as " +
+                    record.real_name.Get() + "?");
+  DoorWrite("  Enter Y or N as response. ");
+  return AskYesNo();
+}
+
+}  // namespace
+
+void DeletePlayer() {
+  DoorPrintColourLn("  `%Warning Brannock!  Player Deletion! ");
+  DoorPrintColourLn("  `!Are you SURE you want to delete the player: " + current_record.name.Get());
+  DoorPrintColour("  `!known as " + current_record.real_name.Get() +
+                  "?   Enter Y or N as response: ");
+  if (!AskYesNo()) return;
+  // Only the length byte and the first character change: the rest of the record stays, so typing
+  // the names again brings the player back.
+  current_record.name.Set("X");
+  current_record.real_name.Set("X");
+  SaveCurrentPlayer();
+  DrawMainScreen();
+}
+
+void SearchPlayer() {
+  if (!FileExists(GamePath("PLAYER.DAT"))) return;
+  BlankLine();
+  DoorPrintColourLn("  Player Search: Enter full or partial name.");
+  DoorPrintColour("    `%> ");
+  std::string answer = DoorInputLine();
+  std::string wanted = UpperStr(answer);
+  // The count is asked afresh at every step: the game's nodes may add players meanwhile.
+  for (int32_t n = 0; n <= kLastReachableRecord && n < PlayerCount(); ++n) {
+    LoadScratchRecord(n);
+    if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
+    current_player = static_cast<uint8_t>(n);
+    LoadCurrentPlayer();
+    DrawMainScreen();
+    return;
+  }
+  DoorPrintColourLn(" Search Error! No match found for " + answer + "!");
+}

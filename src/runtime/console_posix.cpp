@@ -1,8 +1,147 @@
-// PLACEHOLDER (to be replaced): headless only.
-#include "runtime/console.h"
+// The terminal presenter: the console model drawn on a POSIX terminal in raw mode, sending only
+// what changed. Headless when stdin or stdout is not a terminal (a BBS started the door).
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+#include <langinfo.h>
+#include <string>
+#include <strings.h>
+#include <termios.h>
+#include <unistd.h>
 
-void ConsoleOpen() {}
-ConsoleMode ConsoleCurrentMode() { return cmHeadless; }
-bool ConsoleIsHeadless() { return true; }
-void ConsolePresent() {}
-void ConsoleClose() {}
+#include "runtime/console.h"
+#include "runtime/console_exit.h"
+#include "runtime/terminal_frame.h"
+
+namespace {
+
+struct TerminalPresenter {
+  ConsoleMode mode = cmHeadless;
+  bool utf8 = false;
+  termios saved_termios{};
+  ConsoleFrame shown;          // what the terminal shows now
+  TerminalPen pen;
+  std::string out;             // reused: a frame costs no allocation once it has grown
+  uint64_t shown_version = 0;
+  struct sigaction saved_term{}, saved_hup{}, saved_winch{};
+};
+
+TerminalPresenter presenter;
+volatile sig_atomic_t redraw_requested = 0;
+
+// Whole buffer to the terminal; a signal or a short write does not cut the frame.
+void WriteAll(const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // the terminal is gone; nothing to tell anyone
+    done += static_cast<size_t>(n);
+  }
+}
+
+bool LocaleIsUtf8() {
+  // Ask the environment's locale, then put the program's back: only the presenter cares.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  std::string previous = current != nullptr ? current : "C";
+  bool utf8 = false;
+  if (std::setlocale(LC_CTYPE, "") != nullptr) {
+    std::string codeset = nl_langinfo(CODESET);
+    utf8 = strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "UTF8") == 0;
+  }
+  std::setlocale(LC_CTYPE, previous.c_str());
+  return utf8;
+}
+
+// Raw mode: keys arrive one byte at a time, unechoed, Enter as CR; Ctrl-C, Ctrl-Z, Ctrl-S and Ctrl-Q
+// are keys too, so no key can stop or suspend the editor with the terminal left raw or a record
+// half written (Q ends the editor properly). Reads do not wait (VMIN = VTIME = 0). Output keeps its
+// post-processing so that a stray line from elsewhere still starts at column 1.
+termios RawMode(termios mode) {
+  mode.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | INPCK | ISTRIP | IXON);
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  mode.c_cc[VMIN] = 0;
+  mode.c_cc[VTIME] = 0;
+  return mode;
+}
+
+// Async-signal-safe: give the terminal back and die of the signal as if nothing had caught it.
+void OnTerminatingSignal(int signal_number) {
+  static const char kLeave[] = "\x1b[0m\x1b[?25h\x1b[25H\r\n";
+  ssize_t ignored = write(STDOUT_FILENO, kLeave, sizeof kLeave - 1);
+  (void)ignored;
+  tcsetattr(STDIN_FILENO, TCSADRAIN, &presenter.saved_termios);
+  struct sigaction action{};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, nullptr);
+  raise(signal_number);
+}
+
+void OnWindowChange(int) { redraw_requested = 1; }
+
+void InstallSignals() {
+  struct sigaction action{};
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = &OnTerminatingSignal;
+  sigaction(SIGTERM, &action, &presenter.saved_term);
+  sigaction(SIGHUP, &action, &presenter.saved_hup);
+  action.sa_handler = &OnWindowChange;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGWINCH, &action, &presenter.saved_winch);
+}
+
+void RestoreSignals() {
+  sigaction(SIGTERM, &presenter.saved_term, nullptr);
+  sigaction(SIGHUP, &presenter.saved_hup, nullptr);
+  sigaction(SIGWINCH, &presenter.saved_winch, nullptr);
+}
+
+// Presents the model: only the changes, or everything when the terminal's picture is unknown.
+void Draw(bool full) {
+  const ConsoleFrame& now = ConsoleSnapshot();
+  presenter.out.clear();
+  RenderFrameDiffTo(presenter.out, full ? nullptr : &presenter.shown, now, presenter.utf8,
+                    presenter.pen);
+  WriteAll(presenter.out);
+  presenter.shown = now;
+  presenter.shown_version = ConsoleVersion();
+}
+
+}  // namespace
+
+void ConsoleOpen() {
+  if (presenter.mode != cmHeadless) return;
+  if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) return;
+  if (tcgetattr(STDIN_FILENO, &presenter.saved_termios) != 0) return;
+  termios raw = RawMode(presenter.saved_termios);
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &raw) != 0) return;
+  presenter.mode = cmTerminal;
+  presenter.utf8 = LocaleIsUtf8();
+  redraw_requested = 0;
+  InstallSignals();
+  ConsoleInstallExitStep();
+  Draw(true);
+}
+
+ConsoleMode ConsoleCurrentMode() { return presenter.mode; }
+bool ConsoleIsHeadless() { return presenter.mode == cmHeadless; }
+
+void ConsolePresent() {
+  if (presenter.mode != cmTerminal) return;
+  bool full = redraw_requested != 0;
+  if (!full && ConsoleVersion() == presenter.shown_version) return;
+  redraw_requested = 0;
+  Draw(full);
+}
+
+void ConsoleClose() {
+  if (presenter.mode != cmTerminal) return;
+  ConsolePresent();
+  WriteAll(RenderFrameLeave(ConsoleSnapshot()));
+  tcsetattr(STDIN_FILENO, TCSADRAIN, &presenter.saved_termios);
+  RestoreSignals();
+  presenter.mode = cmHeadless;
+  presenter.pen = TerminalPen{};
+}

@@ -22,6 +22,7 @@ void Halt(int code) {
     step();
   }
   if (!final_report.empty()) {
+    std::fflush(stdout);  // whatever the exit steps wrote comes before the report
     std::fputs(final_report.c_str(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);

@@ -1,19 +1,55 @@
-// PLACEHOLDER (to be replaced): only the test script gives keys.
+// The local keyboard on a POSIX terminal: stdin in raw mode (set up by the console presenter), read
+// without waiting, with escape sequences decoded into PC key codes.
+#include <cerrno>
 #include <string>
+#include <unistd.h>
 
+#include "runtime/clock.h"
+#include "runtime/console.h"
+#include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
 
 namespace {
-std::string script;
+
+std::string script;  // test keys, read before the terminal
+KeyDecoder decoder;
+
+// Everything the terminal has for us now. Raw mode has VMIN = VTIME = 0, so read never waits.
+void ReadTerminal() {
+  if (ConsoleCurrentMode() != cmTerminal) return;
+  unsigned char buffer[64];
+  ssize_t n = 0;
+  do {
+    n = read(STDIN_FILENO, buffer, sizeof buffer);
+  } while (n < 0 && errno == EINTR);
+  int32_t now = MsOfDay();
+  if (n <= 0) {
+    decoder.Tick(now);  // nothing more came: a lone Esc may be due
+    return;
+  }
+  for (ssize_t i = 0; i < n; ++i) decoder.Feed(buffer[i], now);
 }
 
-bool LocalKeyPressed() { return !script.empty(); }
-uint8_t LocalReadKey() {
-  if (script.empty()) return 0;
-  auto c = static_cast<uint8_t>(script.front());
-  script.erase(0, 1);
-  return c;
+}  // namespace
+
+bool LocalKeyPressed() {
+  if (!script.empty()) return true;
+  if (!decoder.HasOutput()) ReadTerminal();
+  return decoder.HasOutput();
 }
-bool LocalKeyboardPresent() { return !script.empty(); }
+
+uint8_t LocalReadKey() {
+  if (!script.empty()) {
+    auto c = static_cast<uint8_t>(script.front());
+    script.erase(0, 1);
+    return c;
+  }
+  return decoder.TakeByte();
+}
+
+bool LocalKeyboardPresent() {
+  return ConsoleCurrentMode() == cmTerminal || !script.empty() || decoder.HasOutput();
+}
+
 void LocalKeyScript(std::string_view bytes) { script.append(bytes); }
 void LocalKeyScriptClear() { script.clear(); }

@@ -11,6 +11,7 @@
 namespace {
 std::string recorded;
 std::vector<std::string> recorded_writes;
+int live_recorders = 0;
 void Record(std::string_view bytes) {
   recorded.append(bytes);
   recorded_writes.emplace_back(bytes);
@@ -25,6 +26,11 @@ void ResetDoorLibrary() {
   ConsoleReset();
   LocalScreenReset();
   DoorOutputReset();
+  if (live_recorders > 0) {  // a recorder made before the reset keeps recording, from empty
+    recorded.clear();
+    recorded_writes.clear();
+    DoorSetOutputTap(&Record);
+  }
   DoorInputReset();
   DoorSessionReset();
   LocalKeyScriptClear();
@@ -33,9 +39,12 @@ void ResetDoorLibrary() {
 
 OutputRecorder::OutputRecorder() {
   Clear();
+  ++live_recorders;
   DoorSetOutputTap(&Record);
 }
-OutputRecorder::~OutputRecorder() { DoorSetOutputTap(nullptr); }
+OutputRecorder::~OutputRecorder() {
+  if (--live_recorders == 0) DoorSetOutputTap(nullptr);
+}
 const std::string& OutputRecorder::Bytes() const { return recorded; }
 std::string OutputRecorder::Take() {
   std::string bytes = recorded;

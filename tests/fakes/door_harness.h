@@ -14,9 +14,11 @@ struct HaltSignal {
 void InstallHaltCatcher();
 
 // Console model, ANSI parser, output and input state, session and key script back to program start.
+// A live OutputRecorder stays attached, emptied.
 void ResetDoorLibrary();
 
-// Everything written through DoorWrite since the last Reset/Take, as one byte string.
+// Everything written through DoorWrite since the last Reset/Take, as one byte string. Recorders share
+// one record, so a test fixture may hold one as a member across ResetDoorLibrary.
 class OutputRecorder {
  public:
   OutputRecorder();   // starts recording (and clears)

@@ -1,5 +1,6 @@
 #include "fakes/game_fixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/player_file.h"
+#include "editor/startup.h"
 #include "fakes/door_harness.h"
 
 namespace fs = std::filesystem;
@@ -41,11 +43,22 @@ void TempGameDir::WriteFile(const std::string& name, const std::string& bytes) c
 }
 
 std::string TempGameDir::ReadFile(const std::string& name) const {
+  if (!fs::is_regular_file(PathOf(name))) return {};  // reading a directory would throw
   std::ifstream in(PathOf(name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool TempGameDir::Exists(const std::string& name) const { return fs::exists(PathOf(name)); }
+
+std::vector<std::string> TempGameDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void TempGameDir::MakeDir(const std::string& name) const { fs::create_directory(PathOf(name)); }
 
 void TempGameDir::WritePlayers(const std::vector<PlayerRecord>& players) const {
   std::string bytes;
@@ -132,4 +145,28 @@ void StartEditorOn(const TempGameDir& game, uint8_t player) {
   player_path = game_dir + "PLAYER.DAT";
   current_player = player;
   LoadCurrentPlayer();
+}
+
+ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) : previous_(fs::current_path().string()) {
+  fs::current_path(dir);
+}
+
+ScopedWorkingDir::~ScopedWorkingDir() {
+  std::error_code ec;
+  fs::current_path(previous_, ec);
+}
+
+int RunEditorMain(const std::vector<std::string>& args) {
+  std::vector<std::string> storage{"zorvan32"};
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  EditorStateReset();
+  try {
+    EditorMain(static_cast<int>(storage.size()), argv.data());
+  } catch (const HaltSignal& halt) {
+    return halt.code;
+  }
+  return -1;  // EditorMain always ends through Halt
 }

@@ -20,8 +20,12 @@ class TempGameDir {
   std::string PathOf(const std::string& name) const { return dir_ + name; }
 
   void WriteFile(const std::string& name, const std::string& bytes) const;
-  std::string ReadFile(const std::string& name) const;  // empty when missing
+  std::string ReadFile(const std::string& name) const;  // empty when missing or no file
   bool Exists(const std::string& name) const;
+  // The names in the directory, as spelled on disk, sorted.
+  std::vector<std::string> Names() const;
+  // A directory of that name inside the game directory (a file path that no open can write).
+  void MakeDir(const std::string& name) const;
 
   void WritePlayers(const std::vector<PlayerRecord>& players) const;  // PLAYER.DAT
   std::vector<PlayerRecord> ReadPlayers() const;
@@ -39,6 +43,23 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, u
 std::string ReservedBytes(const PlayerRecord& record);
 // The record as its 236 bytes.
 std::string RecordBytes(const PlayerRecord& record);
+
+// The process's working directory moved into dir for the object's lifetime (ZORVAN32.CFG lives there).
+class ScopedWorkingDir {
+ public:
+  explicit ScopedWorkingDir(const std::string& dir);
+  ~ScopedWorkingDir();
+  ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+  ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments after
+// the program name, on a reset editor state. Reset the door library (ResetDoorLibrary) and type the
+// keys before. Returns the exit code Halt was given.
+int RunEditorMain(const std::vector<std::string>& args = {});
 
 // Resets the door library and the editor, turns BacktickTranslation on and points the editor at the
 // directory (game_dir, player_path), then loads player n as the current player.

@@ -1,0 +1,203 @@
+// Keys from the sysop's keyboard and the caller's channel, key choices and the edited input field.
+#include "door/input.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "comm/channel.h"
+#include "door/output.h"
+#include "door/periodic.h"
+#include "door/session.h"
+#include "runtime/clock.h"
+#include "runtime/console.h"
+#include "runtime/halt.h"
+#include "runtime/keyboard.h"
+
+const std::string_view kStandardInputSet =
+    "`1234567890-=\\qwertyuiop[]asdfghjkl;'zxcvbnm,./"
+    "~!@#$%^&*()_+|QWERTYUIOP{}ASDFGHJKL:\"ZXCVBNM<>? ";
+const std::string_view kNameInputSet = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM ";
+
+namespace {
+
+bool last_key_extended = false;
+
+struct Key {
+  char code;
+  bool extended;
+};
+
+// Headless, local and out of scripted keys: no key can ever come, so waiting would hang for good.
+[[noreturn]] void NoKeySource() {
+  std::fputs("zorvan32: there is neither a terminal nor a caller to read keys from\n", stderr);
+  std::fflush(stderr);
+  Halt(1);
+}
+
+// An extended local key is 0 and its scan code; a lone 0 with nothing after it is dropped.
+bool ReadLocalKey(Key& key) {
+  uint8_t byte = LocalReadKey();
+  if (byte != 0) {
+    key = {static_cast<char>(byte), false};
+    return true;
+  }
+  if (!LocalKeyPressed()) return false;
+  key = {static_cast<char>(LocalReadKey()), true};
+  return true;
+}
+
+// The caller's line feed is dropped (CR is the line end); NUL and a byte already waiting is an
+// extended key, a NUL alone is dropped.
+bool ReadRemoteKey(Key& key) {
+  char byte = ChannelReadChar();
+  if (byte == '\n') return false;
+  if (byte != 0) {
+    key = {byte, false};
+    return true;
+  }
+  if (!ChannelCharReady()) return false;
+  key = {ChannelReadChar(), true};
+  return true;
+}
+
+bool Allowed(std::string_view allowed, char key) {
+  return allowed.find(key) != std::string_view::npos;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+void DoorInputReset() { last_key_extended = false; }
+
+bool DoorKeyPressed() {
+  DoorPeriodicCheck();
+  if (LocalKeyPressed()) return true;
+  return !DoorIsLocal() && ChannelCharReady();
+}
+
+// The one waiting loop of the program: every wait for a key passes here.
+char DoorReadKey() {
+  Key key{};
+  for (;;) {
+    ConsolePresent();
+    if (!DoorKeyPressed()) {
+      if (DoorIsLocal() && !LocalKeyboardPresent()) NoKeySource();
+      SleepMs(1);
+      continue;
+    }
+    if (LocalKeyPressed()) {
+      if (ReadLocalKey(key)) break;
+    } else if (!DoorIsLocal()) {
+      if (ReadRemoteKey(key)) break;
+    }
+  }
+  door_session.LastKeyTime = SecondsOfDay();
+  last_key_extended = key.extended;
+  return key.code;
+}
+
+bool DoorLastKeyExtended() { return last_key_extended; }
+
+char DoorGetChoice(std::string_view allowed) {
+  for (;;) {
+    char key = Upper(DoorReadKey());
+    if (!DoorLastKeyExtended() && Allowed(allowed, key)) return key;
+  }
+}
+
+namespace {
+
+struct InputField {
+  std::string text;
+  uint8_t start_column;
+  uint8_t width;
+  char echo;
+};
+
+// Typed text is shown as typed: a bar never has two characters after it in the same write, so
+// DoorWrite cannot take it and what follows for a pipe code.
+void WriteTyped(std::string_view text) {
+  while (!text.empty()) {
+    size_t bar = text.find('|');
+    size_t n = bar == std::string_view::npos ? text.size() : bar + 1;
+    DoorWrite(text.substr(0, n));
+    text.remove_prefix(n);
+  }
+}
+
+void ShowText(const InputField& field, std::string_view shown) {
+  if (field.echo != 0)
+    WriteTyped(std::string(shown.size(), field.echo));
+  else
+    WriteTyped(shown);
+}
+
+uint8_t FieldColumn(const InputField& field, size_t offset) {
+  return static_cast<uint8_t>(std::min<size_t>(field.start_column + offset, 255));
+}
+
+// A text wider than the field shows its end, so the cursor always follows the last character.
+void DrawField(const InputField& field) {
+  DoorGotoColumn(field.start_column);
+  std::string_view text = field.text;
+  if (text.size() > field.width) {
+    ShowText(field, text.substr(text.size() - field.width));
+    DoorGotoColumn(FieldColumn(field, field.width));
+    return;
+  }
+  ShowText(field, text);
+  if (text.size() < field.width) DoorWrite(std::string(field.width - text.size(), ' '));
+  DoorGotoColumn(FieldColumn(field, text.size()));
+}
+
+void TypeKey(InputField& field, char key) {
+  field.text += key;
+  if (field.text.size() > field.width)
+    DrawField(field);
+  else
+    DoorWrite(std::string_view(field.echo != 0 ? &field.echo : &key, 1));
+}
+
+void RubOut(InputField& field) {
+  field.text.pop_back();
+  DoorWrite("\b \b");
+  if (field.text.size() >= field.width) DrawField(field);  // it was scrolled
+}
+
+}  // namespace
+
+std::string DoorInputField(uint8_t attribute, uint8_t max_length, uint8_t width, char echo,
+                           std::string_view allowed, std::string_view default_text) {
+  const std::string_view start_text = default_text.substr(0, max_length);
+  const uint8_t saved_attribute = ConsoleAttr();
+  DoorSetAttr(attribute);
+  InputField field{std::string(start_text), static_cast<uint8_t>(ConsoleWhereX()), width, echo};
+  DrawField(field);
+  bool escaped = false;
+  for (;;) {
+    const char key = DoorReadKey();
+    if (DoorLastKeyExtended()) continue;  // arrows and the like are no characters
+    if (key == kKeyEscape) {
+      escaped = true;
+      break;
+    }
+    if (key == kKeyEnter) {
+      if (!field.text.empty()) break;
+    } else if (key == kKeyBackspace) {
+      if (!field.text.empty()) RubOut(field);
+    } else if (key == kKeyCtrlY) {
+      if (!field.text.empty()) {
+        field.text.clear();
+        DrawField(field);
+      }
+    } else if (Allowed(allowed, key) && field.text.size() < max_length) {
+      TypeKey(field, key);
+    }
+  }
+  DoorSetAttr(saved_attribute);
+  DoorNewLine();
+  return escaped ? std::string(start_text) : field.text;
+}
+
+std::string DoorInputLine() { return DoorInputField(12, 20, 20, 0, kStandardInputSet, {}); }

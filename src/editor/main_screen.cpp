@@ -1,0 +1,247 @@
+// The main edit screen: 28 fields of the current player, each behind the key that changes it, and the
+// loop that dispatches those keys.
+#include "editor/main_screen.h"
+
+#include <string_view>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/clean_slate.h"
+#include "editor/editor_state.h"
+#include "editor/extended.h"
+#include "editor/field_editors.h"
+#include "editor/marriage.h"
+#include "editor/npc_marriage.h"
+#include "editor/player_file.h"
+#include "editor/search.h"
+
+namespace {
+
+const std::string_view kCommandSet = "1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZ@$][*#";
+const std::string_view kFieldEditorKeys = "1234567890ABCDEFGHIJKLMNOP@";
+
+// How a field's value is shown.
+enum class Shown : uint8_t {
+  kText,       // prefix, then the stored text
+  kDecimal,    // prefix, the number, suffix
+  kCommas,     // prefix, the number with thousands commas
+  kYesNo,      // "Yes" for 5, else "No!"
+  kSkillClass,
+  kSex,
+  kFlirted,
+  kMarried,
+};
+
+struct MainField {
+  char key;
+  Shown how;
+  const char* prefix;
+  FieldRef field;                               // numeric fields
+  std::string (*text)(const PlayerRecord&);     // text fields
+  const char* suffix = "";
+};
+
+std::string NameText(const PlayerRecord& r) { return r.name.Get(); }
+std::string RealNameText(const PlayerRecord& r) { return r.real_name.Get(); }
+std::string WeaponText(const PlayerRecord& r) { return r.weapon_name.Get(); }
+std::string ArmourText(const PlayerRecord& r) { return r.armour_name.Get(); }
+
+const MainField kMainFields[] = {
+    {'1', Shown::kText, "", {}, RealNameText},
+    {'2', Shown::kDecimal, "`@", PLAYER_FIELD(level), nullptr, " "},
+    {'3', Shown::kText, "`$", {}, NameText},
+    {'4', Shown::kCommas, "`$", PLAYER_FIELD(hit_points), nullptr},
+    {'5', Shown::kCommas, "", PLAYER_FIELD(experience), nullptr},
+    {'6', Shown::kCommas, "`$", PLAYER_FIELD(hit_max), nullptr},
+    {'7', Shown::kText, "", {}, WeaponText},
+    {'8', Shown::kDecimal, "`#", PLAYER_FIELD(weapon_num), nullptr},
+    {'9', Shown::kDecimal, "", PLAYER_FIELD(forest_fights), nullptr},
+    {'0', Shown::kDecimal, "", PLAYER_FIELD(player_fights), nullptr},
+    {'A', Shown::kSkillClass, "", PLAYER_FIELD(skill_class), nullptr},
+    {'B', Shown::kSex, "", PLAYER_FIELD(sex), nullptr},
+    {'C', Shown::kCommas, "`$", PLAYER_FIELD(strength), nullptr},
+    {'D', Shown::kYesNo, "", PLAYER_FIELD(seen_master), nullptr},
+    {'E', Shown::kCommas, "`$", PLAYER_FIELD(defense), nullptr},
+    {'F', Shown::kYesNo, "", PLAYER_FIELD(seen_bard), nullptr},
+    {'G', Shown::kCommas, "`$", PLAYER_FIELD(charm), nullptr},
+    {'H', Shown::kYesNo, "", PLAYER_FIELD(seen_quenna), nullptr},
+    {'I', Shown::kCommas, "", PLAYER_FIELD(gems), nullptr},
+    {'J', Shown::kFlirted, "", PLAYER_FIELD(flirted), nullptr},
+    {'K', Shown::kText, "", {}, ArmourText},
+    {'L', Shown::kDecimal, "`#", PLAYER_FIELD(armour_num), nullptr},
+    {'M', Shown::kCommas, "", PLAYER_FIELD(gold), nullptr},
+    {'N', Shown::kYesNo, "", PLAYER_FIELD(inn), nullptr},
+    {'O', Shown::kCommas, "", PLAYER_FIELD(bank), nullptr},
+    {'P', Shown::kYesNo, "", PLAYER_FIELD(dead), nullptr},
+    {'Z', Shown::kMarried, "", PLAYER_FIELD(married_to), nullptr},
+    {'@', Shown::kYesNo, "", PLAYER_FIELD(seen_dragon), nullptr},
+};
+
+// One screen row: a labelled field on the left and one on the right. The labels carry their own
+// column codes, so the values land at columns 21 and 69.
+struct MainRow {
+  const char* left_label;
+  char left_key;
+  const char* right_label;
+  char right_key;
+};
+
+const MainRow kMainRows[] = {
+    {"~x03`2(`01`2) Real Name    `%:", '1', "  ~x47`2(`02`2) Level           `%: ", '2'},
+    {"~x03`2(`03`2) Nickname     `%:", '3', "      ~x47`2(`04`2) Hit Points      `%: ", '4'},
+    {"~x03`2(`05`2) Experience   `%:", '5', "       ~x47`2(`06`2) Hit Max         `%: ", '6'},
+    {"~x03`2(`07`2) Weapon Name  `%:", '7', "      ~x47`2(`08`2) Weapon Num      `%: ", '8'},
+    {"~x03`2(`09`2) Forest Fights`%:", '9', "  ~x47`2(`00`2) Player Fights   `%: ", '0'},
+    {"~x03`2(`0A`2) Skill Class  `%:", 'A', "     ~x47`2(`0B`2) Sex of Player   `%: ", 'B'},
+    {"~x03`2(`0C`2) Strength     `%:", 'C', "       ~x47`2(`0D`2) `%Seen Master?    `%: ", 'D'},
+    {"~x03`2(`0E`2) Defense      `%:", 'E', "       ~x47`2(`0F`2) `%Heard Bard Sing?`%: ", 'F'},
+    {"~x03`2(`0G`2) Charm        `%:", 'G', "     ~x47`2(`0H`2)", 'H'},  // + seen_label
+    {"~x03`2(`0I`2) Gems         `%:", 'I', "      ~x47`2(`0J`2) `%Flirted Player? `%: ", 'J'},
+    {"~x03`2(`0K`2) Armour Name  `%:", 'K', "     ~x47`2(`0L`2) Armour Num      `%: ", 'L'},
+    {"~x03`2(`0M`2) Gold in Hand `%:`@$", 'M', "   ~x47`2(`0N`2) `%Asleep at Inn?  `%: ", 'N'},
+    {"~x03`2(`0O`2) Gold in Bank `%:`@$", 'O', "   ~x47`2(`0P`2) `%Is Player Dead? `%: ", 'P'},
+    {"~x03`2(`0Z`2) `%Married To   `%:", 'Z', "   ~x47`2(`0@`2) `%Seen Dragon?    `%: ", '@'},
+};
+
+const char* const kFooterLines[] = {
+    "~x24`2(`0#`2) `9\"Clean Slate\" `%Player Reset",
+    "~x03`2(`0X`2)`%Delete Player    `2(`0Y`2)`%Search By Name    `2(`0$`2) `%Extended Info",
+    "~x03`2(`0]`2)`%Advance One      `2(`0[`2)`%Back Up One       `2(`0*`2) `%New Day For Player",
+};
+const char* const kKeyPrompt = "~x03`$    Input key to change, or `%Q `$to quit and save. ";
+
+std::string SkillClassText(int32_t skill_class) {
+  switch (skill_class) {
+    case 1: return "`$Death Knight `0Skills";
+    case 2: return "`$The Mystical `0Skills";
+    case 3: return "`$The Thieving `0Skills";
+    default: return "";
+  }
+}
+
+// A player spouse by name; otherwise a character whose file names this player; otherwise nobody.
+std::string MarriedText(int32_t married_to) {
+  if (married_to != -1) {
+    LoadWorkRecord(married_to, 1);
+    return IntToStr(married_to) + " `2" + work_records[1].name.Get();
+  }
+  if (AnyNpcFileExists()) {
+    if (ReadDaskSpouse() == current_player) return "`$Dask Able!";
+    if (ReadQuennaSpouse() == current_player) return "`0Quenna!   ";
+  }
+  return IntToStr(married_to) + " `#Nobody!";
+}
+
+std::string FieldText(const MainField& f) {
+  if (f.how == Shown::kText) return f.prefix + f.text(current_record);
+  int32_t value = ReadField(current_record, f.field);
+  switch (f.how) {
+    case Shown::kDecimal: return f.prefix + IntToStr(value) + f.suffix;
+    case Shown::kCommas: return f.prefix + IntToStrCommas(value);
+    case Shown::kYesNo: return value == 5 ? "Yes" : "No!";
+    case Shown::kSkillClass: return SkillClassText(value);
+    case Shown::kSex: return value == 5 ? "Female" : "Male  ";
+    case Shown::kFlirted: return value == 5 ? "Yes     " : "Not yet.";
+    case Shown::kMarried: return MarriedText(value);
+    case Shown::kText: break;
+  }
+  return "";
+}
+
+void DrawFieldRow(const MainRow& row) {
+  // The left value first: the married-to text may ask the operator a question (see ReadDaskSpouse).
+  std::string left = MainFieldText(row.left_key);
+  std::string right_label = row.right_label;
+  if (row.right_key == 'H') right_label += seen_label;
+  std::string right = MainFieldText(row.right_key);
+  DoorPrintLn(row.left_label + left + right_label + right);
+}
+
+// A save that gave up stays visible under the screen until a later save gets through.
+void DrawSaveNotice() {
+  if (!save_pending) return;
+  DoorPrintAt(1, 23, kSaveBusyNotice);
+  DoorGotoXY(1, 22);
+}
+
+// Before leaving a player whose last change never reached the file, try once more; on failure stay,
+// so the change is not dropped by loading the other record over it.
+bool ReadyToLeavePlayer() {
+  if (save_pending) SaveCurrentPlayer();
+  return !save_pending;
+}
+
+void NextPlayer() {
+  if (!ReadyToLeavePlayer()) return;
+  current_player = static_cast<uint8_t>(current_player + 1);
+  if (current_player > PlayerCount() - 1) current_player = 0;
+  LoadCurrentPlayer();
+}
+
+void PreviousPlayer() {
+  if (!ReadyToLeavePlayer()) return;
+  if (current_player == 0)
+    current_player = static_cast<uint8_t>(PlayerCount() - 1);
+  else
+    --current_player;
+  LoadCurrentPlayer();
+}
+
+struct Command {
+  char key;
+  void (*action)();
+};
+
+const Command kCommands[] = {
+    {'Z', MarriageEditor}, {'X', DeletePlayer},    {'Y', SearchPlayer},    {'$', ExtendedEditor},
+    {'*', NewDayForPlayer}, {'#', CleanSlateReset}, {']', NextPlayer},      {'[', PreviousPlayer},
+};
+
+void RunCommand(char key) {
+  if (kFieldEditorKeys.find(key) != std::string_view::npos) {
+    RunFieldEditor(key);
+    return;
+  }
+  for (const Command& command : kCommands)
+    if (command.key == key) command.action();
+  // Q and R-W do nothing here; the loop redraws.
+}
+
+}  // namespace
+
+void ChooseSeenLabel() {
+  if (current_record.sex == 0) seen_label = " `%Seen `$Quenna?    `%: ";
+  if (current_record.sex == 5) seen_label = " `%Seen the `$Bard?  `%: ";
+}
+
+std::string AccountNumberText() { return "`$" + IntToStr(current_player); }
+
+std::string MainFieldText(char key) {
+  if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+  for (const MainField& f : kMainFields)
+    if (f.key == key) return FieldText(f);
+  return "";
+}
+
+void DrawMainScreen() {
+  ChooseSeenLabel();
+  DoorClearScreen();
+  DoorPrintCentredLn(std::string("`%** `@ Vexorn VarnEdit/32 `$") + version_text + " `%**");
+  DoorPrintCentredLn("`%Account Number: " + AccountNumberText());
+  for (const MainRow& row : kMainRows) DrawFieldRow(row);
+  DoorPrintLn(" ");
+  for (const char* line : kFooterLines) DoorPrintLn(line);
+  DoorPrintCodedLn(kKeyPrompt);
+  DrawSaveNotice();
+}
+
+void MainLoop() {
+  DrawMainScreen();
+  for (;;) {
+    char key = DoorGetChoice(kCommandSet);
+    RunCommand(key);
+    DrawMainScreen();
+    if (key == 'Q') return;
+  }
+}

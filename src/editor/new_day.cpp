@@ -1,0 +1,67 @@
+// The main screen's new-day command: a player put into the state of a fresh game day.
+#include <string>
+
+#include "door/helpers.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/extended.h"
+#include "editor/field_editors.h"
+#include "editor/main_screen.h"
+#include "editor/player_file.h"
+#include "editor/repair.h"
+
+namespace {
+
+void RestoreHitPoints() {
+  PlayerRecord& r = current_record;
+  // A product beyond 16 bits wraps as the game's arithmetic does; the repair below then mends it.
+  if (r.hit_max <= 0) r.hit_max = static_cast<int16_t>(r.level * 20);
+  if (r.hit_points < r.hit_max) r.hit_points = r.hit_max;
+  if (r.hit_points <= 0) r.hit_points = r.hit_max;
+}
+
+void MendGemsAndGold() {
+  PlayerRecord& r = current_record;
+  if (r.gems < 0) {
+    r.gems = 10;
+    DoorGotoXY(1, 24);
+    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
+  }
+  if (r.gold > kTwoBillion) r.gold = kTwoBillion;
+  if (r.bank > kTwoBillion) r.bank = kTwoBillion;
+  if (r.experience > kTwoBillion) r.experience = kTwoBillion;
+}
+
+void ClearDailyFlags() {
+  PlayerRecord& r = current_record;
+  r.seen_master = 0;
+  r.seen_bard = 0;
+  r.seen_quenna = 0;
+  r.dead = 0;
+  r.seen_dragon = 0;
+  r.flirted = 0;
+}
+
+// The game's node files named after the record number: a player shown as on line, its drop file and
+// its batch file. Exact-name matches only, so player 3 never takes NodeOn.30.
+void DeleteNodeFiles() {
+  const std::string n = std::to_string(current_player);
+  DeleteFileIfExists(GamePath("NodeOn." + n));
+  DeleteFileIfExists(GamePath("Info." + n));
+  DeleteFileIfExists(GamePath("DO" + n + ".BAT"));
+}
+
+}  // namespace
+
+void NewDayForPlayer() {
+  RestoreHitPoints();
+  MendGemsAndGold();
+  EditForestFights();
+  EditPlayerFights();
+  ClearDailyFlags();
+  RepairStats();
+  if (current_record.on_now == 1) current_record.on_now = 0;
+  DeleteNodeFiles();
+  DrawMainScreen();
+  SaveCurrentPlayer();
+}

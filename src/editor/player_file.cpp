@@ -1,0 +1,131 @@
+#include "editor/player_file.h"
+
+#include <algorithm>
+
+#include "door/helpers.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "runtime/clock.h"
+#include "runtime/files.h"
+#include "runtime/halt.h"
+
+const char* const kSaveBusyNotice =
+    "  `@PLAYER.DAT is busy!  `%The change is kept in memory until the next save.";
+
+namespace {
+
+// How long a save keeps retrying the exclusive open while a game node holds the file.
+constexpr int32_t kSaveRetryMs = 5000;
+
+int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
+
+// Exclusive open of a file that must open; anything else is the runtime's I/O error.
+OsFile OpenOrRunError(const std::string& path) {
+  SetFileOpenMode(fmExclusive);
+  OsFile file;
+  if (!FileOpen(file, path, faReadWrite)) RunError(path, FileLastError());
+  return file;
+}
+
+// Record n of PLAYER.DAT, or the program ends. The target is untouched until the whole record is in.
+void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
+  std::string path = GamePath("PLAYER.DAT");
+  OsFile file = OpenOrRunError(path);
+  PlayerRecord record;
+  if (n < 0) RunError(path, 0);
+  if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize)) RunError(path, FileLastError());
+  FileClose(file);
+  target = record;
+}
+
+// The exclusive open, tried again after 1 ms until it works or 5 s have passed on the time of day.
+bool OpenWithRetry(OsFile& file, const std::string& path) {
+  int32_t start = MsOfDay();
+  for (;;) {
+    bool opened = FileOpen(file, path, faReadWrite);
+    SleepMs(1);
+    if (opened) return true;
+    if (MsElapsed(start, MsOfDay()) > kSaveRetryMs) return false;
+  }
+}
+
+// Writes at record n, which may be at most the record just past the end (a seek further is an error).
+void WriteRecordOrRunError(OsFile& file, const std::string& path, int32_t n,
+                           const PlayerRecord& record) {
+  int64_t length = FileLength(file);
+  if (length < 0) RunError(path, FileLastError());
+  if (n < 0 || RecordOffset(n) > length) RunError(path, 0);
+  if (!FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize))
+    RunError(path, FileLastError());
+  FileClose(file);
+}
+
+// Text up to the first line end (or the text files' end-of-file mark), at most max characters.
+std::string FirstLine(const std::string& bytes, size_t max) {
+  size_t end = bytes.find_first_of("\r\n\x1a");
+  if (end == std::string::npos) end = bytes.size();
+  return bytes.substr(0, std::min(end, max));
+}
+
+}  // namespace
+
+std::string GamePath(const std::string& name) { return GameFilePath(game_dir, name); }
+
+void LoadCurrentPlayer() {
+  ReadRecordOrRunError(current_player, current_record);
+  save_pending = false;  // whatever change was waiting has just been replaced
+}
+
+void LoadScratchRecord(int32_t n) {
+  if (n == -1) return;
+  ReadRecordOrRunError(n, scratch_record);
+}
+
+int32_t PlayerCount() {
+  player_path = GamePath("PLAYER.DAT");
+  if (!PathExists(player_path)) return 0;
+  SetFileOpenMode(fmExclusive);
+  OsFile file;
+  // A file that exists but will not open (held by a node, a directory, no permission) counts as
+  // empty rather than ending the program.
+  if (!FileOpen(file, player_path, faReadWrite)) return 0;
+  int64_t length = FileLength(file);
+  FileClose(file);
+  if (length < 0) return 0;
+  return static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
+}
+
+bool WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record) {
+  SetFileOpenMode(fmExclusive);
+  OsFile file;
+  bool opened = OpenWithRetry(file, file_name);
+  if (opened) WriteRecordOrRunError(file, file_name, n, record);
+  SetFileOpenMode(fmShared);
+  return opened;
+}
+
+bool SavePlayerRecord(const std::string& file_name, int32_t n, PlayerRecord record) {
+  bool opened = WritePlayerRecord(file_name, n, record);
+  save_pending = !opened;
+  // The retry gave up: say so instead of losing the change without a word.
+  if (!opened) DoorPrintLn(kSaveBusyNotice);
+  return opened;
+}
+
+void SaveCurrentPlayer() { SavePlayerRecord(player_path, current_player, current_record); }
+
+std::string LastOnText() { return "`!" + IntToStr(current_record.time_on); }
+
+std::string GameDayText() {
+  std::string path = GamePath("TIME.DAT");
+  if (!PathExists(path)) return "`! Unknown!";
+  OsFile file = OpenOrRunError(path);
+  // Only the first two characters are shown; a little more is read to find the line's end.
+  int64_t length = FileLength(file);
+  if (length < 0) RunError(path, FileLastError());
+  std::string bytes(static_cast<size_t>(std::min<int64_t>(length, 16)), '\0');
+  if (!bytes.empty() && !FileReadAt(file, 0, bytes.data(), bytes.size()))
+    RunError(path, FileLastError());
+  FileClose(file);
+  return "`!" + FirstLine(bytes, 2);
+}

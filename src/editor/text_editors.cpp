@@ -1,0 +1,87 @@
+// The text editors of the main screen: the two names, the weapon and the armour.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/field_editor_kinds.h"
+#include "editor/player_file.h"
+#include "editor/player_record.h"
+#include "editor/startup.h"
+
+namespace {
+
+// A length-prefixed text field named by place and maximum, like FieldRef for numbers.
+struct TextFieldRef {
+  uint16_t offset;
+  uint8_t max;
+};
+
+#define T(member)                                                          \
+  TextFieldRef {                                                           \
+    static_cast<uint16_t>(offsetof(PlayerRecord, member)),                 \
+        static_cast<uint8_t>(sizeof(PlayerRecord::member.chars))           \
+  }
+
+struct TextEditor {
+  char key;
+  TextFieldRef field;
+  const char* prompt;
+  bool shows_old_value;
+  bool upper_case;  // real names are stored in capitals
+};
+
+const TextEditor kTextEditors[] = {
+    {'1', T(real_name), "  `%Enter the REAL name for player.", false, true},
+    {'3', T(name), "  `%Enter VARN Name for player. `!Old value: `$", true, false},
+    {'7', T(weapon_name), "  `%Enter new Weapon Name. `!Old Value: `$", true, false},
+    {'K', T(armour_name), "  `%Enter new Armour Name. `!Old value: `$", true, false},
+};
+
+#undef T
+
+uint8_t* FieldBytes(PlayerRecord& record, TextFieldRef field) {
+  return reinterpret_cast<uint8_t*>(&record) + field.offset;
+}
+
+std::string ReadText(const PlayerRecord& record, TextFieldRef field) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&record) + field.offset;
+  size_t length = bytes[0] <= field.max ? bytes[0] : field.max;
+  return std::string(reinterpret_cast<const char*>(bytes + 1), length);
+}
+
+// Only the length byte and the characters written change; the bytes after them keep what they held.
+void WriteText(PlayerRecord& record, TextFieldRef field, std::string_view text) {
+  uint8_t* bytes = FieldBytes(record, field);
+  size_t length = text.size() < field.max ? text.size() : field.max;
+  for (size_t i = 0; i < length; ++i) bytes[1 + i] = static_cast<uint8_t>(text[i]);
+  bytes[0] = static_cast<uint8_t>(length);
+}
+
+void RunTextEditorRow(const TextEditor& editor) {
+  // No cursor move: the prompt opens where the main screen left the cursor.
+  BlankLine();
+  std::string prompt = editor.prompt;
+  if (editor.shows_old_value) prompt += ReadText(current_record, editor.field);
+  DoorPrintColourLn(prompt);
+  DoorPrintColour("    `%> ");
+  // Esc gives an empty answer, which is stored: it is how a name is cleared.
+  std::string answer = DoorInputLine();
+  WriteText(current_record, editor.field, editor.upper_case ? UpperStr(answer) : answer);
+  SaveCurrentPlayer();
+}
+
+}  // namespace
+
+bool RunMainTextEditor(char key) {
+  for (const TextEditor& editor : kTextEditors) {
+    if (editor.key != key) continue;
+    RunTextEditorRow(editor);
+    return true;
+  }
+  return false;
+}

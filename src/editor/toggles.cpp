@@ -1,0 +1,76 @@
+// The toggles of the main screen: no prompt, one key flips or cycles a flag and saves.
+#include <cstdint>
+
+#include "editor/editor_state.h"
+#include "editor/field_editor_kinds.h"
+#include "editor/main_screen.h"
+#include "editor/player_file.h"
+#include "editor/player_record.h"
+
+namespace {
+
+enum ToggleChange : uint8_t {
+  tcCycleClass,  // 1 -> 2 -> 3 -> 1; any other class is left alone
+  tcFlipFive,    // 5 -> 0; anything else -> 5
+};
+
+struct Toggle {
+  char key;
+  FieldRef field;
+  ToggleChange change;
+  bool sets_hit_points;  // the death flag: dying empties the hit points, reviving refills them
+  bool redraws;          // the screen shows something that depends on the flag beyond its own value
+};
+
+#define F PLAYER_FIELD
+
+const Toggle kToggles[] = {
+    {'A', F(skill_class), tcCycleClass, false, false},
+    {'B', F(sex), tcFlipFive, false, true},  // the label of field H follows the sex
+    {'D', F(seen_master), tcFlipFive, false, false},
+    {'F', F(seen_bard), tcFlipFive, false, false},
+    {'H', F(seen_quenna), tcFlipFive, false, false},
+    {'J', F(flirted), tcFlipFive, false, false},
+    {'N', F(inn), tcFlipFive, false, false},
+    {'P', F(dead), tcFlipFive, true, true},
+    {'@', F(seen_dragon), tcFlipFive, false, false},
+};
+
+#undef F
+
+constexpr int32_t kYes = 5;
+
+int32_t ToggledValue(ToggleChange change, int32_t value) {
+  switch (change) {
+    case tcCycleClass: return value >= 1 && value <= 3 ? value % 3 + 1 : value;
+    case tcFlipFive: return value == kYes ? 0 : kYes;
+  }
+  return value;
+}
+
+void SetHitPointsForDeath(bool dead) {
+  if (dead)
+    current_record.hit_points = 0;
+  else if (current_record.hit_points < current_record.hit_max)
+    current_record.hit_points = current_record.hit_max;
+}
+
+void RunToggleRow(const Toggle& toggle) {
+  int32_t value = ToggledValue(toggle.change, ReadField(current_record, toggle.field));
+  WriteField(current_record, toggle.field, value);
+  if (toggle.sets_hit_points) SetHitPointsForDeath(value == kYes);
+  if (toggle.redraws) DrawMainScreen();
+  // Written even when nothing changed (a class outside 1-3): the record on disk is the one shown.
+  SaveCurrentPlayer();
+}
+
+}  // namespace
+
+bool RunMainToggle(char key) {
+  for (const Toggle& toggle : kToggles) {
+    if (toggle.key != key) continue;
+    RunToggleRow(toggle);
+    return true;
+  }
+  return false;
+}

@@ -1,0 +1,57 @@
+// The platform-free part of the file layer: the open mode, the last error, OsFile ownership and the
+// whole-file read built on the positioned one.
+#include "runtime/files.h"
+
+#include <utility>
+
+#include "runtime/files_os.h"
+
+namespace {
+uint8_t open_mode = fmShared;
+int last_error = 0;
+}  // namespace
+
+void SetFileOpenMode(uint8_t mode) { open_mode = mode; }
+uint8_t CurrentFileOpenMode() { return open_mode; }
+bool FileModeIsExclusive() { return (open_mode & 0x70) == 0x10; }
+
+int FileLastError() { return last_error; }
+void FileSetLastError(int os_error) { last_error = os_error; }
+
+OsFile::~OsFile() {
+  if (IsOpen()) FileCloseNative(Release());
+}
+
+OsFile::OsFile(OsFile&& other) noexcept : handle_(other.Release()) {}
+
+OsFile& OsFile::operator=(OsFile&& other) noexcept {
+  if (this != &other) {
+    if (IsOpen()) FileCloseNative(Release());
+    handle_ = other.Release();
+  }
+  return *this;
+}
+
+void OsFile::Adopt(intptr_t handle) {
+  if (IsOpen()) FileCloseNative(Release());
+  handle_ = handle;
+}
+
+intptr_t OsFile::Release() {
+  intptr_t handle = handle_;
+  handle_ = kNoHandle;
+  return handle;
+}
+
+void FileClose(OsFile& file) {
+  if (file.IsOpen()) FileCloseNative(file.Release());
+}
+
+bool FileReadAll(OsFile& file, std::string& out) {
+  int64_t length = FileLength(file);
+  if (length < 0) return false;
+  std::string bytes(static_cast<size_t>(length), '\0');
+  if (!bytes.empty() && !FileReadAt(file, 0, bytes.data(), bytes.size())) return false;
+  out = std::move(bytes);
+  return true;
+}

@@ -1,0 +1,179 @@
+// Files on POSIX. The exclusive open mode is an advisory whole-file lock taken without waiting: an
+// open-file-description lock where the kernel has them (so two opens in one process exclude each
+// other, as share modes do on Windows), flock otherwise.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/files.h"
+#include "runtime/files_os.h"
+
+namespace {
+
+bool Fail() {
+  FileSetLastError(errno);
+  return false;
+}
+
+bool LockWithFlock(int fd, bool write) {
+  while (flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// A read-only descriptor cannot hold a write lock, so a read-only exclusive open takes a read lock:
+// it still shuts out every read/write exclusive opener, only other exclusive readers may share it.
+bool LockWholeFile(int fd, bool write) {
+#ifdef F_OFD_SETLK
+  struct flock lock{};
+  lock.l_type = write ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;  // l_start 0, l_len 0: the whole file, however long it grows
+  if (fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
+  if (errno != EINVAL) return false;  // EINVAL: a kernel without OFD locks
+#endif
+  return LockWithFlock(fd, write);
+}
+
+// Opens with the current mode's lock; -1 (and the error) on failure.
+int OpenLocked(const std::string& path, int flags, bool write) {
+  int fd;
+  do {
+    fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (FileModeIsExclusive() && !LockWholeFile(fd, write)) {
+    int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+// strerror_r comes as the GNU (char*) or the XSI (int) variant; these pick the text from either.
+[[maybe_unused]] const char* ErrorTextOf(const char* result, const char*) { return result; }
+[[maybe_unused]] const char* ErrorTextOf(int, const char* buffer) { return buffer; }
+
+bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
+  size_t i = 0;
+  for (; a[i] != '\0' && i < b.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return a[i] == '\0' && i == b.size();
+}
+
+}  // namespace
+
+void FileCloseNative(intptr_t handle) { close(static_cast<int>(handle)); }
+
+bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create) {
+  FileClose(file);
+  bool write = access == faReadWrite;
+  int fd = OpenLocked(path, (write ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0), write);
+  if (fd < 0) return Fail();
+  file.Adopt(fd);
+  return true;
+}
+
+bool FileCreateEmpty(const std::string& path) {
+  // Truncate only once the lock is ours: O_TRUNC would empty a file that another node holds.
+  OsFile file;
+  int fd = OpenLocked(path, O_WRONLY | O_CREAT, true);
+  if (fd < 0) return Fail();
+  file.Adopt(fd);
+  return FileTruncate(file, 0);
+}
+
+bool FileReadAt(OsFile& file, int64_t offset, void* buffer, size_t n) {
+  auto* bytes = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = pread(static_cast<int>(file.Native()), bytes + done, n - done,
+                        static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Fail();
+    if (got == 0) {
+      FileSetLastError(0);  // end of file
+      return false;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n) {
+  const auto* bytes = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t put = pwrite(static_cast<int>(file.Native()), bytes + done, n - done,
+                         static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return Fail();
+    if (put == 0) {
+      FileSetLastError(EIO);  // no progress: stop rather than spin
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+int64_t FileLength(OsFile& file) {
+  struct stat info{};
+  if (fstat(static_cast<int>(file.Native()), &info) != 0) {
+    Fail();
+    return -1;
+  }
+  return static_cast<int64_t>(info.st_size);
+}
+
+bool FileTruncate(OsFile& file, int64_t length) {
+  while (ftruncate(static_cast<int>(file.Native()), static_cast<off_t>(length)) != 0) {
+    if (errno != EINTR) return Fail();
+  }
+  return true;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info{};
+  return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool PathIsDirectory(const std::string& path) {
+  struct stat info{};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FileRemove(const std::string& path) { return unlink(path.c_str()) == 0 || Fail(); }
+
+std::string OsErrorText(int os_error) {
+  char buffer[256] = "";
+  return ErrorTextOf(strerror_r(os_error, buffer, sizeof buffer), buffer);
+}
+
+char PathSeparator() { return '/'; }
+
+bool PathEndsInSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
+
+std::string GameFilePath(const std::string& dir, const std::string& name) {
+  std::string exact = dir + name;
+  if (name.empty() || name.find('/') != std::string::npos || PathExists(exact)) return exact;
+  DIR* listing = opendir(dir.empty() ? "." : dir.c_str());
+  if (listing == nullptr) return exact;
+  // Several spellings may match; the smallest is taken so that the choice does not hang on readdir order.
+  std::string found;
+  while (const dirent* entry = readdir(listing)) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name) && (found.empty() || found > entry->d_name)) {
+      found = entry->d_name;
+    }
+  }
+  closedir(listing);
+  return found.empty() ? exact : dir + found;
+}

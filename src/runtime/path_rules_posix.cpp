@@ -1,0 +1,3 @@
+#include "runtime/path_rules.h"
+
+bool PathsAreCaseSensitive() { return true; }
