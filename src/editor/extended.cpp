@@ -67,28 +67,29 @@ const ExtScreenRow kSkillRows[] = {
     {"~x06`0(`%F`0) Thief Skills  `%: ", 'F', "  ~x40`0(`%G`0) Thief Uses   `%: ", 'G'},
 };
 
+// The prompt area opens at row 20 with a blank line; every answer is clamped into the range.
 const NumberEditor kExtNumberEditors[] = {
     {'2', F(kills), "  `%Enter Player Kills `#(0-32,000 range). `!Old value: `$", true, 20, false,
-     0, 0, 32000, "    `%> "},
+     0, 0, 32000},
     {'4', F(games_won), "  `%Enter Games Won `#(0-32,000 range). `!Old value: `$", true, 20, false,
-     0, 0, 32000, "    `%> "},
-    {'5', F(lays), "  `%Enter Lays `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0, 32000,
-     "    `%> "},
-    {'6', F(kids), "  `%Enter Kids `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0, 32000,
-     "    `%> "},
+     0, 0, 32000},
+    {'5', F(lays), "  `%Enter Lays `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0,
+     32000},
+    {'6', F(kids), "  `%Enter Kids `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0,
+     32000},
     {'B', F(skill_dk), "  `%Enter Death Knight Skill Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100, "    `%> "},
-    {'C', F(uses_dk), "  `%Enter D.K. Skill Use Points `#(0-100). `!Old value: `$", false, 20, false,
-     0, 0, 100, "    `%> "},
+     false, 0, 0, 100},
+    {'C', F(uses_dk), "  `%Enter D.K. Skill Use Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100},
     {'D', F(skill_mystic), "  `%Enter Mystic Skill Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100, "    `%> "},
-    {'E', F(uses_mystic), "  `%Enter Mystic Skill Use Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100, "    `%> "},
-    // Two blanks before the marker here, unlike its neighbours.
-    {'F', F(skill_thief), "  `%Enter Thief Skill Points `#(0-100). `!Old value: `$", false, 20, false,
-     0, 0, 100, "  `%> "},
+     false, 0, 0, 100},
+    {'E', F(uses_mystic), "  `%Enter Mystic Skill Use Points `#(0-100). `!Old value: `$", false,
+     20, false, 0, 0, 100},
+    // Two blanks before this marker, unlike its neighbours.
+    {'F', F(skill_thief), "  `%Enter Thief Skill Points `#(0-100). `!Old value: `$", false, 20,
+     false, 0, 0, 100, "  `%> "},
     {'G', F(uses_thief), "  `%Enter Thief Skill Use Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100, "    `%> "},
+     false, 0, 0, 100},
 };
 
 // A flag that flips between on and off. A value that is neither is set to on when others_to_on,

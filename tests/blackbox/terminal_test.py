@@ -69,6 +69,12 @@ def main():
         top = term.screen.display[0]
         assert "VarnEdit/32" in top and "v0.67 Beta" in top, top
         assert "Real Name" in term.screen.display[2], term.screen.display[2]
+        # Colour codes reach the terminal as colours: "`%** `@ Vexorn" and "`2) Real Name".
+        def colour(row, text):
+            return term.screen.buffer[row][term.screen.display[row].index(text)].fg
+        assert colour(0, "**") == "white", colour(0, "**")
+        assert colour(0, "Vexorn") == "red", colour(0, "Vexorn")
+        assert colour(2, "Real Name") == "green", colour(2, "Real Name")
         term.child.send("]")
         term.wait_for("Account Number: 1")
         term.child.send("[")

@@ -12,6 +12,9 @@
 
 namespace {
 
+// Fields of the packed record are compared by value (unary plus): a reference to one may be
+// misaligned.
+
 const char kDayFights[] = "15\r3\r";  // forest fights, then player fights
 
 // Appended rather than concatenated: mingw's g++ 12 warns falsely on literal + string at -O3.
@@ -64,8 +67,8 @@ TEST(NewDayForPlayer, RestoresHitPoints) {
       r.hit_max = c.hit_max;
     });
     PlayerRecord r = run.OnDisk();
-    EXPECT_EQ(r.hit_points, c.hit_points_after);
-    EXPECT_EQ(r.hit_max, c.hit_max_after);
+    EXPECT_EQ(+r.hit_points, c.hit_points_after);
+    EXPECT_EQ(+r.hit_max, c.hit_max_after);
   }
 }
 
@@ -82,12 +85,12 @@ TEST(NewDayForPlayer, StartsAFreshDay) {
     r.lays = -2;
   });
   PlayerRecord r = run.OnDisk();
-  EXPECT_EQ(r.forest_fights, 15);
-  EXPECT_EQ(r.player_fights, 3);
+  EXPECT_EQ(+r.forest_fights, 15);
+  EXPECT_EQ(+r.player_fights, 3);
   EXPECT_EQ(r.seen_master + r.seen_bard + r.seen_quenna + r.dead + r.seen_dragon + r.flirted, 0);
-  EXPECT_EQ(r.inn, 5);  // not a daily flag
-  EXPECT_EQ(r.on_now, 0);
-  EXPECT_EQ(r.lays, 0);  // repaired
+  EXPECT_EQ(+r.inn, 5);  // not a daily flag
+  EXPECT_EQ(+r.on_now, 0);
+  EXPECT_EQ(+r.lays, 0);  // repaired
   EXPECT_NE(run.output.find("ZORVAN/32 Notice: Lays stat was negative. Reset to zero.\r\n"),
             std::string::npos);
   EXPECT_EQ(ReservedBytes(r), ReservedBytes(run.before));
@@ -97,12 +100,12 @@ TEST(NewDayForPlayer, StartsAFreshDay) {
 
 TEST(NewDayForPlayer, LeavesOtherOnNowValues) {
   NewDayRun run(0, [](PlayerRecord& r) { r.on_now = 3; });
-  EXPECT_EQ(run.OnDisk().on_now, 3);
+  EXPECT_EQ(+run.OnDisk().on_now, 3);
 }
 
 TEST(NewDayForPlayer, NegativeGemsGetTenWithAnAdvisoryAtRow24) {
   NewDayRun run(1, [](PlayerRecord& r) { r.gems = -2; });
-  EXPECT_EQ(run.OnDisk().gems, 10);
+  EXPECT_EQ(+run.OnDisk().gems, 10);
   EXPECT_NE(run.output.find(ESC + "[24;1fAdvisory: Reset negative Gems on Hand field to 10.\r\n"),
             std::string::npos);
   // Mended before the repair runs, so the repair has nothing to say about gems.
@@ -116,9 +119,9 @@ TEST(NewDayForPlayer, CapsGoldBankAndExperienceSilently) {
     r.experience = kTwoBillion + 5;
   });
   PlayerRecord r = run.OnDisk();
-  EXPECT_EQ(r.gold, kTwoBillion);
-  EXPECT_EQ(r.bank, kTwoBillion);
-  EXPECT_EQ(r.experience, kTwoBillion);
+  EXPECT_EQ(+r.gold, kTwoBillion);
+  EXPECT_EQ(+r.bank, kTwoBillion);
+  EXPECT_EQ(+r.experience, kTwoBillion);
   EXPECT_EQ(run.output.find("2 Billion"), std::string::npos);
 }
 
@@ -150,7 +153,7 @@ TEST(NewDayForPlayer, FindsNodeFilesWhateverTheirCase) {
 TEST(NewDayForPlayer, MissingNodeFilesAreNoTrouble) {
   NewDayRun run(3, [](PlayerRecord&) {});
   EXPECT_EQ(run.game.Names(), std::vector<std::string>{"PLAYER.DAT"});
-  EXPECT_EQ(run.OnDisk().forest_fights, 15);
+  EXPECT_EQ(+run.OnDisk().forest_fights, 15);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@
 
 namespace {
 
+// Fields of the packed record are compared by value (unary plus): a reference to one may be
+// misaligned.
+
 const std::string kAdjust = "  User will need to adjust field to proper amount.";
 
 struct RepairCase {
@@ -19,6 +23,8 @@ struct RepairCase {
   std::vector<std::string> lines;  // as shown, each ends in CR LF
   std::function<void(const PlayerRecord&)> check;
 };
+
+void PrintTo(const RepairCase& c, std::ostream* os) { *os << c.name; }
 
 // A clean player, damaged by the case, repaired; the output and the record on disk are the result.
 struct Repaired {
@@ -50,31 +56,31 @@ const RepairCase kCases[] = {
      {"  ZORVAN/32 Notice: Game Level stat was reset to Level 1.",
       "Advisory:  Reset negative Hitpoints to 20 Points * Game Level."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.level, 1);
-       EXPECT_EQ(r.hit_points, 20);
+       EXPECT_EQ(+r.level, 1);
+       EXPECT_EQ(+r.hit_points, 20);
      }},
     {"ZeroLevelGivesZeroCharmThenLevelOne",
      [](PlayerRecord& r) { r.level = 0; r.charm = -5; },
      {"ZORVAN/32 Notice: Reset negative Charm points to 15 points * level. ", kAdjust,
       "ZORVAN/32 Notice: Game Level stat was Zero.  Reset to Level 1."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.charm, 0);
-       EXPECT_EQ(r.level, 1);
+       EXPECT_EQ(+r.charm, 0);
+       EXPECT_EQ(+r.level, 1);
      }},
     {"GemsUseLevelBeforeItIsCapped",
      [](PlayerRecord& r) { r.level = 15; r.gems = -1; },
      {"Advisory:  Reset negative Gems field to Level * 5 gems. ", kAdjust,
       "ZORVAN/32 Notice: Game Level stat exceeded 12.  Reset to Level 12."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.gems, 75);
-       EXPECT_EQ(r.level, 12);
+       EXPECT_EQ(+r.gems, 75);
+       EXPECT_EQ(+r.level, 12);
      }},
     {"HitMaxRaisedToHitPoints",
      [](PlayerRecord& r) { r.hit_points = 300; r.hit_max = 200; },
      {"Advisory:  Reset invalid Max Hitpoints to value of Hit-Points."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.hit_max, 300);
-       EXPECT_EQ(r.hit_points, 300);
+       EXPECT_EQ(+r.hit_max, 300);
+       EXPECT_EQ(+r.hit_points, 300);
      }},
     {"HitPointsAboveRangeRaiseThenCapBoth",
      [](PlayerRecord& r) { r.hit_points = 32500; r.hit_max = 1000; },
@@ -82,8 +88,8 @@ const RepairCase kCases[] = {
       "Advisory:  Reset above-range Max Hitpoints to 32,000 points.",
       "Advisory:  Reset above-range Hitpoints to match Max Hitpoints."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.hit_max, 32000);
-       EXPECT_EQ(r.hit_points, 32000);
+       EXPECT_EQ(+r.hit_max, 32000);
+       EXPECT_EQ(+r.hit_points, 32000);
      }},
     {"SkillByteAbove127IsNegative",
      [](PlayerRecord& r) { r.skill_dk = static_cast<int8_t>(200); r.uses_dk = -1; },
@@ -91,8 +97,8 @@ const RepairCase kCases[] = {
       "ZORVAN/32 Notice: Reset negative Death Knight Skill Use Points to 1. ",
       "  Used amount player is entitled to each day."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.skill_dk, 1);
-       EXPECT_EQ(r.uses_dk, 0);
+       EXPECT_EQ(+r.skill_dk, 1);
+       EXPECT_EQ(+r.uses_dk, 0);
      }},
     {"ThiefUsesFromUncappedSkillThenSkillCapped",
      [](PlayerRecord& r) { r.skill_thief = 110; r.uses_thief = -2; },
@@ -100,33 +106,38 @@ const RepairCase kCases[] = {
       " Used amount player is entitled to each day.",
       "ZORVAN/32 Notice: Reset above-range Thieving Skill Points to 100. "},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.uses_thief, 27);
-       EXPECT_EQ(r.skill_thief, 100);
+       EXPECT_EQ(+r.uses_thief, 27);
+       EXPECT_EQ(+r.skill_thief, 100);
      }},
     {"MysticUsesTakeTheWholeSkill",
      [](PlayerRecord& r) { r.skill_mystic = 9; r.uses_mystic = -100; },
      {"ZORVAN/32 Notice: Reset negative Mystical Skill Use Points to 1. ",
       " Used player's Mystical Skill points for valid Uses amount."},
-     [](const PlayerRecord& r) { EXPECT_EQ(r.uses_mystic, 9); }},
+     [](const PlayerRecord& r) { EXPECT_EQ(+r.uses_mystic, 9); }},
     {"GoldOneAboveTwoBillion",
      [](PlayerRecord& r) { r.gold = kTwoBillion + 1; },
      {"Advisory:  Reset above-range Gold on Hand to 2 Billion."},
-     [](const PlayerRecord& r) { EXPECT_EQ(r.gold, kTwoBillion); }},
+     [](const PlayerRecord& r) { EXPECT_EQ(+r.gold, kTwoBillion); }},
     {"TwoBillionItselfIsKept",
-     [](PlayerRecord& r) { r.gold = kTwoBillion; r.bank = kTwoBillion; r.experience = kTwoBillion; },
+     [](PlayerRecord& r) {
+       r.gold = kTwoBillion;
+       r.bank = kTwoBillion;
+       r.experience = kTwoBillion;
+     },
      {},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.gold, kTwoBillion);
-       EXPECT_EQ(r.bank, kTwoBillion);
-       EXPECT_EQ(r.experience, kTwoBillion);
+       EXPECT_EQ(+r.gold, kTwoBillion);
+       EXPECT_EQ(+r.bank, kTwoBillion);
+       EXPECT_EQ(+r.experience, kTwoBillion);
      }},
     {"LargestHitMax",
      [](PlayerRecord& r) { r.hit_max = 32767; },
      {"Advisory:  Reset above-range Max Hitpoints to 32,000 points."},
-     [](const PlayerRecord& r) { EXPECT_EQ(r.hit_max, 32000); }},
+     [](const PlayerRecord& r) { EXPECT_EQ(+r.hit_max, 32000); }},
     {"NegativeCountersGoToZeroAndNumbersToOne",
      [](PlayerRecord& r) {
-       r.lays = -1; r.kids = -2; r.games_won = -3; r.kills = -4; r.weapon_num = -5; r.armour_num = -6;
+       r.lays = -1; r.kids = -2; r.games_won = -3;
+       r.kills = -4; r.weapon_num = -5; r.armour_num = -6;
      },
      {"ZORVAN/32 Notice: Lays stat was negative. Reset to zero.",
       "ZORVAN/32 Notice: Kids stat was negative. Reset to zero.",
@@ -136,13 +147,13 @@ const RepairCase kCases[] = {
       "ZORVAN/32 Notice: Armor Number stat was negative.  Reset to 1."},
      [](const PlayerRecord& r) {
        EXPECT_EQ(r.lays + r.kids + r.games_won + r.kills, 0);
-       EXPECT_EQ(r.weapon_num, 1);
-       EXPECT_EQ(r.armour_num, 1);
+       EXPECT_EQ(+r.weapon_num, 1);
+       EXPECT_EQ(+r.armour_num, 1);
      }},
     {"BankFromLevelNeedsAll32Bits",
      [](PlayerRecord& r) { r.level = 12; r.bank = -1; },
      {"ZORVAN/32 Notice: Reset negative Bank Gold to 10,000 * level. ", kAdjust},
-     [](const PlayerRecord& r) { EXPECT_EQ(r.bank, 120000); }},
+     [](const PlayerRecord& r) { EXPECT_EQ(+r.bank, 120000); }},
     // The level-based value is stored in the field's width, as the game's own arithmetic does: a
     // wild level gives a product that wraps in 16 bits.
     {"ProductWrapsInTheFieldsWidth",
@@ -150,8 +161,8 @@ const RepairCase kCases[] = {
      {"ZORVAN/32 Notice: Reset negative Defense points to 20 points * level. ", kAdjust,
       "ZORVAN/32 Notice: Game Level stat exceeded 12.  Reset to Level 12."},
      [](const PlayerRecord& r) {
-       EXPECT_EQ(r.defense, static_cast<int16_t>(34000));
-       EXPECT_EQ(r.level, 12);
+       EXPECT_EQ(+r.defense, static_cast<int16_t>(34000));
+       EXPECT_EQ(+r.level, 12);
      }},
 };
 
@@ -189,7 +200,8 @@ TEST(RepairStats, AboveRangeFieldsAreCappedInOrder) {
     r.forest_fights = 32001; r.player_fights = 32767; r.strength = 32001; r.defense = 32001;
     r.charm = 32001; r.gems = 32001; r.bank = 2'100'000'000; r.experience = 2'147'483'647;
     r.lays = 32001; r.kids = 32001; r.games_won = 32001; r.kills = 32001;
-    r.skill_dk = 101; r.skill_mystic = 127; r.uses_dk = 101; r.uses_mystic = 101; r.uses_thief = 127;
+    r.skill_dk = 101; r.skill_mystic = 127;
+    r.uses_dk = 101; r.uses_mystic = 101; r.uses_thief = 127;
   });
   EXPECT_EQ(result.output,
             Lines({"Advisory:  Reset above-range Forest Fights to 32,000 points.",
@@ -210,11 +222,11 @@ TEST(RepairStats, AboveRangeFieldsAreCappedInOrder) {
                    "ZORVAN/32 Notice: Reset above-range Mystical Skill Use Points to 100. ",
                    "ZORVAN/32 Notice: Reset above-range Thieving Skill Use Points to 100. "}));
   const PlayerRecord& r = result.on_disk;
-  for (int16_t v : {r.forest_fights, r.player_fights, r.strength, r.defense, r.charm, r.gems, r.lays,
-                    r.kids, r.games_won, r.kills})
+  for (int16_t v : {r.forest_fights, r.player_fights, r.strength, r.defense, r.charm, r.gems,
+                    r.lays, r.kids, r.games_won, r.kills})
     EXPECT_EQ(v, 32000);
-  EXPECT_EQ(r.bank, kTwoBillion);
-  EXPECT_EQ(r.experience, kTwoBillion);
+  EXPECT_EQ(+r.bank, kTwoBillion);
+  EXPECT_EQ(+r.experience, kTwoBillion);
   for (int8_t v : {r.skill_dk, r.skill_mystic, r.uses_dk, r.uses_mystic, r.uses_thief})
     EXPECT_EQ(v, 100);
 }
