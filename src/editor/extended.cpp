@@ -15,6 +15,7 @@
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/repair.h"
+#include "editor/key_table.h"
 
 namespace {
 
@@ -166,24 +167,17 @@ void DrawExtendedScreen() {
 }
 
 void RunToggle(char key) {
-  for (const ExtToggle& t : kExtToggles) {
-    if (t.key != key) continue;
-    int32_t value = ReadField(current_record, t.field);
-    if (value == t.on)
-      WriteField(current_record, t.field, t.off);
-    else if (value == t.off || t.others_to_on)
-      WriteField(current_record, t.field, t.on);
-    SaveCurrentPlayer();
-  }
+  const ExtToggle* t = FindKeyRow(kExtToggles, key);
+  if (t == nullptr) return;
+  WriteField(current_record, t->field,
+             FlippedFlag(ReadField(current_record, t->field), t->on, t->off, t->others_to_on));
+  SaveCurrentPlayer();
 }
 
 bool RunExtNumberEditor(char key) {
-  for (const NumberEditor& editor : kExtNumberEditors) {
-    if (editor.key != key) continue;
-    RunNumberEditor(editor);
-    return true;
-  }
-  return false;
+  const NumberEditor* editor = FindKeyRow(kExtNumberEditors, key);
+  if (editor != nullptr) RunNumberEditor(*editor);
+  return editor != nullptr;
 }
 
 void RunExtendedKey(char key) {
@@ -202,9 +196,8 @@ void RunExtendedKey(char key) {
 }  // namespace
 
 std::string ExtFieldText(char key) {
-  for (const ExtTextRow& row : kExtTexts)
-    if (row.key == key) return TextOf(row);
-  return {};
+  const ExtTextRow* row = FindKeyRow(kExtTexts, key);
+  return row != nullptr ? TextOf(*row) : std::string();
 }
 
 void SkillUsesUpdate() {

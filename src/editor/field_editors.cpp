@@ -10,6 +10,7 @@
 #include "editor/field_editor_kinds.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
+#include "editor/key_table.h"
 
 namespace {
 
@@ -53,11 +54,7 @@ const NumberEditor kMainNumberEditors[] = {
 
 #undef F
 
-const NumberEditor* FindMainNumberEditor(char key) {
-  for (const NumberEditor& editor : kMainNumberEditors)
-    if (editor.key == key) return &editor;
-  return nullptr;
-}
+const NumberEditor* FindMainNumberEditor(char key) { return FindKeyRow(kMainNumberEditors, key); }
 
 }  // namespace
 
@@ -96,4 +93,9 @@ void EditPlayerFights() { RunMainNumberEditor('0'); }
 bool RunFieldEditor(char key) {
   if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
   return RunMainNumberEditor(key) || RunMainTextEditor(key) || RunMainToggle(key);
+}
+
+int32_t FlippedFlag(int32_t value, int32_t on, int32_t off, bool others_to_on) {
+  if (value == on) return off;
+  return value == off || others_to_on ? on : value;
 }

@@ -27,5 +27,9 @@ struct NumberEditor {
 };
 
 void RunNumberEditor(const NumberEditor& editor);
+
+// A flag flipped by one key: on becomes off; off, and any other value when others_to_on, becomes on;
+// other values otherwise stay (some flags hold values the game alone knows).
+int32_t FlippedFlag(int32_t value, int32_t on, int32_t off, bool others_to_on);
 // The value a converted answer is stored as.
 int32_t ClampNumber(const NumberEditor& editor, int32_t number);

@@ -15,6 +15,7 @@
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
+#include "editor/key_table.h"
 
 namespace {
 
@@ -203,8 +204,7 @@ void RunCommand(char key) {
     RunFieldEditor(key);
     return;
   }
-  for (const Command& command : kCommands)
-    if (command.key == key) command.action();
+  if (const Command* command = FindKeyRow(kCommands, key)) command->action();
   // Q and R-W do nothing here; the loop redraws.
 }
 
@@ -219,9 +219,8 @@ std::string AccountNumberText() { return "`$" + IntToStr(current_player); }
 
 std::string MainFieldText(char key) {
   if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
-  for (const MainField& f : kMainFields)
-    if (f.key == key) return FieldText(f);
-  return "";
+  const MainField* field = FindKeyRow(kMainFields, key);
+  return field != nullptr ? FieldText(*field) : "";
 }
 
 void DrawMainScreen() {

@@ -9,6 +9,7 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
+#include "editor/key_table.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/startup.h"
@@ -78,10 +79,7 @@ void RunTextEditorRow(const TextEditor& editor) {
 }  // namespace
 
 bool RunMainTextEditor(char key) {
-  for (const TextEditor& editor : kTextEditors) {
-    if (editor.key != key) continue;
-    RunTextEditorRow(editor);
-    return true;
-  }
-  return false;
+  const TextEditor* editor = FindKeyRow(kTextEditors, key);
+  if (editor != nullptr) RunTextEditorRow(*editor);
+  return editor != nullptr;
 }

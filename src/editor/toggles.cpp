@@ -3,6 +3,8 @@
 
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
+#include "editor/field_editors.h"
+#include "editor/key_table.h"
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
@@ -43,7 +45,7 @@ constexpr int32_t kYes = 5;
 int32_t ToggledValue(ToggleChange change, int32_t value) {
   switch (change) {
     case tcCycleClass: return value >= 1 && value <= 3 ? value % 3 + 1 : value;
-    case tcFlipFive: return value == kYes ? 0 : kYes;
+    case tcFlipFive: return FlippedFlag(value, kYes, 0, true);
   }
   return value;
 }
@@ -67,10 +69,7 @@ void RunToggleRow(const Toggle& toggle) {
 }  // namespace
 
 bool RunMainToggle(char key) {
-  for (const Toggle& toggle : kToggles) {
-    if (toggle.key != key) continue;
-    RunToggleRow(toggle);
-    return true;
-  }
-  return false;
+  const Toggle* toggle = FindKeyRow(kToggles, key);
+  if (toggle != nullptr) RunToggleRow(*toggle);
+  return toggle != nullptr;
 }
