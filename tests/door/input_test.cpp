@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
+#include <tuple>
 
 #include "door/input.h"
-#include "door/output.h"
 #include "door/session.h"
 #include "fakes/door_harness.h"
 #include "runtime/clock.h"
@@ -19,7 +19,8 @@ class DoorInputTest : public ::testing::Test {
   void TearDown() override { ClockOverride(nullptr); }
 };
 
-TEST_F(DoorInputTest, ExtendedKeysComeBackAsTheirScanCodeMarkedExtended) {
+TEST_F(DoorInputTest, ReadKeyMarksExtendedKeysAndRecordsTheSecondOfDay) {
+  ClockOverride([] { return int32_t{(10 * 3600 + 2 * 60 + 3) * 1000 + 990}; });
   TypeKeys("a\0H"s + "H");
   EXPECT_EQ(DoorReadKey(), 'a');
   EXPECT_FALSE(DoorLastKeyExtended());
@@ -27,12 +28,6 @@ TEST_F(DoorInputTest, ExtendedKeysComeBackAsTheirScanCodeMarkedExtended) {
   EXPECT_TRUE(DoorLastKeyExtended());
   EXPECT_EQ(DoorReadKey(), 'H');  // the letter
   EXPECT_FALSE(DoorLastKeyExtended());
-}
-
-TEST_F(DoorInputTest, EveryKeyRecordsTheTimeOfDayInSeconds) {
-  ClockOverride([] { return int32_t{(10 * 3600 + 2 * 60 + 3) * 1000 + 990}; });
-  TypeKeys("x");
-  DoorReadKey();
   EXPECT_EQ(door_session.LastKeyTime, 10 * 3600 + 2 * 60 + 3);
 }
 
@@ -49,74 +44,48 @@ TEST_F(DoorInputTest, WithNoKeyboardAndNoCallerReadKeyEndsInsteadOfWaiting) {
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
 }
 
-TEST_F(DoorInputTest, GetChoiceUpperCasesIgnoresOthersAndEchoesNothing) {
+TEST_F(DoorInputTest, GetChoiceUpperCasesIgnoresExtendedKeysAndEchoesNothing) {
   OutputRecorder out;
-  TypeKeys("xzy");
-  EXPECT_EQ(DoorGetChoice("YN"), 'Y');
+  TypeKeys("\0Q"s + "\0H"s + "xzh");  // PgDn, up arrow, others, then the letter
+  EXPECT_EQ(DoorGetChoice("QH"), 'H');
   EXPECT_EQ(out.Bytes(), "");
 }
 
-TEST_F(DoorInputTest, GetChoiceIgnoresExtendedKeys) {
-  TypeKeys("\0Q"s + "\0H"s + "h");  // PgDn, up arrow, then the letter
-  EXPECT_EQ(DoorGetChoice("QH"), 'H');
-  EXPECT_FALSE(DoorLastKeyExtended());
-}
-
-TEST_F(DoorInputTest, InputLineEchoesInItsColourAndRestoresTheOld) {
-  ConsoleGotoXY(5, 2);
-  TypeKeys("Hi\r");
-  EXPECT_EQ(DoorInputLine(), "Hi");
-  EXPECT_EQ(ConsoleTextAt(5, 2, 3), "Hi ");
-  EXPECT_EQ(ConsoleCellAt(5, 2).attr, 12);
-  EXPECT_EQ(ConsoleCellAt(24, 2).attr, 12);  // the blank rest of the field
-  EXPECT_EQ(ConsoleAttr(), 7);
-  EXPECT_EQ(ConsoleWhereX(), 1);
-  EXPECT_EQ(ConsoleWhereY(), 3);
-}
-
-struct EditCase {
-  const char* name;
-  std::string keys;
-  std::string result;
-  std::string shown;  // the start of the row afterwards
-};
-
-TEST_F(DoorInputTest, EditingKeys) {
+TEST_F(DoorInputTest, InputLineEditingKeys) {
   const std::string k20(20, 'k');
-  const std::vector<EditCase> cases = {
-      {"backspace", "abc\b\bX\r", "aX", "aX "},
-      {"backspace on empty", "\b\ba\r", "a", "a "},
-      {"ctrl-y empties", "abc\x19xy\r", "xy", "xy "},
-      {"enter on empty is ignored", "\r\x19\rz\r", "z", "z "},
-      {"21st character ignored", k20 + "k\r", k20, k20 + " "},
-      {"keys outside the set", "a\x01\tb\r", "ab", "ab "},
-      {"extended keys are no characters", "a\0H"s + "b\0S"s + "\r", "ab", "ab "},
-      {"escape gives the default", "abc\x1b", "", "abc "},
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      // keys, result, the start of the row afterwards
+      {"abc\b\bX\r", "aX", "aX "},
+      {"\b\ba\r", "a", "a "},
+      {"abc\x19xy\r", "xy", "xy "},
+      {"\r\x19\rz\r", "z", "z "},  // Enter on an empty line is ignored
+      {k20 + "k\r", k20, k20 + " "},
+      {"a\x01\tb\0H"s + "\0S"s + "\r", "ab", "ab "},  // outside the set, extended keys
+      {"abc\x1b", "", "abc "},
   };
-  for (const EditCase& c : cases) {
+  for (const auto& [keys, result, shown] : cases) {
+    SCOPED_TRACE(shown);
     ResetDoorLibrary();
-    TypeKeys(c.keys);
-    EXPECT_EQ(DoorInputLine(), c.result) << c.name;
-    EXPECT_EQ(ConsoleTextAt(1, 1, static_cast<int>(c.shown.size())), c.shown) << c.name;
+    TypeKeys(keys);
+    EXPECT_EQ(DoorInputLine(), result);
+    EXPECT_EQ(ConsoleTextAt(1, 1, static_cast<int>(shown.size())), shown);
+    EXPECT_EQ(ConsoleCellAt(20, 1).attr, 12);  // the whole field in the input colour
+    EXPECT_EQ(ConsoleAttr(), 7);               // and the old colour back
   }
 }
 
-TEST_F(DoorInputTest, DefaultIsShownEditableAndComesBackOnEscape) {
-  TypeKeys("\bX\x1b");
-  EXPECT_EQ(DoorInputField(15, 40, 40, 0, kNameInputSet, "SYSOP"), "SYSOP");
+TEST_F(DoorInputTest, FieldWithDefaultEchoAndBars) {
+  TypeKeys("\bX\x1b" "\b\r" "\x1b" "pw\r" "\x1b");
+  EXPECT_EQ(DoorInputField(15, 40, 40, 0, kNameInputSet, "SYSOP"), "SYSOP");  // Esc: the default
   EXPECT_EQ(ConsoleTextAt(1, 1, 6), "SYSOX ");
-
-  ResetDoorLibrary();
-  TypeKeys("\b\r");
   EXPECT_EQ(DoorInputField(15, 40, 40, 0, kNameInputSet, "SYSOP"), "SYSO");
-
-  ResetDoorLibrary();
-  TypeKeys("\x19\r\r\x1b");  // Enter on the emptied field does nothing
-  EXPECT_EQ(DoorInputField(15, 40, 40, 0, kNameInputSet, "SYSOP"), "SYSOP");
-
-  ResetDoorLibrary();
-  TypeKeys("\x1b");  // a default longer than the field is cut first
-  EXPECT_EQ(DoorInputField(15, 3, 40, 0, kNameInputSet, "SYSOP"), "SYS");
+  EXPECT_EQ(DoorInputField(15, 3, 40, 0, kNameInputSet, "SYSOP"), "SYS");  // cut to the field first
+  ConsoleGotoXY(1, 5);
+  EXPECT_EQ(DoorInputField(7, 10, 10, '*', kStandardInputSet, ""), "pw");
+  EXPECT_EQ(ConsoleTextAt(1, 5, 3), "** ");
+  ConsoleGotoXY(1, 7);
+  EXPECT_EQ(DoorInputField(7, 20, 20, 0, kStandardInputSet, "a|1Fb"), "a|1Fb");
+  EXPECT_EQ(ConsoleTextAt(1, 7, 5), "a|1Fb");  // shown as typed
 }
 
 TEST_F(DoorInputTest, AWideTextScrollsToShowItsEnd) {
@@ -125,34 +94,10 @@ TEST_F(DoorInputTest, AWideTextScrollsToShowItsEnd) {
   TypeKeys(typed + "\x1b");
   DoorInputField(7, 30, 20, 0, kStandardInputSet, "");
   EXPECT_EQ(ConsoleTextAt(11, 5, 21), "bcdefghijklmnopqrstu ");
-
   ConsoleGotoXY(11, 7);
   TypeKeys(typed + "\b\x1b");  // Backspace scrolls it back
   DoorInputField(7, 30, 20, 0, kStandardInputSet, "");
   EXPECT_EQ(ConsoleTextAt(11, 7, 21), "abcdefghijklmnopqrst ");
-}
-
-TEST_F(DoorInputTest, EchoCharacterHidesTheText) {
-  TypeKeys("pw\r");
-  EXPECT_EQ(DoorInputField(7, 10, 10, '*', kStandardInputSet, ""), "pw");
-  EXPECT_EQ(ConsoleTextAt(1, 1, 3), "** ");
-}
-
-TEST_F(DoorInputTest, TypedBarsAreShownAsTyped) {
-  TypeKeys("\x1b");
-  EXPECT_EQ(DoorInputField(7, 20, 20, 0, kStandardInputSet, "a|1Fb"), "a|1Fb");
-  EXPECT_EQ(ConsoleTextAt(1, 1, 5), "a|1Fb");
-}
-
-TEST_F(DoorInputTest, InputSetsHoldWhatTheyPromise) {
-  const std::set<char> standard(kStandardInputSet.begin(), kStandardInputSet.end());
-  EXPECT_EQ(kStandardInputSet.size(), 95u);
-  EXPECT_EQ(standard.size(), 95u);
-  EXPECT_EQ(*standard.begin(), ' ');
-  EXPECT_EQ(*standard.rbegin(), '~');
-  const std::set<char> names(kNameInputSet.begin(), kNameInputSet.end());
-  EXPECT_EQ(kNameInputSet.size(), 53u);
-  EXPECT_EQ(names.size(), 53u);
 }
 
 }  // namespace

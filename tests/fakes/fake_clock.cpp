@@ -3,13 +3,11 @@
 #include "runtime/clock.h"
 
 namespace {
-int32_t now_ms = 0;
-int32_t step = 0;
+int32_t now_ms = 0, step = 0;
 int reads = 0;
 
 int32_t Read() {
-  ++reads;
-  if (reads > FakeClock::kRunawayReads) return now_ms + kMsPerDay;
+  if (++reads > FakeClock::kRunawayReads) return now_ms + kMsPerDay;
   int32_t value = now_ms;
   now_ms = (now_ms + step) % kMsPerDay;
   return value;

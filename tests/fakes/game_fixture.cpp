@@ -76,6 +76,10 @@ std::vector<PlayerRecord> TempGameDir::ReadPlayers() const {
 
 PlayerRecord TempGameDir::ReadPlayer(int n) const { return ReadPlayers().at(static_cast<size_t>(n)); }
 
+void SetFields(PlayerRecord& record, FieldValues values) {
+  for (const auto& [field, value] : values) WriteField(record, field, value);
+}
+
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed) {
   PlayerRecord r{};
   std::mt19937 random(seed);
@@ -83,47 +87,27 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, u
   for (size_t i = 0; i < kPlayerRecordSize; ++i) bytes[i] = static_cast<uint8_t>(random());
   r.name.Set(name);
   r.real_name.Set(real_name);
-  r.hit_points = 50;
-  r.hit_max = 60;
-  r.weapon_num = 3;
   r.weapon_name.Set("Short Sword");
-  r.seen_master = 0;
-  r.forest_fights = 20;
-  r.player_fights = 3;
-  r.gold = 1500;
-  r.bank = 20000;
-  r.defense = 15;
-  r.strength = 30;
-  r.charm = 12;
-  r.seen_dragon = 0;
-  r.seen_quenna = 0;
-  r.level = 3;
-  r.time_on = 17;
   r.armour_name.Set("Leather Vest");
-  r.armour_num = 2;
-  r.dead = 0;
-  r.inn = 0;
-  r.gems = 4;
-  r.experience = 2500;
-  r.sex = 0;
-  r.seen_bard = 0;
-  r.lays = 1;
-  r.on_now = 0;
-  r.skill_class = 1;
-  r.horse = 0;
-  r.kids = 0;
-  r.games_won = 0;
-  r.skill_dk = 8;
-  r.skill_mystic = 0;
-  r.skill_thief = 0;
-  r.uses_dk = 2;
-  r.uses_mystic = 0;
-  r.uses_thief = 0;
-  r.married_to = -1;
-  r.kills = 1;
-  r.weird_event = 0;
-  r.high_spirits = 1;
-  r.flirted = 0;
+  SetFields(r, {{PLAYER_FIELD(hit_points), 50},   {PLAYER_FIELD(hit_max), 60},
+                {PLAYER_FIELD(weapon_num), 3},    {PLAYER_FIELD(forest_fights), 20},
+                {PLAYER_FIELD(player_fights), 3}, {PLAYER_FIELD(gold), 1500},
+                {PLAYER_FIELD(bank), 20000},      {PLAYER_FIELD(defense), 15},
+                {PLAYER_FIELD(strength), 30},     {PLAYER_FIELD(charm), 12},
+                {PLAYER_FIELD(level), 3},         {PLAYER_FIELD(time_on), 17},
+                {PLAYER_FIELD(armour_num), 2},    {PLAYER_FIELD(gems), 4},
+                {PLAYER_FIELD(experience), 2500}, {PLAYER_FIELD(lays), 1},
+                {PLAYER_FIELD(skill_class), 1},   {PLAYER_FIELD(skill_dk), 8},
+                {PLAYER_FIELD(uses_dk), 2},       {PLAYER_FIELD(married_to), -1},
+                {PLAYER_FIELD(kills), 1},         {PLAYER_FIELD(high_spirits), 1}});
+  const FieldRef zeros[] = {
+      PLAYER_FIELD(seen_master),  PLAYER_FIELD(seen_dragon), PLAYER_FIELD(seen_quenna),
+      PLAYER_FIELD(dead),         PLAYER_FIELD(inn),         PLAYER_FIELD(sex),
+      PLAYER_FIELD(seen_bard),    PLAYER_FIELD(on_now),      PLAYER_FIELD(horse),
+      PLAYER_FIELD(kids),         PLAYER_FIELD(games_won),   PLAYER_FIELD(skill_mystic),
+      PLAYER_FIELD(skill_thief),  PLAYER_FIELD(uses_mystic), PLAYER_FIELD(uses_thief),
+      PLAYER_FIELD(weird_event),  PLAYER_FIELD(flirted)};
+  for (FieldRef zero : zeros) WriteField(r, zero, 0);
   return r;
 }
 

@@ -2,7 +2,9 @@
 // and the editor started on it with a headless screen and scripted keys.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/player_record.h"
@@ -38,6 +40,10 @@ class TempGameDir {
 // A plausible living player; every reserved byte is random (from seed) so that a test can see any
 // change to them. married_to is -1.
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
+
+// Numeric fields set by place (as WriteField stores them), for builders that set many at once.
+using FieldValues = std::initializer_list<std::pair<FieldRef, int64_t>>;
+void SetFields(PlayerRecord& record, FieldValues values);
 
 // The reserved stretches of a record, concatenated (for comparing before and after).
 std::string ReservedBytes(const PlayerRecord& record);
