@@ -14,16 +14,32 @@ const char* const kSaveBusyNotice =
 
 namespace {
 
-// How long a save keeps retrying the exclusive open while a game node holds the file.
-constexpr int32_t kSaveRetryMs = 5000;
+// How long an exclusive open keeps retrying while a game node holds the file.
+constexpr int32_t kRetryMs = 5000;
 
 int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
 
-// Exclusive open of a file that must open; anything else is the runtime's I/O error.
-OsFile OpenOrRunError(const std::string& path) {
+// The exclusive open, tried again after 1 ms until it works or 5 s have passed on the time of day.
+// A save retries whatever the failure; a read only while a game node holds the file, since a
+// missing or unreadable file will not get better.
+bool OpenWithRetry(OsFile& file, const std::string& path, bool only_while_held) {
   SetFileOpenMode(fmExclusive);
+  int32_t start = MsOfDay();
+  for (;;) {
+    bool opened = FileOpen(file, path, faReadWrite);
+    int error = FileLastError();
+    SleepMs(1);
+    if (opened) return true;
+    if (only_while_held && !FileErrorIsSharingConflict(error)) return false;
+    if (MsElapsed(start, MsOfDay()) > kRetryMs) return false;
+  }
+}
+
+// Exclusive open of a file that must open; anything else is the runtime's I/O error. A node holding
+// the file for a moment is waited for, as a save does, rather than ending the editor.
+OsFile OpenOrRunError(const std::string& path) {
   OsFile file;
-  if (!FileOpen(file, path, faReadWrite)) RunError(path, FileLastError());
+  if (!OpenWithRetry(file, path, true)) RunError(path, FileLastError());
   return file;
 }
 
@@ -36,17 +52,6 @@ void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
   if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize)) RunError(path, FileLastError());
   FileClose(file);
   target = record;
-}
-
-// The exclusive open, tried again after 1 ms until it works or 5 s have passed on the time of day.
-bool OpenWithRetry(OsFile& file, const std::string& path) {
-  int32_t start = MsOfDay();
-  for (;;) {
-    bool opened = FileOpen(file, path, faReadWrite);
-    SleepMs(1);
-    if (opened) return true;
-    if (MsElapsed(start, MsOfDay()) > kSaveRetryMs) return false;
-  }
 }
 
 // Writes at record n, which may be at most the record just past the end (a seek further is an error).
@@ -84,11 +89,10 @@ void LoadScratchRecord(int32_t n) {
 int32_t PlayerCount() {
   player_path = GamePath("PLAYER.DAT");
   if (!PathExists(player_path)) return 0;
-  SetFileOpenMode(fmExclusive);
   OsFile file;
-  // A file that exists but will not open (held by a node, a directory, no permission) counts as
-  // empty rather than ending the program.
-  if (!FileOpen(file, player_path, faReadWrite)) return 0;
+  // A file that exists but will not open (held by a node past the wait, a directory, no
+  // permission) counts as empty rather than ending the program.
+  if (!OpenWithRetry(file, player_path, true)) return 0;
   int64_t length = FileLength(file);
   FileClose(file);
   if (length < 0) return 0;
@@ -96,9 +100,8 @@ int32_t PlayerCount() {
 }
 
 bool WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record) {
-  SetFileOpenMode(fmExclusive);
   OsFile file;
-  bool opened = OpenWithRetry(file, file_name);
+  bool opened = OpenWithRetry(file, file_name, false);
   if (opened) WriteRecordOrRunError(file, file_name, n, record);
   SetFileOpenMode(fmShared);
   return opened;

@@ -57,6 +57,9 @@ bool PathIsDirectory(const std::string& path);
 bool FileRemove(const std::string& path);
 
 std::string OsErrorText(int os_error);
+// Whether an open failed only because another opener holds the file (a lock or share conflict),
+// so that trying again later may work.
+bool FileErrorIsSharingConflict(int os_error);
 
 // The platform's path separator ('\\' on Windows, '/' on POSIX).
 char PathSeparator();

@@ -177,3 +177,8 @@ std::string GameFilePath(const std::string& dir, const std::string& name) {
   closedir(listing);
   return found.empty() ? exact : dir + found;
 }
+
+bool FileErrorIsSharingConflict(int os_error) {
+  // fcntl locks report EAGAIN or EACCES, flock EWOULDBLOCK.
+  return os_error == EAGAIN || os_error == EACCES || os_error == EWOULDBLOCK;
+}

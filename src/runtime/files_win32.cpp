@@ -132,3 +132,7 @@ bool PathEndsInSeparator(const std::string& path) {
 
 // Windows file names ignore case already.
 std::string GameFilePath(const std::string& dir, const std::string& name) { return dir + name; }
+
+bool FileErrorIsSharingConflict(int os_error) {
+  return os_error == ERROR_SHARING_VIOLATION || os_error == ERROR_LOCK_VIOLATION;
+}

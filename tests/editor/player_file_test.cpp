@@ -8,6 +8,7 @@
 #include "editor/editor_state.h"
 #include "editor/player_file.h"
 #include "fakes/door_harness.h"
+#include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
@@ -89,7 +90,11 @@ TEST_F(PlayerFileTest, PlayerCountCountsWholeRecordsOfAFileThatOpens) {
   SetFileOpenMode(fmExclusive);
   OsFile node;  // a game node holding the file
   ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
-  EXPECT_EQ(PlayerCount(), 0) << "held exclusively elsewhere";
+  {
+    FakeClock clock(0, 10);  // the five seconds of waiting pass at once
+    EXPECT_EQ(PlayerCount(), 0) << "held exclusively elsewhere";
+    EXPECT_GE(clock.Reads(), 500) << "did not wait for the node";
+  }
   FileClose(node);
   EXPECT_EQ(PlayerCount(), 10);
 }

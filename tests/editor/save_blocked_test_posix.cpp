@@ -85,4 +85,15 @@ TEST_F(BlockedSaveTest, HeldLongerThanFiveSecondsTheSaveGivesUpAndWritesNothing)
   }
 }
 
+// Reading the player while a node holds the file for a moment waits, as a save does, instead of
+// ending the editor with an I/O error.
+TEST_F(BlockedSaveTest, HeldForAMomentAReadWaitsInsteadOfEndingTheEditor) {
+  pid_t node = LockingNode(player_path, 300);
+  ASSERT_GT(node, 0);
+  current_player = 0;
+  EXPECT_NO_THROW(LoadCurrentPlayer());
+  EndNode(node);
+  EXPECT_EQ(current_record.name.Get(), "Ada");
+}
+
 }  // namespace
