@@ -166,22 +166,15 @@ void DrawSaveNotice() {
   DoorGotoXY(1, 22);
 }
 
-// Before leaving a player whose last change never reached the file, try once more; on failure stay,
-// so the change is not dropped by loading the other record over it.
-bool ReadyToLeavePlayer() {
-  if (save_pending) SaveCurrentPlayer();
-  return !save_pending;
-}
-
 void NextPlayer() {
-  if (!ReadyToLeavePlayer()) return;
+  if (!ReadyToLeaveCurrentPlayer()) return;
   current_player = static_cast<uint8_t>(current_player + 1);
   if (current_player > PlayerCount() - 1) current_player = 0;
   LoadCurrentPlayer();
 }
 
 void PreviousPlayer() {
-  if (!ReadyToLeavePlayer()) return;
+  if (!ReadyToLeaveCurrentPlayer()) return;
   if (current_player == 0)
     current_player = static_cast<uint8_t>(PlayerCount() - 1);
   else

@@ -117,6 +117,11 @@ bool SavePlayerRecord(const std::string& file_name, int32_t n, PlayerRecord reco
 
 void SaveCurrentPlayer() { SavePlayerRecord(player_path, current_player, current_record); }
 
+bool ReadyToLeaveCurrentPlayer() {
+  if (save_pending) SaveCurrentPlayer();
+  return !save_pending;
+}
+
 std::string LastOnText() { return "`!" + IntToStr(current_record.time_on); }
 
 std::string GameDayText() {

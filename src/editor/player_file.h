@@ -18,6 +18,9 @@ bool SavePlayerRecord(const std::string& file, int32_t n, PlayerRecord record);
 bool WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record);
 // The save every editor makes after a change: current_record at current_player of player_path.
 void SaveCurrentPlayer();
+// Before another record is loaded over current_record: a change that never reached the file is
+// saved once more; false when it still cannot be, and the editor stays on this player.
+bool ReadyToLeaveCurrentPlayer();
 // The line shown when a save gave up on a busy PLAYER.DAT (save_pending is then set and the main
 // screen repeats the line under itself until a save succeeds or another player is loaded).
 extern const char* const kSaveBusyNotice;

@@ -65,6 +65,7 @@ void SearchPlayer() {
   for (int32_t n = 0; n <= kLastReachableRecord && n < PlayerCount(); ++n) {
     LoadScratchRecord(n);
     if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
+    if (!ReadyToLeaveCurrentPlayer()) return;  // the busy notice stays on the screen
     current_player = static_cast<uint8_t>(n);
     LoadCurrentPlayer();
     DrawMainScreen();

@@ -164,7 +164,7 @@ TEST_F(MainScreenTest, AFailedSaveIsShownAndRetriedBeforeMovingOn) {
   EXPECT_EQ(ConsoleWhereY(), 22);
   FileClose(node);
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), before);
-  TypeKeys("]Q");
+  TypeKeys("Ybo\rYQ");  // a search that moves on saves the waiting change first, as ] does
   MainLoop();
   EXPECT_EQ(current_player, 1);
   EXPECT_FALSE(save_pending);
