@@ -69,10 +69,13 @@ const TildeCode* TildeCodeAt(std::string_view text, size_t at) {
   return nullptr;
 }
 
+// Texts are short strings: longer ones are cut to their first 255 characters.
+std::string_view Short(std::string_view text) { return text.substr(0, kShortStringMax); }
+
 // Prints a text that holds tilde codes and hands back an empty text; a text without any is handed
 // back whole for the caller to write in one piece.
 std::string TildePrint(std::string_view text, bool translate) {
-  std::string work = translate ? TranslateBackticks(text) : std::string(text);
+  std::string work = translate ? TranslateBackticks(text) : std::string(Short(text));
   if (work.find('~') == std::string::npos) return work;
   std::string_view rest = work;
   size_t i = 0;
@@ -98,6 +101,7 @@ void MoveToCentre(std::string_view text) {
 
 std::string TranslateBackticks(std::string_view text) {
   static constexpr std::string_view kHex = "0123456789ABCDEF";
+  text = Short(text);
   std::string out;
   out.reserve(text.size() + text.size() / 2);
   size_t i = 0;
@@ -119,10 +123,12 @@ std::string TranslateBackticks(std::string_view text) {
       ++i;  // the backtick alone goes; what follows is looked at again
     }
   }
+  if (out.size() > kShortStringMax) out.resize(kShortStringMax);
   return out;
 }
 
 void DoorPrintColour(std::string_view text) {
+  text = Short(text);
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '`') {
       if (i + 1 < text.size()) {
@@ -160,7 +166,7 @@ void DoorPrintCentredLn(std::string_view text) {
 }
 
 std::string StripCodes(std::string_view text) {
-  std::string work = BacktickTranslation ? TranslateBackticks(text) : std::string(text);
+  std::string work = BacktickTranslation ? TranslateBackticks(text) : std::string(Short(text));
   std::string out;
   out.reserve(work.size());
   size_t i = 0;

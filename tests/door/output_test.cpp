@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <vector>
 
@@ -88,6 +90,13 @@ TEST_F(DoorOutputTest, WritesAreCutTo255Characters) {
   EXPECT_EQ(out.Take(), std::string(254, 'a') + "\r");  // the line end is added before the cut
   DoorWrite(std::string(250, 'a') + "|1F");  // the translated text is cut again
   EXPECT_EQ(out.Take(), std::string(250, 'a') + ESC + "[1;3");
+  // The code printers take short strings too: what lies past 255 characters is never printed.
+  DoorPrintColour(std::string(300, 'b'));
+  EXPECT_EQ(out.Take(), std::string(255, 'b'));
+  BacktickTranslation = true;
+  DoorPrintLn("`%" + std::string(300, 'c'));  // "~C0F" takes four of the 255
+  EXPECT_EQ(std::count(out.Bytes().begin(), out.Bytes().end(), 'c'), 251);
+  EXPECT_EQ(StripCodes("`%" + std::string(300, 'd')), std::string(251, 'd'));
 }
 
 TEST_F(DoorOutputTest, StripCodesLeavesTheVisibleText) {
