@@ -20,7 +20,9 @@ const char* const kDaskFile = "MARBARD.DAT";
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The first token of the file as a decimal number; a token that is not one (or no token) is 0.
-int32_t FirstNumber(const std::string& bytes) {
+// A Ctrl-Z ends the text, as in the game's other text files.
+int32_t FirstNumber(std::string bytes) {
+  bytes = bytes.substr(0, bytes.find('\x1a'));
   size_t begin = 0;
   while (begin < bytes.size() && IsBlank(bytes[begin])) ++begin;
   size_t end = begin;
@@ -114,10 +116,10 @@ void LoadWorkRecord(int32_t n, int work) {
 }
 
 void SaveWorkRecord(int32_t n, int work) {
+  if (!ValidWork(work)) return;
   // Only existing records: writing past the end would add a stale copy of a player as a new one.
-  if (!ValidWork(work) || n < 0 || n >= PlayerCount()) return;
   // The same patience with a busy file as the current player's save, and a word when it runs out,
   // since the other half of a marriage change would otherwise be lost silently.
-  if (!WritePlayerRecord(player_path, n, work_records[work]))
+  if (WritePlayerRecord(player_path, n, work_records[work], true) == wrBusy)
     DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(n) + "'s record was not written.");
 }

@@ -54,15 +54,18 @@ void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
   target = record;
 }
 
-// Writes at record n, which may be at most the record just past the end (a seek further is an error).
-void WriteRecordOrRunError(OsFile& file, const std::string& path, int32_t n,
-                           const PlayerRecord& record) {
+// Writes at record n, which may be at most the record just past the end (a seek further is an error),
+// or, existing_only, must already be in the file.
+WriteResult WriteRecordOrRunError(OsFile& file, const std::string& path, int32_t n,
+                                  const PlayerRecord& record, bool existing_only) {
   int64_t length = FileLength(file);
   if (length < 0) RunError(path, FileLastError());
+  if (existing_only && (n < 0 || RecordOffset(n) + static_cast<int64_t>(kPlayerRecordSize) > length)) return wrOutside;
   if (n < 0 || RecordOffset(n) > length) RunError(path, 0);
   if (!FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize))
     RunError(path, FileLastError());
   FileClose(file);
+  return wrWritten;
 }
 
 // Text up to the first line end (or the text files' end-of-file mark), at most max characters.
@@ -99,16 +102,18 @@ int32_t PlayerCount() {
   return static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
 }
 
-bool WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record) {
+WriteResult WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
+                              bool existing_only) {
   OsFile file;
-  bool opened = OpenWithRetry(file, file_name, false);
-  if (opened) WriteRecordOrRunError(file, file_name, n, record);
+  WriteResult result = wrBusy;
+  if (OpenWithRetry(file, file_name, false))
+    result = WriteRecordOrRunError(file, file_name, n, record, existing_only);
   SetFileOpenMode(fmShared);
-  return opened;
+  return result;
 }
 
 bool SavePlayerRecord(const std::string& file_name, int32_t n, PlayerRecord record) {
-  bool opened = WritePlayerRecord(file_name, n, record);
+  bool opened = WritePlayerRecord(file_name, n, record) == wrWritten;
   save_pending = !opened;
   // The retry gave up: say so instead of losing the change without a word.
   if (!opened) DoorPrintLn(kSaveBusyNotice);

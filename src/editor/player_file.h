@@ -14,8 +14,12 @@ void LoadScratchRecord(int32_t n);
 int32_t PlayerCount();
 // Record n of file, exclusive open retried for up to 5 s; false when it never opened.
 bool SavePlayerRecord(const std::string& file, int32_t n, PlayerRecord record);
-// The retrying write under SavePlayerRecord, without its notice (the work-record save uses it too).
-bool WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record);
+// The retrying write under SavePlayerRecord, without its notice. existing_only: a record that is not
+// already in the file is not written (the work-record save: a stale buffer must never become a new
+// player), and the check is made under the same exclusive open as the write.
+enum WriteResult : uint8_t { wrWritten, wrBusy, wrOutside };
+WriteResult WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record,
+                              bool existing_only = false);
 // The save every editor makes after a change: current_record at current_player of player_path.
 void SaveCurrentPlayer();
 // Before another record is loaded over current_record: a change that never reached the file is

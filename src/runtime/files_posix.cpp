@@ -179,6 +179,6 @@ std::string GameFilePath(const std::string& dir, const std::string& name) {
 }
 
 bool FileErrorIsSharingConflict(int os_error) {
-  // fcntl locks report EAGAIN or EACCES, flock EWOULDBLOCK.
-  return os_error == EAGAIN || os_error == EACCES || os_error == EWOULDBLOCK;
+  // OFD locks report EAGAIN, flock EWOULDBLOCK (EACCES is a permission error of the open).
+  return os_error == EAGAIN || os_error == EWOULDBLOCK;
 }

@@ -4,8 +4,10 @@
 #include "editor/editor_state.h"
 #include "editor/npc_marriage.h"
 #include "fakes/door_harness.h"
+#include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
 #include "fakes/screen_text.h"
+#include "runtime/files.h"
 
 namespace {
 
@@ -49,7 +51,7 @@ TEST(NpcMarriageTest, WorkRecordsReadAndWriteOnlyExistingPlayers) {
   wife.sex = 5;
   game.WritePlayers({MakePlayer("P0", "R0"), wife});
   StartEditorOn(game, 0);
-  game.WriteFile("MARRAGE.DAT", " 1 \r\n");
+  game.WriteFile("MARRAGE.DAT", " 1\x1a");
   EXPECT_EQ(ReadQuennaSpouse(), 1);
   EXPECT_EQ(quenna_spouse, 1);
   EXPECT_EQ(RecordBytes(work_records[7]), RecordBytes(wife));
@@ -63,6 +65,16 @@ TEST(NpcMarriageTest, WorkRecordsReadAndWriteOnlyExistingPlayers) {
   LoadWorkRecord(0, 7);
   EXPECT_TRUE(same_sex);
   EXPECT_EQ(work_records[7].name.Get(), "P0");
+  // A node holding the file past the save's wait: the write is reported, not dropped in silence.
+  SetFileOpenMode(fmExclusive);
+  OsFile node;
+  ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
+  OutputRecorder output;
+  {
+    FakeClock clock(0, 10);
+    SaveWorkRecord(1, 7);
+  }
+  EXPECT_NE(output.Bytes().find("Player 1's record was not written."), std::string::npos);
 }
 
 }  // namespace
