@@ -6,6 +6,7 @@
 
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
+#include "editor/search.h"
 #include "fakes/door_harness.h"
 #include "fakes/game_fixture.h"
 #include "fakes/screen_text.h"
@@ -104,6 +105,18 @@ TEST_F(SearchTest, DeletionAsksFirstAndNamesBothX) {
     EXPECT_EQ(RecordBytes(game.ReadPlayer(static_cast<int>(i))), RecordBytes(players[i])) << i;
   EXPECT_NE(shown.find(Offer("X", "X")), std::string::npos) << shown;
   EXPECT_EQ(current_player, 1);
+}
+
+// An emptied PLAYER.DAT has no record 0 to read: the search says it found nothing and the editor
+// goes on.
+TEST_F(SearchTest, AnEmptyPlayerFileIsNoMatchNotAnEnd) {
+  game.WritePlayers(players);
+  StartEditorOn(game, 0);
+  game.WriteFile("PLAYER.DAT", "");
+  OutputRecorder recorder;
+  TypeKeys("bo\r");
+  EXPECT_NO_THROW(SearchPlayer());
+  EXPECT_NE(StripAnsi(recorder.Bytes()).find(kErrorLine + "bo!"), std::string::npos);
 }
 
 }  // namespace
