@@ -48,21 +48,14 @@ const ExtTextRow kExtTexts[] = {
     {'G', F(uses_thief), etNumber, 0, "`#"},
 };
 
-struct ExtScreenRow {
-  const char* left_label;
-  char left_key;
-  const char* right_label;
-  char right_key;
-};
-
-const ExtScreenRow kFlagRows[] = {
+const FieldPairRow kFlagRows[] = {
     {"~x06`0(`$1`0) High Spirits?  : ", '1', "    ~x40`0(`$2`0) # of Kills : ", '2'},
     {"~x06`0(`$3`0) Has a Horse?   : ", '3', "      ~x40`0(`$4`0) Games Won  : ", '4'},
     {"~x06`0(`$5`0) Times Laid     : ", '5', "       ~x40`0(`$6`0) # of Kids  : ", '6'},
     {"~x06`0(`$7`0) Weird Forest Event?: ", '7', "  ~x40`0(`$8`0) Is Player On Now?: ", '8'},
 };
 
-const ExtScreenRow kSkillRows[] = {
+const FieldPairRow kSkillRows[] = {
     {"~x06`0(`%B`0) Warrior Skills`%: ", 'B', "  ~x40`0(`%C`0) Warrior Uses `%: ", 'C'},
     {"~x06`0(`%D`0) Mystic Skills `%: ", 'D', "  ~x40`0(`%E`0) Mystic Uses  `%: ", 'E'},
     {"~x06`0(`%F`0) Thief Skills  `%: ", 'F', "  ~x40`0(`%G`0) Thief Uses   `%: ", 'G'},
@@ -136,9 +129,9 @@ std::string TextOf(const ExtTextRow& row) {
   return {};
 }
 
-void PrintRows(const ExtScreenRow* rows, size_t count) {
+void PrintRows(const FieldPairRow* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    const ExtScreenRow& row = rows[i];
+    const FieldPairRow& row = rows[i];
     DoorPrintColourLn(std::string(row.left_label) + ExtFieldText(row.left_key) + row.right_label +
                       ExtFieldText(row.right_key));
   }

@@ -2,6 +2,15 @@
 #pragma once
 #include <cstddef>
 
+// One screen row of two labelled fields, each shown with the value text of its key. The labels carry
+// their own column codes.
+struct FieldPairRow {
+  const char* left_label;
+  char left_key;
+  const char* right_label;
+  char right_key;
+};
+
 template <typename Row, size_t N>
 const Row* FindKeyRow(const Row (&table)[N], char key) {
   for (const Row& row : table)

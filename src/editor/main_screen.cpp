@@ -79,16 +79,8 @@ const MainField kMainFields[] = {
     {'@', Shown::kYesNo, "", PLAYER_FIELD(seen_dragon), nullptr},
 };
 
-// One screen row: a labelled field on the left and one on the right. The labels carry their own
-// column codes, so the values land at columns 21 and 69.
-struct MainRow {
-  const char* left_label;
-  char left_key;
-  const char* right_label;
-  char right_key;
-};
-
-const MainRow kMainRows[] = {
+// The field rows: the column codes of the labels put the values at columns 21 and 69.
+const FieldPairRow kFieldPairRows[] = {
     {"~x03`2(`01`2) Real Name    `%:", '1', "  ~x47`2(`02`2) Level           `%: ", '2'},
     {"~x03`2(`03`2) Nickname     `%:", '3', "      ~x47`2(`04`2) Hit Points      `%: ", '4'},
     {"~x03`2(`05`2) Experience   `%:", '5', "       ~x47`2(`06`2) Hit Max         `%: ", '6'},
@@ -150,7 +142,7 @@ std::string FieldText(const MainField& f) {
   return "";
 }
 
-void DrawFieldRow(const MainRow& row) {
+void DrawFieldRow(const FieldPairRow& row) {
   // The left value first: the married-to text may ask the operator a question (see ReadDaskSpouse).
   std::string left = MainFieldText(row.left_key);
   std::string right_label = row.right_label;
@@ -221,7 +213,7 @@ void DrawMainScreen() {
   DoorClearScreen();
   DoorPrintCentredLn(std::string("`%** `@ Vexorn VarnEdit/32 `$") + version_text + " `%**");
   DoorPrintCentredLn("`%Account Number: " + AccountNumberText());
-  for (const MainRow& row : kMainRows) DrawFieldRow(row);
+  for (const FieldPairRow& row : kFieldPairRows) DrawFieldRow(row);
   DoorPrintLn(" ");
   for (const char* line : kFooterLines) DoorPrintLn(line);
   DoorPrintCodedLn(kKeyPrompt);
