@@ -4,10 +4,21 @@
 
 enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 = 3 };
 
+// Creates the channel object of that kind (none for a kind without a class).
 void ChannelOpen(ChannelKind kind);
 void ChannelAttach(int32_t handle);
 bool ChannelCharReady();
 bool ChannelCarrier();
 char ChannelReadChar();
 void ChannelWrite(const void* buffer, int32_t count, int32_t& written);
+// Gives queued output a bounded time to reach the caller, then destroys the channel (its threads
+// stop; the BBS's connection is left open).
 void ChannelClose();
+
+class CommChannel;
+// The channel object, or nullptr (tests).
+CommChannel* ActiveChannel();
+ChannelKind ActiveChannelKind();
+// What the I/O threads run: the matching loop of the channel that started them.
+void ReaderProc(CommChannel& channel);
+void WriterProc(CommChannel& channel);

@@ -11,6 +11,7 @@
 #include "runtime/clock.h"
 #include "runtime/console.h"
 #include "runtime/halt.h"
+#include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
 
 const std::string_view kStandardInputSet =
@@ -21,6 +22,9 @@ const std::string_view kNameInputSet = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDF
 namespace {
 
 bool last_key_extended = false;
+// The caller's terminal sends the same escape sequences as the sysop's, so its keys go through the
+// same decoder: an arrow is an extended key, never an Esc followed by letters that run commands.
+KeyDecoder remote_decoder;
 
 struct Key {
   char code;
@@ -46,18 +50,31 @@ bool ReadLocalKey(Key& key) {
   return true;
 }
 
-// The caller's line feed is dropped (CR is the line end); NUL and a byte already waiting is an
-// extended key, a NUL alone is dropped.
-bool ReadRemoteKey(Key& key) {
-  char byte = ChannelReadChar();
-  if (byte == '\n') return false;
-  if (byte != 0) {
-    key = {byte, false};
-    return true;
+// Everything the caller has sent so far goes into the decoder. The line feed is dropped (CR is the
+// line end); NUL and a byte already waiting is an extended key, a NUL alone is dropped.
+void PullRemoteBytes() {
+  while (ChannelCharReady()) {
+    auto byte = static_cast<uint8_t>(ChannelReadChar());
+    if (byte == '\n') continue;
+    if (byte == 0) {
+      if (ChannelCharReady()) remote_decoder.PutExtended(static_cast<uint8_t>(ChannelReadChar()));
+      continue;
+    }
+    remote_decoder.Feed(byte, MsOfDay());
   }
-  if (!ChannelCharReady()) return false;
-  key = {ChannelReadChar(), true};
-  return true;
+  if (remote_decoder.Pending()) remote_decoder.Tick(MsOfDay());
+}
+
+bool RemoteKeyReady() {
+  if (DoorIsLocal()) return false;
+  if (!remote_decoder.HasOutput()) PullRemoteBytes();
+  return remote_decoder.HasOutput();
+}
+
+Key ReadRemoteKey() {
+  auto byte = static_cast<char>(remote_decoder.TakeByte());
+  if (byte != 0) return {byte, false};
+  return {static_cast<char>(remote_decoder.TakeByte()), true};
 }
 
 bool Allowed(std::string_view allowed, char key) {
@@ -68,12 +85,14 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 }  // namespace
 
-void DoorInputReset() { last_key_extended = false; }
+void DoorInputReset() {
+  last_key_extended = false;
+  remote_decoder = KeyDecoder{};
+}
 
 bool DoorKeyPressed() {
   DoorPeriodicCheck();
-  if (LocalKeyPressed()) return true;
-  return !DoorIsLocal() && ChannelCharReady();
+  return LocalKeyPressed() || RemoteKeyReady();
 }
 
 // The one waiting loop of the program: every wait for a key passes here.
@@ -88,8 +107,9 @@ char DoorReadKey() {
     }
     if (LocalKeyPressed()) {
       if (ReadLocalKey(key)) break;
-    } else if (!DoorIsLocal()) {
-      if (ReadRemoteKey(key)) break;
+    } else if (RemoteKeyReady()) {
+      key = ReadRemoteKey();
+      break;
     }
   }
   door_session.LastKeyTime = SecondsOfDay();

@@ -127,6 +127,12 @@ void KeyDecoder::Tick(int32_t now_ms) {
   if (!prefix_.empty() && MsElapsed(prefix_start_, now_ms) >= kLoneEscMs) Flush();
 }
 
+void KeyDecoder::PutExtended(uint8_t scan) {
+  Flush();  // whatever began before it comes first
+  output_.push_back(0);
+  output_.push_back(static_cast<char>(scan));
+}
+
 uint8_t KeyDecoder::TakeByte() {
   if (output_.empty()) return 0;
   auto byte = static_cast<uint8_t>(output_.front());

@@ -14,6 +14,8 @@ class KeyDecoder {
   // Called when no byte is waiting: a pending prefix older than kLoneEscMs is flushed (a lone Esc
   // becomes 27; an unknown sequence is given up as its bytes).
   void Tick(int32_t now_ms);
+  // An extended key that arrived already decoded (a caller's NUL and scan code).
+  void PutExtended(uint8_t scan);
   bool Pending() const { return !prefix_.empty(); }
   // Decoded key bytes waiting to be read.
   bool HasOutput() const { return !output_.empty(); }

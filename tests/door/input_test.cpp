@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <tuple>
 
+#include "comm/channel.h"
 #include "door/input.h"
 #include "door/session.h"
 #include "fakes/door_harness.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
+#include "runtime/sockets.h"
 
 namespace {
 
@@ -98,6 +100,35 @@ TEST_F(DoorInputTest, AWideTextScrollsToShowItsEnd) {
   TypeKeys(typed + "\b\x1b");  // Backspace scrolls it back
   DoorInputField(7, 30, 20, 0, kStandardInputSet, "");
   EXPECT_EQ(ConsoleTextAt(11, 7, 21), "abcdefghijklmnopqrst ");
+}
+
+// A caller's keys over a real telnet channel, decoded like the sysop's: an arrow or PgDn is one
+// extended key (never Esc and letters), CR LF is one Enter, NUL + byte is an extended key, DEL is
+// Backspace, and an Esc with nothing after it is Esc. A local key waiting wins over the caller's.
+TEST_F(DoorInputTest, CallerKeysAreDecodedLikeLocalOnes) {
+  SocketHandle door_end = kNoSocket, caller = kNoSocket;
+  ASSERT_TRUE(SocketLoopbackPair(door_end, caller));
+  ChannelOpen(ckTelnet);
+  ChannelAttach(door_end);
+  door_session.Kind = ckTelnet;
+  const std::string keys = "\x1b[A\x1b[6~x\r\n\0H"s + "\x7f\x1b";
+  ASSERT_EQ(SocketSend(caller, keys.data(), static_cast<int>(keys.size())),
+            static_cast<int>(keys.size()));
+  const std::vector<std::pair<int, bool>> expected = {
+      {72, true}, {81, true}, {'x', false}, {13, false}, {'H', true}, {8, false}, {27, false}};
+  for (auto [key, extended] : expected) {
+    EXPECT_EQ(DoorReadKey(), static_cast<char>(key));
+    EXPECT_EQ(DoorLastKeyExtended(), extended) << "key " << key;
+  }
+  const std::string more = "r";
+  SocketSend(caller, more.data(), 1);
+  while (!ChannelCharReady()) SleepMs(1);
+  TypeKeys("l");
+  EXPECT_EQ(DoorReadKey(), 'l');
+  EXPECT_EQ(DoorReadKey(), 'r');
+  ChannelClose();
+  SocketClose(door_end);
+  SocketClose(caller);
 }
 
 }  // namespace

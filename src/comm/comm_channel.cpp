@@ -1,0 +1,184 @@
+// What every channel class shares: the queue operations, the thread life cycle and the error text.
+#include "comm/comm_channel.h"
+
+#include <algorithm>
+
+#include "runtime/clock.h"
+#include "runtime/sockets.h"
+
+void CommChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                                  int32_t& out_used) {
+  in_free = in_queue_ ? in_queue_->Free() : 0;
+  out_free = out_queue_ ? out_queue_->Free() : 0;
+  in_used = InUsed();
+  out_used = OutUsed();
+}
+
+bool CommChannel::CanWrite(int32_t count) { return out_queue_ && out_queue_->Free() >= count; }
+
+// Nothing read (the caller went while waiting) gives 0; callers ask CharReady first.
+char CommChannel::ReadChar() {
+  char ch = 0;
+  int32_t read = 0;
+  ReadBlock(&ch, 1, read);
+  return read == 1 ? ch : 0;
+}
+
+bool CommChannel::WriteChar(char ch) {
+  int32_t written = 0;
+  WriteBlock(&ch, 1, written);
+  return written == 1;
+}
+
+void CommChannel::GetLineError(uint8_t& code) { code = 0; }
+
+bool CommChannel::Ok() { return !ErrorFlag; }
+
+// A block larger than the queue is queued piece by piece, so it never waits for room that cannot
+// come. Waiting stops when the caller is gone: what fits is queued and the rest is dropped.
+void CommChannel::WriteBlock(const void* buffer, int32_t count, int32_t& written) {
+  written = 0;
+  if (!out_queue_ || count <= 0) return;
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  while (written < count) {
+    const int32_t step = std::min(count - written, out_queue_->Capacity());
+    while (out_queue_->Free() < step && Carrier()) SleepMs(1);
+    int32_t put = 0;
+    {
+      CritSection hold(out_lock_);
+      put = out_queue_->Put(bytes + written, step);
+    }
+    out_request_->Set();
+    written += put;
+    if (put < step) return;
+  }
+}
+
+void CommChannel::PutBlock(const void* buffer, int32_t count, int32_t& written) {
+  WriteBlock(buffer, count, written);
+}
+
+// The reading thread may hold InLock through a whole receive step, so this takes bytes without it:
+// the queue's own guard keeps the Get and the thread's Put apart.
+void CommChannel::ReadBlock(void* buffer, int32_t count, int32_t& read) {
+  read = 0;
+  if (!in_queue_) return;
+  if (in_queue_->Count() < count) {
+    in_poll_->Set();
+    do {
+      SleepMs(1);
+      if (CharReady()) in_poll_->Set();
+    } while (in_queue_->Count() < count && Carrier());
+  }
+  read = in_queue_->Get(buffer, count, true);
+}
+
+void CommChannel::PurgeOutput() {
+  if (!out_queue_) return;
+  CritSection hold(out_lock_);
+  out_queue_->Clear();
+}
+
+void CommChannel::PurgeInput() {
+  if (!in_queue_) return;
+  CritSection hold(in_lock_);
+  in_queue_->Clear();
+}
+
+void CommChannel::Deactivate(bool close_too) {
+  if (close_too)
+    Close();
+  else
+    StopThreads();
+}
+
+// One byte may stay behind (a serial port's transmit register); an idle procedure is called twice
+// per look, else the wait sleeps 1 ms.
+void CommChannel::DrainOutput(ChannelIdleProc idle) {
+  int32_t in_free = 0, out_free = 0, in_used = 0, out_used = 0;
+  GetBufferStatus(in_free, out_free, in_used, out_used);
+  while (out_used > 1 && Carrier()) {
+    GetBufferStatus(in_free, out_free, in_used, out_used);
+    if (idle != nullptr) {
+      idle();
+      idle();
+    } else {
+      SleepMs(1);
+    }
+  }
+}
+
+void CommChannel::WriteString(std::string_view text) {
+  int32_t written = 0;
+  WriteBlock(text.data(), static_cast<int32_t>(text.size()), written);
+}
+
+void CommChannel::SetFlowControl(bool, bool, bool) {}
+
+void CommChannel::SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer) {
+  reader_proc_ = reader;
+  writer_proc_ = writer;
+}
+
+void CommChannel::RunReader(void* channel) {
+  auto* self = static_cast<CommChannel*>(channel);
+  if (self->reader_proc_ != nullptr) self->reader_proc_(*self);
+  self->reader_stopped_->Set();
+}
+
+void CommChannel::RunWriter(void* channel) {
+  auto* self = static_cast<CommChannel*>(channel);
+  if (self->writer_proc_ != nullptr) self->writer_proc_(*self);
+  self->writer_stopped_->Set();
+}
+
+bool CommChannel::StartThreads() {
+  terminating_ = false;
+  if (started_) return false;
+  started_ = true;
+  out_request_ = std::make_unique<SyncEvent>();
+  in_poll_ = std::make_unique<SyncEvent>();
+  reader_stopped_ = std::make_unique<SyncEvent>();
+  writer_stopped_ = std::make_unique<SyncEvent>();
+  in_queue_ = std::make_unique<ByteQueue>(ByteQueue::kChannelCapacity);
+  out_queue_ = std::make_unique<ByteQueue>(ByteQueue::kChannelCapacity);
+  // The writer first: the reader may answer negotiations while the first screen is being queued.
+  return writer_.Start(&RunWriter, this) && reader_.Start(&RunReader, this);
+}
+
+void CommChannel::StopThreads() {
+  terminating_ = true;
+  started_ = false;
+  if (out_request_) out_request_->Set();
+  if (in_poll_) in_poll_->Set();
+  // Every loop waits with a bounded time-out, so each thread ends soon after it is woken; the wait
+  // on its stop event only bounds how long a healthy one takes before the join.
+  if (writer_.Running()) writer_stopped_->WaitFor(kStopWaitMs);
+  if (reader_.Running()) reader_stopped_->WaitFor(kStopWaitMs);
+  writer_.Join();
+  reader_.Join();
+  out_request_.reset();
+  in_poll_.reset();
+  reader_stopped_.reset();
+  writer_stopped_.reset();
+  in_queue_.reset();
+  out_queue_.reset();
+}
+
+std::string CommChannel::LastError() {
+  std::lock_guard<std::mutex> hold(error_guard_);
+  return last_error_;
+}
+
+int32_t CommChannel::InUsed() { return in_queue_ ? in_queue_->Count() : 0; }
+int32_t CommChannel::OutUsed() { return out_queue_ ? out_queue_->Count() : 0; }
+
+void CommChannel::SetLastError(std::string text) {
+  if (text.size() > 255) text.resize(255);
+  std::lock_guard<std::mutex> hold(error_guard_);
+  last_error_ = std::move(text);
+}
+
+void CommChannel::SetSystemError(std::string_view text, int error) {
+  SetLastError(std::string(text) + std::to_string(error) + " / " + SocketErrorText(error));
+}

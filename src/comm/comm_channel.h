@@ -1,0 +1,101 @@
+// The caller's connection: the channel class family, with its operations in a fixed order, and the
+// byte queues, locks, events and I/O threads that every channel class uses the same way.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "comm/byte_queue.h"
+#include "comm/channel.h"
+#include "runtime/threads.h"
+
+class CommChannel;
+// What an I/O thread runs (ReaderProc, WriterProc); it is given the channel that started it.
+using ChannelThreadProc = void (*)(CommChannel& channel);
+using ChannelIdleProc = void (*)();
+
+class CommChannel {
+ public:
+  CommChannel() = default;
+  virtual ~CommChannel() = default;
+  CommChannel(const CommChannel&) = delete;
+  CommChannel& operator=(const CommChannel&) = delete;
+
+  virtual ChannelKind Kind() const = 0;
+
+  // The operations, in their slot order.
+  virtual void Attach(int32_t handle) = 0;
+  virtual bool OpenPort(uint8_t port, int32_t baud, uint8_t data_bits, char parity,
+                        uint8_t stop_bits) = 0;
+  virtual bool Open(uint8_t port) = 0;
+  virtual void GetStatus(uint8_t& line_status, uint8_t& modem_status) = 0;
+  virtual void SetLine(int32_t baud, char parity, uint8_t data_bits, uint8_t stop_bits) = 0;
+  virtual int32_t GetBaud() = 0;
+  virtual void GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                               int32_t& out_used);
+  virtual void SetDtr(bool raise) = 0;
+  virtual bool CharReady() = 0;
+  virtual bool Carrier() = 0;
+  virtual bool CanWrite(int32_t count);
+  virtual char ReadChar();
+  virtual bool WriteChar(char ch);
+  virtual void GetLineError(uint8_t& code);
+  virtual int32_t Handle() = 0;
+  virtual bool Ok();
+  virtual void Close() = 0;
+  virtual void WriteBlock(const void* buffer, int32_t count, int32_t& written);
+  virtual void PutBlock(const void* buffer, int32_t count, int32_t& written);
+  virtual void ReadBlock(void* buffer, int32_t count, int32_t& read);
+  virtual void PurgeOutput();
+  virtual void PurgeInput();
+  virtual void Deactivate(bool close_too);
+  virtual void Activate(bool reopen) = 0;
+  virtual void DrainOutput(ChannelIdleProc idle);
+  virtual void WriteString(std::string_view text);
+  virtual void SetFlowControl(bool xon_out, bool xon_in, bool hardware);
+  virtual void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer);
+
+  // The loops that ReaderProc and WriterProc run for a two-thread channel.
+  virtual void ReadingLoop() {}
+  virtual void WritingLoop() {}
+
+  // The I/O threads, queues, locks and events; false when they are running already or any of
+  // them could not be made.
+  bool StartThreads();
+  // Wakes the threads, waits for each to end, frees what StartThreads made. Safe to call twice.
+  void StopThreads();
+
+  std::atomic<bool> ErrorFlag{false};
+  std::string LastError();
+  bool Started() const { return started_; }
+  // Bytes waiting in the queues (0 when the threads are stopped).
+  int32_t InUsed();
+  int32_t OutUsed();
+
+ protected:
+  void SetLastError(std::string text);
+  // "text #number / system text", cut to 255 characters.
+  void SetSystemError(std::string_view text, int error);
+
+  static constexpr uint32_t kThreadWaitMs = 5'000;
+  static constexpr uint32_t kStopWaitMs = 1'000;
+
+  std::atomic<bool> terminating_{false};
+  bool started_ = false;
+  std::unique_ptr<ByteQueue> in_queue_, out_queue_;
+  CritLock in_lock_, out_lock_;
+  std::unique_ptr<SyncEvent> out_request_, in_poll_, reader_stopped_, writer_stopped_;
+
+ private:
+  static void RunReader(void* channel);
+  static void RunWriter(void* channel);
+
+  ChannelThreadProc reader_proc_ = nullptr;
+  ChannelThreadProc writer_proc_ = nullptr;
+  WorkerThread reader_, writer_;
+  std::mutex error_guard_;
+  std::string last_error_;
+};

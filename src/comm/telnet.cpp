@@ -1,0 +1,182 @@
+// The telnet channel: a reading and a writing thread between the socket and the two queues.
+#include "comm/telnet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const uint8_t kAnnounceEcho[] = {kTelnetIac, kTelnetWill, kTelnetEcho};
+const uint8_t kAnnounceBinary[] = {kTelnetIac, kTelnetWill, kTelnetBinary};
+
+// Waits of the I/O threads, each bounded so that StopThreads always finds them ended.
+constexpr uint32_t kWritableWaitMs = 100;    // a caller who reads nothing: look again
+constexpr uint32_t kSendRetryMs = 10;        // after a failed send
+constexpr int kRawSendStalls = 200;          // raw send gives up after about 2 s of no progress
+
+}  // namespace
+
+TelnetChannel::~TelnetChannel() {
+  // The socket belongs to the BBS: the threads stop, the socket stays open and as it was set.
+  StopThreads();
+}
+
+void TelnetChannel::Attach(int32_t handle) {
+  socket_ = handle;
+  if (!SocketLibraryStart()) {
+    SetSystemError("Error in initializing socket, #", SocketLastError());
+    ErrorFlag = true;
+  } else if (!SocketIsStream(handle)) {
+    // Not a connected socket (a wrong number in a drop file may be any open file of ours): nothing
+    // is written to it and there is no caller.
+    SetLastError("Error in initializing socket, #" + std::to_string(handle) + " / not a socket");
+    ErrorFlag = true;
+    alive_ = false;
+    return;
+  } else {
+    ErrorFlag = !StartThreads();
+    if (ErrorFlag) alive_ = false;
+  }
+  RawSend(kAnnounceEcho, sizeof kAnnounceEcho);
+  RawSend(kAnnounceBinary, sizeof kAnnounceBinary);
+}
+
+bool TelnetChannel::Open(uint8_t) {
+  ErrorFlag = !StartThreads();
+  return !ErrorFlag;
+}
+
+void TelnetChannel::GetStatus(uint8_t& line_status, uint8_t& modem_status) {
+  line_status = 0;
+  modem_status = Carrier() ? 0x88 : 0x08;
+}
+
+void TelnetChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                                    int32_t& out_used) {
+  if (in_poll_) in_poll_->Set();
+  if (out_request_) out_request_->Set();
+  CommChannel::GetBufferStatus(in_free, out_free, in_used, out_used);
+}
+
+void TelnetChannel::SetDtr(bool raise) {
+  if (!raise) Close();
+}
+
+bool TelnetChannel::CharReady() {
+  if (!in_queue_) return false;
+  if (in_queue_->Count() == 0 && SocketWait(socket_, false, 0) > 0) in_poll_->Set();
+  return in_queue_->Count() > 0;
+}
+
+bool TelnetChannel::Carrier() {
+  if (alive_ && in_poll_) {
+    force_read_ = true;
+    in_poll_->Set();
+  }
+  return alive_;
+}
+
+void TelnetChannel::Close() {
+  if (socket_ == kNoSocket) return;
+  StopThreads();
+  SocketShutdownAndClose(socket_);
+  socket_ = kNoSocket;
+}
+
+void TelnetChannel::Activate(bool reopen) {
+  if (reopen)
+    Open(0);
+  else
+    StartThreads();
+}
+
+void TelnetChannel::RawSend(const uint8_t* bytes, size_t n) {
+  size_t sent = 0;
+  int stalls = 0;
+  while (sent < n) {
+    int r = SocketSend(socket_, bytes + sent, static_cast<int>(n - sent));
+    if (r > 0) {
+      sent += static_cast<size_t>(r);
+    } else if (SocketLastError() == kSocketWouldBlock && ++stalls < kRawSendStalls &&
+               !terminating_) {
+      SocketWait(socket_, true, kSendRetryMs);
+    } else {
+      return;  // the rest of this reply is dropped
+    }
+  }
+}
+
+void TelnetChannel::ReadingLoop() {
+  while (!terminating_) {
+    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    ReceiveStep();
+  }
+}
+
+// Runs only when the main thread asked (CharReady, ReadBlock, Carrier). recv never waits: a hang-up
+// is a readable socket whose recv gives 0, so it is seen without blocking the thread.
+void TelnetChannel::ReceiveStep() {
+  CritSection hold(in_lock_);
+  const bool readable = SocketWait(socket_, false, 0) > 0;
+  in_poll_->Reset();
+  if (!readable && !force_read_) return;
+  force_read_ = false;
+  const int32_t n = std::min(kReceiveStep, in_queue_->Free());
+  if (n <= 0) return;
+  uint8_t* staging = in_queue_->Staging();
+  const int r = SocketRecv(socket_, staging, n);
+  if (r == 0) {
+    alive_ = false;
+    SetSystemError("Error in communications(1), #", SocketLastError());
+  } else if (r < 0 && SocketLastError() != kSocketWouldBlock) {
+    alive_ = false;
+    SetSystemError("Error in communications(2), #", SocketLastError());
+    terminating_ = true;
+  } else if (r > 0) {
+    size_t data_length = 0;
+    std::string replies;
+    TelnetParse(filter_, staging, static_cast<size_t>(r), staging, data_length, replies);
+    in_queue_->Put(staging, static_cast<int32_t>(data_length));
+    if (!replies.empty())
+      RawSend(reinterpret_cast<const uint8_t*>(replies.data()), replies.size());
+  }
+}
+
+void TelnetChannel::WritingLoop() {
+  std::vector<uint8_t> send_buffer(kSendBufferSize);
+  while (!terminating_) {
+    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    // A caller who reads nothing fills the socket: wait here, outside OutLock, so the main thread
+    // can still queue what fits.
+    if (SocketWait(socket_, true, kWritableWaitMs) == 0) continue;
+    SendStep(send_buffer.data());
+  }
+}
+
+void TelnetChannel::SendStep(uint8_t* send_buffer) {
+  bool failed = false;
+  {
+    CritSection hold(out_lock_);
+    out_request_->Reset();
+    uint8_t* staging = out_queue_->Staging();
+    const int32_t queued = out_queue_->Get(staging, out_queue_->Count(), false);
+    if (queued == 0) return;
+    size_t taken = 0;
+    const size_t length = TelnetEscape(staging, static_cast<size_t>(queued), half_sent_,
+                                       send_buffer, kSendBufferSize, taken);
+    const int r = SocketSend(socket_, send_buffer, static_cast<int>(length));
+    if (r > 0) {
+      const size_t done =
+          TelnetSentBytes(staging, taken, half_sent_, static_cast<size_t>(r));
+      out_queue_->Get(staging, static_cast<int32_t>(done), true);
+      if (static_cast<int32_t>(done) < queued || half_sent_) out_request_->Set();
+      return;
+    }
+    failed = r < 0 && SocketLastError() != kSocketWouldBlock;
+    out_request_->Set();  // nothing went: the bytes stay queued and are tried again
+  }
+  // A send that failed outright is tried again, not at full speed.
+  if (failed) std::this_thread::sleep_for(std::chrono::milliseconds(kSendRetryMs));
+}
