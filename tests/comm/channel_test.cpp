@@ -71,6 +71,7 @@ class TelnetChannelTest : public ::testing::Test {
     channel_.SetThreadProcs(&ReaderProc, &WriterProc);
   }
   void TearDown() override {
+    channel_.StopThreads();  // the threads use the socket until then
     if (door_end_ != kNoSocket) SocketClose(door_end_);
     if (caller_ != kNoSocket) SocketClose(caller_);
   }

@@ -28,12 +28,13 @@ TEST(StringHelpers, IntToStrCommas) {
 
 TEST(StringHelpers, StrToIntLeadTakesTheLeadingNumber) {
   const std::vector<std::pair<std::string, int32_t>> cases = {
-      {"12abc", 12},   {"abc", 0},         {"", 0},          {" 12abc", 12},         {"+5", 5},
-      {"-7 apples", -7}, {"- 5", 0},       {"$1fg", 31},     {"-$10", -16},          {"$", 0},
-      {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"3000000000", INT32_MAX},  // saturates
-      {"-2147483649", INT32_MIN}, {"99999999999999999999999999", INT32_MAX}, {"$FFFFFFFFF", INT32_MAX},
+      {"12abc", 12}, {"abc", 0}, {"", 0}, {" 12abc", 12}, {"+5", 5}, {"-7 apples", -7}, {"- 5", 0},
+      {"$1fg", 31}, {"-$10", -16}, {"$", 0}, {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN}, {"3000000000", INT32_MAX}, {"-2147483649", INT32_MIN},  // clamps
+      {"99999999999999999999999999", INT32_MAX}, {"$FFFFFFFFF", INT32_MAX},
   };
-  for (const auto& [text, value] : cases) EXPECT_EQ(StrToIntLead(text), value) << '"' << text << '"';
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(StrToIntLead(text), value) << '"' << text << '"';
 }
 
 TEST(StringHelpers, StrToIntWholeNeedsTheWholeText) {

@@ -30,13 +30,17 @@ TEST_F(DoorOutputTest, SequencesAreTheExactAnsiBytes) {
   const std::vector<std::pair<std::function<void()>, std::string>> cases = {
       // a dark foreground resends the local background
       {[] { ConsoleSetAttr(0x47); DoorSetForeground(1); }, ESC + "[0;34m" + ESC + "[41m"},
-      {[] { DoorSetForeground(16 + 14); }, ESC + "[1;33m"}, {[] { DoorSetBackground(9); }, ESC + "[44m"},
-      {[] { DoorSetAttr(0x1E); }, ESC + "[1;33m" + ESC + "[44m"}, {[] { DoorGotoXY(47, 3); }, ESC + "[3;47f"},
-      {[] { DoorClearScreen(); }, ESC + "[2J" + ESC + "[1;1f"}, {[] { DoorClearEol(); }, ESC + "[K"},
-      {[] { DoorGotoColumn(1); }, ESC + "[255D"}, {[] { DoorGotoColumn(6); }, ESC + "[255D" + ESC + "[5C"},
+      {[] { DoorSetForeground(16 + 14); }, ESC + "[1;33m"},
+      {[] { DoorSetBackground(9); }, ESC + "[44m"},
+      {[] { DoorSetAttr(0x1E); }, ESC + "[1;33m" + ESC + "[44m"},
+      {[] { DoorGotoXY(47, 3); }, ESC + "[3;47f"},
+      {[] { DoorClearScreen(); }, ESC + "[2J" + ESC + "[1;1f"},
+      {[] { DoorClearEol(); }, ESC + "[K"}, {[] { DoorGotoColumn(1); }, ESC + "[255D"},
+      {[] { DoorGotoColumn(6); }, ESC + "[255D" + ESC + "[5C"},
       {[] { DoorSkipLines(0); }, ""}, {[] { DoorSkipLines(3); }, "\r\n\r\n\r\n"},
   };
-  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(BytesOf(cases[i].first), cases[i].second) << i;
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(BytesOf(cases[i].first), cases[i].second) << i;
 }
 
 TEST_F(DoorOutputTest, BacktickCodes) {
@@ -50,9 +54,10 @@ TEST_F(DoorOutputTest, BacktickCodes) {
   // `B goes whole; an unknown code loses only its backtick, and what followed is read again.
   EXPECT_EQ(TranslateBackticks("a`Bb`xY``1end`"), "abxY~C01end");
   out.Clear();
-  BacktickTranslation = true;  // then the tilde printer sets the colour and prints each letter alone
+  BacktickTranslation = true;  // the tilde printer sets the colour, then each letter alone
   DoorPrintLn("`2Hi");
-  EXPECT_EQ(out.Writes(), (Writes{ESC + "[0;32m" + ESC + "[40m", ESC + "[40m", "H", "i", "\r\n"}));
+  EXPECT_EQ(out.Writes(),
+            (Writes{ESC + "[0;32m" + ESC + "[40m", ESC + "[40m", "H", "i", "\r\n"}));
 }
 
 TEST_F(DoorOutputTest, TildeCodesAndPrintAt) {
@@ -78,9 +83,11 @@ TEST_F(DoorOutputTest, PipeCodes) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"a|1Fb", "a" + kWhiteOnBlue + "b"}, {"a|zzb", "a|zzb"},
       {"|1F", kWhiteOnBlue}, {"|1", "|1"},  // three characters are enough, two are not
-      {"|1|9F", "|1" + kWhiteOnBlue},  // scanning goes on after a bar that is text; above 127: less 128
+      // Scanning goes on after a bar that is text; a colour above 127 loses 128.
+      {"|1|9F", "|1" + kWhiteOnBlue},
   };
-  for (const auto& [text, bytes] : cases) EXPECT_EQ(BytesOf([&] { DoorWrite(text); }), bytes) << text;
+  for (const auto& [text, bytes] : cases)
+    EXPECT_EQ(BytesOf([&] { DoorWrite(text); }), bytes) << text;
 }
 
 TEST_F(DoorOutputTest, WritesAreCutTo255Characters) {

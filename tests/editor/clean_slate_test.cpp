@@ -22,16 +22,10 @@ using Names = std::vector<std::string>;
 PlayerRecord Cheater(uint8_t skill_class = 2) {
   PlayerRecord r = MakePlayer("`4Grim", "GRIM GRIMSON", 21);
   r.player_fights = r.seen_master = r.seen_quenna = r.seen_dragon = r.horse = r.kids = 5;
-  r.games_won = 2;
   r.inn = r.dead = r.seen_bard = r.flirted = r.on_now = r.sex = 5;
-  r.married_to = 2;
-  r.skill_class = skill_class;
-  r.skill_dk = 40;
-  r.skill_mystic = 5;
-  r.skill_thief = 0;
-  r.uses_dk = 7;
-  r.uses_mystic = 8;
-  r.uses_thief = 9;
+  r.games_won = 2, r.married_to = 2, r.skill_class = skill_class;
+  r.skill_dk = 40, r.skill_mystic = 5, r.skill_thief = 0;
+  r.uses_dk = 7, r.uses_mystic = 8, r.uses_thief = 9;
   return r;
 }
 
@@ -39,27 +33,18 @@ PlayerRecord Cheater(uint8_t skill_class = 2) {
 // entry level takes them too and sets the skill uses as given.
 PlayerRecord Expected(PlayerRecord r, int type, int8_t dk, int8_t mystic, int8_t thief) {
   const bool entry = type == 1;
-  r.hit_points = r.hit_max = 20;
-  r.strength = 10;
+  r.hit_points = r.hit_max = 20, r.strength = 10, r.gold = 500, r.bank = 0;
   r.defense = r.level = r.weapon_num = r.armour_num = 1;
-  r.gold = 500;
-  r.bank = 0;
   r.weapon_name.Set("Stick");
   r.armour_name.Set("Coat");
-  r.inn = r.dead = r.seen_bard = 0;
-  r.seen_master = r.seen_quenna = r.seen_dragon = 0;
-  r.experience = entry ? 1 : 10;
-  r.forest_fights = entry ? 30 : 50;
-  r.player_fights = entry ? 3 : 4;
-  r.gems = entry ? 0 : 10;
+  r.inn = r.dead = r.seen_bard = r.seen_master = r.seen_quenna = r.seen_dragon = 0;
+  r.experience = entry ? 1 : 10, r.forest_fights = entry ? 30 : 50;
+  r.player_fights = entry ? 3 : 4, r.gems = entry ? 0 : 10;
   if (!entry) return r;
   r.charm = 1;
-  r.lays = r.kids = r.games_won = r.kills = r.horse = 0;
-  r.flirted = 0;
+  r.lays = r.kids = r.games_won = r.kills = r.horse = r.flirted = 0;
   r.skill_dk = r.skill_mystic = r.skill_thief = 0;
-  r.uses_dk = dk;
-  r.uses_mystic = mystic;
-  r.uses_thief = thief;
+  r.uses_dk = dk, r.uses_mystic = mystic, r.uses_thief = thief;
   return r;
 }
 

@@ -34,8 +34,7 @@ PlayerRecord ShownPlayer() {
 TEST(ExtendedScreen, ShowsEveryFieldInItsPlace) {
   TempGameDir game;
   game.WriteFile("TIME.DAT", "7\r\n");
-  game.WritePlayers({ShownPlayer()});
-  StartEditorOn(game, 0);
+  StartEditorOn(game, {ShownPlayer()});
   TypeKeys("F");  // the script runs out at the answer: the run ends there with the screen as shown
   EXPECT_THROW(ExtendedEditor(), HaltSignal);
   const std::vector<std::string> expected = {
@@ -99,8 +98,7 @@ TEST(ExtendedKeys, StoreTheirFieldOnDisk) {
     TempGameDir game;
     PlayerRecord player = ShownPlayer();
     WriteField(player, c.field, c.from);
-    game.WritePlayers({player});
-    StartEditorOn(game, 0);
+    StartEditorOn(game, {player});
     current_record.time_on = 4242;
     TypeKeys(std::string(c.keys) + "Q");
     ExtendedEditor();
@@ -129,8 +127,7 @@ TEST(SkillUsesUpdate, RaisesToTheEntitlementAndNeverLowers) {
     player.skill_class = static_cast<uint8_t>(c[0]);
     for (int i = 0; i < 3; ++i) WriteField(player, skills[i], i == c[1] ? c[2] : 0);
     for (int i = 0; i < 3; ++i) WriteField(player, uses[i], i == c[1] ? c[3] : 0);
-    game.WritePlayers({player});
-    StartEditorOn(game, 0);
+    StartEditorOn(game, {player});
     SkillUsesUpdate();
     WriteField(player, uses[c[1]], c[4]);
     EXPECT_EQ(RecordBytes(game.ReadPlayer(0)), RecordBytes(player));

@@ -19,21 +19,18 @@ const std::string kNewsSep = "                 `#-=`%-=#-=`%-=#-=`%-=#-=`%-=#-=`
 const std::string kCleanSlateEnd =
     "`2\r\n"
     "  `%You were warned repeatedly to stop your bad behavior\r\n"
-    "  `%and you failed to obey.  `@The Sysop.\r\n" +
-    kMailSep + " \r\n";
+    "  `%and you failed to obey.  `@The Sysop.\r\n" + kMailSep + " \r\n";
 const std::string kEntryLevelMail =  // to "Grim"
     "  `%Attention: `$Grim:  {Clean Slate Message #1]\r\n"
     "  `#As punishment for cheating and/or bullying others in this,\r\n"
     "  `#VARN Game, your stats have been RESET to the first-time\r\n"
-    "  `#game entry settings.\r\n" +
-    kCleanSlateEnd;
+    "  `#game entry settings.\r\n" + kCleanSlateEnd;
 const std::string kPostDragonMail =  // to "`4Red`0Tor"
     "  `%Attention: `$`4Red`0Tor:  {Clean Slate Message #2]\r\n"
     "  `#As punishment for cheating and/or bullying others in this,\r\n"
     "  `#VARN Game, your stats have been RESET to the post-dragon\r\n"
     "  `#kill settings.  You retain some earned stats, but do not\r\n"
-    "  `#receive credit for a game win.\r\n" +
-    kCleanSlateEnd;
+    "  `#receive credit for a game win.\r\n" + kCleanSlateEnd;
 const std::string kNewsEnd =
     "  `0from the Sysop, as `@punishment `0for abusing the VARN game.\r\n" + kNewsSep;
 const std::string kEntryLevelNews =

@@ -23,10 +23,6 @@ std::string Row(const std::string& left, const std::string& right = "", size_t c
 
 class MainScreenTest : public ::testing::Test {
  protected:
-  void Start(const std::vector<PlayerRecord>& players, uint8_t current = 0) {
-    game.WritePlayers(players);
-    StartEditorOn(game, current);
-  }
   TempGameDir game;
 };
 
@@ -34,17 +30,12 @@ TEST_F(MainScreenTest, EveryFieldSitsInItsRowAndColumn) {
   PlayerRecord p = MakePlayer("Brannock", "Ned Ashworth", 5);  // sex 0, married to -1
   p.weapon_name.Set("Thornblade");
   p.armour_name.Set("Scale Hauberk");
-  SetFields(p, {{PLAYER_FIELD(level), 7},        {PLAYER_FIELD(hit_points), 2212},
-                {PLAYER_FIELD(hit_max), 2240},   {PLAYER_FIELD(experience), 1834560},
-                {PLAYER_FIELD(weapon_num), 9},   {PLAYER_FIELD(forest_fights), 14},
-                {PLAYER_FIELD(player_fights), 2}, {PLAYER_FIELD(skill_class), 2},
-                {PLAYER_FIELD(strength), 4100},  {PLAYER_FIELD(seen_master), 5},
-                {PLAYER_FIELD(defense), 388},    {PLAYER_FIELD(charm), 37},
-                {PLAYER_FIELD(seen_quenna), 5},  {PLAYER_FIELD(gems), 1200},
-                {PLAYER_FIELD(flirted), 5},      {PLAYER_FIELD(armour_num), 8},
-                {PLAYER_FIELD(gold), 48250},     {PLAYER_FIELD(inn), 5},
-                {PLAYER_FIELD(bank), 1250000},   {PLAYER_FIELD(seen_dragon), 5}});
-  Start({MakePlayer("Other", "Someone Else"), p}, 1);
+  p.level = 7, p.hit_points = 2212, p.hit_max = 2240, p.experience = 1834560, p.weapon_num = 9;
+  p.forest_fights = 14, p.player_fights = 2, p.skill_class = 2, p.strength = 4100;
+  p.seen_master = p.seen_quenna = p.flirted = p.inn = p.seen_dragon = 5;
+  p.defense = 388, p.charm = 37, p.gems = 1200, p.armour_num = 8, p.gold = 48250;
+  p.bank = 1250000;
+  StartEditorOn(game, {MakePlayer("Other", "Someone Else"), p}, 1);
   DrawMainScreen();
   const std::string expected[] = {
       Row("**  Vexorn VarnEdit/32 v0.67 Beta **", "", 22),
@@ -85,7 +76,7 @@ TEST_F(MainScreenTest, TheSeenLabelFollowsTheSexAndIsKeptForOtherValues) {
   } steps[] = {{0, "Male  ", "(H) Seen Quenna?    : "},
                {5, "Female", "(H) Seen the Bard?  : "},
                {3, "Male  ", "(H) Seen the Bard?  : "}};
-  Start({MakePlayer("Fay", "Fay A")});
+  StartEditorOn(game, {MakePlayer("Fay", "Fay A")});
   for (const auto& s : steps) {
     current_record.sex = s.sex;
     DrawMainScreen();
@@ -111,7 +102,7 @@ TEST_F(MainScreenTest, MarriedToNamesThePlayerOrTheCharacterOrNobody) {
     std::filesystem::remove(game.PathOf("MARBARD.DAT"));
     if (c.quenna_file) game.WriteFile("MARRAGE.DAT", c.quenna_file);
     if (c.dask_file) game.WriteFile("MARBARD.DAT", c.dask_file);
-    Start({me, MakePlayer("Ola", "Ola B"), MakePlayer("Kelda", "Kelda C")});
+    StartEditorOn(game, {me, MakePlayer("Ola", "Ola B"), MakePlayer("Kelda", "Kelda C")});
     DrawMainScreen();
     EXPECT_EQ(ConsoleTextAt(21, 16, 26), c.shown + std::string(26 - c.shown.size(), ' '))
         << c.shown;
@@ -121,7 +112,7 @@ TEST_F(MainScreenTest, MarriedToNamesThePlayerOrTheCharacterOrNobody) {
 // ] and [ reload from disk and wrap around, with one player and with three; an extended key is
 // never taken for its letter (PgDn's scan code is 'Q').
 TEST_F(MainScreenTest, NavigationReloadsAndWrapsWithOneOrThreePlayers) {
-  Start({MakePlayer("Ada", "A")});
+  StartEditorOn(game, {MakePlayer("Ada", "A")});
   const std::vector<std::string> three = {"Ada", "X", "Cy"};
   const struct {
     std::vector<std::string> on_disk;
@@ -146,7 +137,7 @@ TEST_F(MainScreenTest, NavigationReloadsAndWrapsWithOneOrThreePlayers) {
 // A node holds PLAYER.DAT past the save's patience (the fake clock makes the five seconds short):
 // the notice stays under the screen and the change is not left behind when moving on.
 TEST_F(MainScreenTest, AFailedSaveIsShownAndRetriedBeforeMovingOn) {
-  Start({MakePlayer("Ada", "A"), MakePlayer("Bo", "B")});
+  StartEditorOn(game, {MakePlayer("Ada", "A"), MakePlayer("Bo", "B")});
   std::string before = game.ReadFile("PLAYER.DAT");
   SetFileOpenMode(fmExclusive);
   OsFile node;

@@ -18,8 +18,7 @@ namespace {
 std::string RunNewDay(TempGameDir& game, uint8_t n, PlayerRecord& player) {
   std::vector<PlayerRecord> players(n, MakePlayer("Other", "OTHER", 2));
   players.push_back(player);
-  game.WritePlayers(players);
-  StartEditorOn(game, n);
+  StartEditorOn(game, players, n);
   TypeKeys("15\r3\r");
   OutputRecorder recorder;
   NewDayForPlayer();

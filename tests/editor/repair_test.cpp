@@ -86,8 +86,7 @@ TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
     TempGameDir game;
     PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 7);
     for (const auto& [field, value] : c.damage) WriteField(player, field, value);
-    game.WritePlayers({MakePlayer("Other", "OTHER ONE", 3), player});
-    StartEditorOn(game, 1);
+    StartEditorOn(game, {MakePlayer("Other", "OTHER ONE", 3), player}, 1);
     current_record.time_on = 4242;
     OutputRecorder recorder;
     RepairStats();

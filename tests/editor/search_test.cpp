@@ -31,8 +31,7 @@ class SearchTest : public ::testing::Test {
 
   // The keys (then Q) on player `start`; the text shown, ANSI sequences removed.
   std::string Run(const std::string& keys, uint8_t start = 0) {
-    game.WritePlayers(players);
-    StartEditorOn(game, start);
+    StartEditorOn(game, players, start);
     OutputRecorder recorder;
     TypeKeys(keys + "Q");
     MainLoop();
@@ -110,8 +109,7 @@ TEST_F(SearchTest, DeletionAsksFirstAndNamesBothX) {
 // An emptied PLAYER.DAT has no record 0 to read: the search says it found nothing and the editor
 // goes on.
 TEST_F(SearchTest, AnEmptyPlayerFileIsNoMatchNotAnEnd) {
-  game.WritePlayers(players);
-  StartEditorOn(game, 0);
+  StartEditorOn(game, players);
   game.WriteFile("PLAYER.DAT", "");
   OutputRecorder recorder;
   TypeKeys("bo\r");

@@ -1,10 +1,12 @@
 #include "fakes/game_fixture.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 
 #include "door/output.h"
 #include "editor/editor_state.h"
@@ -66,21 +68,16 @@ void TempGameDir::WritePlayers(const std::vector<PlayerRecord>& players) const {
   WriteFile("PLAYER.DAT", bytes);
 }
 
-std::vector<PlayerRecord> TempGameDir::ReadPlayers() const {
-  std::string bytes = ReadFile("PLAYER.DAT");
-  std::vector<PlayerRecord> players(bytes.size() / kPlayerRecordSize);
-  for (size_t i = 0; i < players.size(); ++i)
-    std::memcpy(&players[i], bytes.data() + i * kPlayerRecordSize, kPlayerRecordSize);
-  return players;
+PlayerRecord TempGameDir::ReadPlayer(int n) const {
+  PlayerRecord record;
+  std::string bytes = ReadFile("PLAYER.DAT").substr(static_cast<size_t>(n) * kPlayerRecordSize);
+  if (bytes.size() < kPlayerRecordSize) throw std::out_of_range("no player " + std::to_string(n));
+  std::memcpy(&record, bytes.data(), kPlayerRecordSize);
+  return record;
 }
 
-PlayerRecord TempGameDir::ReadPlayer(int n) const { return ReadPlayers().at(static_cast<size_t>(n)); }
-
-void SetFields(PlayerRecord& record, FieldValues values) {
-  for (const auto& [field, value] : values) WriteField(record, field, value);
-}
-
-PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed) {
+PlayerRecord MakePlayer(const std::string& name, const std::string& real_name,
+                        uint32_t seed) {
   PlayerRecord r{};
   std::mt19937 random(seed);
   auto* bytes = reinterpret_cast<uint8_t*>(&r);
@@ -89,25 +86,13 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, u
   r.real_name.Set(real_name);
   r.weapon_name.Set("Short Sword");
   r.armour_name.Set("Leather Vest");
-  SetFields(r, {{PLAYER_FIELD(hit_points), 50},   {PLAYER_FIELD(hit_max), 60},
-                {PLAYER_FIELD(weapon_num), 3},    {PLAYER_FIELD(forest_fights), 20},
-                {PLAYER_FIELD(player_fights), 3}, {PLAYER_FIELD(gold), 1500},
-                {PLAYER_FIELD(bank), 20000},      {PLAYER_FIELD(defense), 15},
-                {PLAYER_FIELD(strength), 30},     {PLAYER_FIELD(charm), 12},
-                {PLAYER_FIELD(level), 3},         {PLAYER_FIELD(time_on), 17},
-                {PLAYER_FIELD(armour_num), 2},    {PLAYER_FIELD(gems), 4},
-                {PLAYER_FIELD(experience), 2500}, {PLAYER_FIELD(lays), 1},
-                {PLAYER_FIELD(skill_class), 1},   {PLAYER_FIELD(skill_dk), 8},
-                {PLAYER_FIELD(uses_dk), 2},       {PLAYER_FIELD(married_to), -1},
-                {PLAYER_FIELD(kills), 1},         {PLAYER_FIELD(high_spirits), 1}});
-  const FieldRef zeros[] = {
-      PLAYER_FIELD(seen_master),  PLAYER_FIELD(seen_dragon), PLAYER_FIELD(seen_quenna),
-      PLAYER_FIELD(dead),         PLAYER_FIELD(inn),         PLAYER_FIELD(sex),
-      PLAYER_FIELD(seen_bard),    PLAYER_FIELD(on_now),      PLAYER_FIELD(horse),
-      PLAYER_FIELD(kids),         PLAYER_FIELD(games_won),   PLAYER_FIELD(skill_mystic),
-      PLAYER_FIELD(skill_thief),  PLAYER_FIELD(uses_mystic), PLAYER_FIELD(uses_thief),
-      PLAYER_FIELD(weird_event),  PLAYER_FIELD(flirted)};
-  for (FieldRef zero : zeros) WriteField(r, zero, 0);
+  r.hit_points = 50, r.hit_max = 60, r.weapon_num = 3, r.forest_fights = 20, r.player_fights = 3;
+  r.gold = 1500, r.bank = 20000, r.defense = 15, r.strength = 30, r.charm = 12, r.level = 3;
+  r.time_on = 17, r.armour_num = 2, r.gems = 4, r.experience = 2500, r.lays = 1, r.kills = 1;
+  r.skill_class = 1, r.skill_dk = 8, r.uses_dk = 2, r.married_to = -1, r.high_spirits = 1;
+  r.seen_master = r.seen_dragon = r.seen_quenna = r.horse = r.kids = r.games_won = 0;
+  r.dead = r.inn = r.sex = r.seen_bard = r.on_now = r.flirted = 0;
+  r.skill_mystic = r.skill_thief = r.uses_mystic = r.uses_thief = r.weird_event = 0;
   return r;
 }
 
@@ -131,13 +116,10 @@ void StartEditorOn(const TempGameDir& game, uint8_t player) {
   LoadCurrentPlayer();
 }
 
-ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) : previous_(fs::current_path().string()) {
-  fs::current_path(dir);
-}
-
-ScopedWorkingDir::~ScopedWorkingDir() {
-  std::error_code ec;
-  fs::current_path(previous_, ec);
+void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
+                   uint8_t player) {
+  game.WritePlayers(players);
+  StartEditorOn(game, player);
 }
 
 int RunEditorMain(const std::vector<std::string>& args) {

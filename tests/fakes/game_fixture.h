@@ -1,10 +1,8 @@
-// Editor test harness: a temporary game directory, a PlayerRecord builder with random reserved bytes,
-// and the editor started on it with a headless screen and scripted keys.
+// Editor test harness: a temporary game directory, a PlayerRecord builder with random reserved
+// bytes, and the editor started on it with a headless screen and scripted keys.
 #pragma once
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "editor/player_record.h"
@@ -30,7 +28,6 @@ class TempGameDir {
   void MakeDir(const std::string& name) const;
 
   void WritePlayers(const std::vector<PlayerRecord>& players) const;  // PLAYER.DAT
-  std::vector<PlayerRecord> ReadPlayers() const;
   PlayerRecord ReadPlayer(int n) const;
 
  private:
@@ -41,32 +38,19 @@ class TempGameDir {
 // change to them. married_to is -1.
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
 
-// Numeric fields set by place (as WriteField stores them), for builders that set many at once.
-using FieldValues = std::initializer_list<std::pair<FieldRef, int64_t>>;
-void SetFields(PlayerRecord& record, FieldValues values);
-
 // The reserved stretches of a record, concatenated (for comparing before and after).
 std::string ReservedBytes(const PlayerRecord& record);
 // The record as its 236 bytes.
 std::string RecordBytes(const PlayerRecord& record);
 
-// The process's working directory moved into dir for the object's lifetime (ZORVAN32.CFG lives there).
-class ScopedWorkingDir {
- public:
-  explicit ScopedWorkingDir(const std::string& dir);
-  ~ScopedWorkingDir();
-  ScopedWorkingDir(const ScopedWorkingDir&) = delete;
-  ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
-
- private:
-  std::string previous_;
-};
-
-// Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments after
-// the program name, on a reset editor state. Reset the door library (ResetDoorLibrary) and type the
-// keys before. Returns the exit code Halt was given.
+// Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments
+// after the program name, on a reset editor state. Reset the door library (ResetDoorLibrary) and
+// type the keys before. Returns the exit code Halt was given.
 int RunEditorMain(const std::vector<std::string>& args = {});
 
 // Resets the door library and the editor, turns BacktickTranslation on and points the editor at the
 // directory (game_dir, player_path), then loads player n as the current player.
 void StartEditorOn(const TempGameDir& game, uint8_t player = 0);
+// The same on a PLAYER.DAT of these players, written first.
+void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
+                   uint8_t player = 0);
