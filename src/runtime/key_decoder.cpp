@@ -16,8 +16,8 @@ struct KeySequence {
 
 constexpr uint8_t F(int n) { return static_cast<uint8_t>(scF1 + n - 1); }
 
-// ANSI/xterm cursor keys (CSI and SS3 forms), the VT220 "~" keys, rxvt's Home/End, and the function
-// keys as xterm, VT220/rxvt and the Linux console send them.
+// ANSI/xterm cursor keys (CSI and SS3 forms), the VT220 "~" keys, rxvt's Home/End, the function
+// keys as xterm, VT220/rxvt and the Linux console send them, and Shift-Tab.
 constexpr KeySequence kKeySequences[] = {
     {"[A", scUp},    {"[B", scDown},   {"[C", scRight},  {"[D", scLeft},   {"[H", scHome},
     {"[F", scEnd},   {"OA", scUp},     {"OB", scDown},   {"OC", scRight},  {"OD", scLeft},
@@ -26,10 +26,11 @@ constexpr KeySequence kKeySequences[] = {
     {"OP", F(1)},    {"OQ", F(2)},     {"OR", F(3)},     {"OS", F(4)},     {"[11~", F(1)},
     {"[12~", F(2)},  {"[13~", F(3)},   {"[14~", F(4)},   {"[15~", F(5)},   {"[17~", F(6)},
     {"[18~", F(7)},  {"[19~", F(8)},   {"[20~", F(9)},   {"[21~", F(10)},  {"[[A", F(1)},
-    {"[[B", F(2)},   {"[[C", F(3)},    {"[[D", F(4)},    {"[[E", F(5)},
+    {"[[B", F(2)},   {"[[C", F(3)},    {"[[D", F(4)},    {"[[E", F(5)},    {"[23~", scF11},
+    {"[24~", scF12}, {"[Z", scShiftTab},
 };
 
-constexpr size_t kMaxSequence = 16;  // a CSI longer than this is not a key
+constexpr size_t kMaxSequence = 16;  // a longer CSI is no key of any keyboard
 
 uint8_t LookUp(std::string_view bytes) {
   for (const KeySequence& k : kKeySequences)
@@ -43,35 +44,27 @@ bool IsPrefixOfAKey(std::string_view bytes) {
   return false;
 }
 
-bool IsCsiParameter(char c) { return c >= 0x20 && c <= 0x3F; }
-bool IsCsiFinal(char c) { return c >= 0x40 && c <= 0x7E; }
+// Parameter and intermediate bytes run on; a final byte completes the sequence.
+bool IsParameterOrIntermediate(uint8_t c) { return c >= 0x20 && c <= 0x3F; }
+bool IsFinal(uint8_t c) { return c >= 0x40 && c <= 0x7E; }
 
-// "[" and parameter bytes so far, no final yet.
-bool IsOpenCsi(std::string_view bytes) {
-  if (bytes.empty() || bytes[0] != '[' || bytes.size() > kMaxSequence) return false;
-  for (char c : bytes.substr(1))
-    if (!IsCsiParameter(c)) return false;
-  return true;
-}
-
-// xterm reports a modifier as a second parameter ("[1;5A" is Ctrl-Up, "[3;2~" Shift-Del); the door
-// has no modifiers, so such a key counts as the plain one.
-uint8_t LookUpModified(std::string_view csi) {
-  std::string_view parameters = csi.substr(1, csi.size() - 2);
-  char final = csi.back();
-  size_t semicolon = parameters.find(';');
-  if (semicolon == std::string_view::npos) return 0;
+// xterm reports a modifier as a second parameter ("[1;5A" is Ctrl-Up, "[3;2~" Shift-Del, "O5P"
+// Ctrl-F1); the door has no modifiers, so such a key counts as the plain one.
+uint8_t LookUpModified(std::string_view sequence) {
+  std::string_view parameters = sequence.substr(1, sequence.size() - 2);
+  const char final = sequence.back();
+  const size_t semicolon = parameters.find(';');
   std::string_view first = parameters.substr(0, semicolon);
+  if (semicolon == std::string_view::npos && sequence[0] == '[') return 0;
   char plain[kMaxSequence + 2];  // the key's unmodified form, built in place
   size_t n = 0;
   plain[n++] = '[';
   if (final == '~') {
-    if (first.size() > kMaxSequence) return 0;
     for (char c : first) plain[n++] = c;
     plain[n++] = '~';
     return LookUp(std::string_view(plain, n));
   }
-  if (!first.empty() && first != "1") return 0;
+  if (sequence[0] == '[' && !first.empty() && first != "1") return 0;
   plain[n++] = final;
   if (uint8_t scan = LookUp(std::string_view(plain, n))) return scan;
   plain[0] = 'O';
@@ -90,6 +83,9 @@ void PutPlain(std::string& output, uint8_t byte) {
 
 }  // namespace
 
+// After ESC: "[" opens a CSI and "O" an SS3 sequence, which run to their final byte and are one key
+// whatever they say (a key the door has no code for is dropped whole, so none of its bytes can end
+// a field or run a command). ESC and any other byte is Esc and that byte.
 void KeyDecoder::Feed(uint8_t byte, int32_t now_ms) {
   if (prefix_.empty()) {
     if (byte == 27) {
@@ -100,31 +96,47 @@ void KeyDecoder::Feed(uint8_t byte, int32_t now_ms) {
     }
     return;
   }
+  if (prefix_.size() == 1) {
+    if (byte == '[' || byte == 'O') {
+      prefix_.push_back(static_cast<char>(byte));
+      return;
+    }
+    output_.push_back(27);
+    prefix_.clear();
+    Feed(byte, now_ms);  // a second ESC starts the next key
+    return;
+  }
+  if (IsParameterOrIntermediate(byte)) {
+    if (prefix_.size() <= kMaxSequence) prefix_.push_back(static_cast<char>(byte));
+    return;
+  }
+  if (!IsFinal(byte)) {  // a control byte breaks the sequence off: it is dropped, the byte is not
+    prefix_.clear();
+    Feed(byte, now_ms);
+    return;
+  }
   prefix_.push_back(static_cast<char>(byte));
   std::string_view sequence = std::string_view(prefix_).substr(1);
-  uint8_t scan = LookUp(sequence);
-  if (scan == 0 && IsOpenCsi(sequence.substr(0, sequence.size() - 1)) && IsCsiFinal(sequence.back()))
-    scan = LookUpModified(sequence);
-  if (scan != 0) {
-    output_.push_back(0);
-    output_.push_back(static_cast<char>(scan));
+  if (sequence.size() > kMaxSequence) {
     prefix_.clear();
     return;
   }
-  if (IsPrefixOfAKey(sequence) || IsOpenCsi(sequence)) return;
-  // Not a key: give the bytes up. A new ESC starts the next sequence instead.
-  if (byte == 27) {
-    prefix_.pop_back();
-    Flush();
-    prefix_.push_back(27);
-    prefix_start_ = now_ms;
-    return;
+  uint8_t scan = LookUp(sequence);
+  if (scan == 0 && IsPrefixOfAKey(sequence)) return;  // the Linux console's "[[A" for F1
+  if (scan == 0) scan = LookUpModified(sequence);
+  if (scan != 0) {
+    output_.push_back(0);
+    output_.push_back(static_cast<char>(scan));
   }
-  Flush();
+  prefix_.clear();
 }
 
+// Nothing more came within the wait: a lone Esc is Esc, and so is Esc followed only by "[" or "O"
+// (typed by hand); a sequence broken off later is dropped.
 void KeyDecoder::Tick(int32_t now_ms) {
-  if (!prefix_.empty() && MsElapsed(prefix_start_, now_ms) >= kLoneEscMs) Flush();
+  if (prefix_.empty() || MsElapsed(prefix_start_, now_ms) < kLoneEscMs) return;
+  if (prefix_.size() <= 2) Flush();
+  prefix_.clear();
 }
 
 void KeyDecoder::PutExtended(uint8_t scan) {

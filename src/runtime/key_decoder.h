@@ -1,6 +1,7 @@
-// Terminal key decoding: escape sequences of the arrows, Home, End, PgUp, PgDn, Ins, Del and F1-F10
-// become 0 + PC scan code; DEL (127) is Backspace (8); an Esc with nothing after it is 27 once the
-// caller's clock says the sequence is over.
+// Terminal key decoding, for the sysop's terminal and the caller's alike: escape sequences of the
+// arrows, Home, End, PgUp, PgDn, Ins, Del, F1-F12 and Shift-Tab (modified forms included) become
+// 0 + PC scan code; any other complete CSI or SS3 sequence is dropped whole; DEL (127) is Backspace
+// (8); an Esc with nothing after it is 27 once the caller's clock says the sequence is over.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,8 +12,8 @@ class KeyDecoder {
 
   // Feeds one byte read from the terminal at time now_ms; completed keys go to the output.
   void Feed(uint8_t byte, int32_t now_ms);
-  // Called when no byte is waiting: a pending prefix older than kLoneEscMs is flushed (a lone Esc
-  // becomes 27; an unknown sequence is given up as its bytes).
+  // Called when no byte is waiting: a pending prefix older than kLoneEscMs ends (a lone Esc, or
+  // Esc with only "[" or "O" after it, gives those keys; a longer unfinished sequence is dropped).
   void Tick(int32_t now_ms);
   // An extended key that arrived already decoded (a caller's NUL and scan code).
   void PutExtended(uint8_t scan);

@@ -6,7 +6,8 @@
 // Scan codes of the extended keys that the terminal decoder produces.
 enum ScanCode : uint8_t {
   scF1 = 59, scF10 = 68, scHome = 71, scUp = 72, scPgUp = 73, scLeft = 75, scRight = 77,
-  scEnd = 79, scDown = 80, scPgDn = 81, scIns = 82, scDel = 83,
+  scEnd = 79, scDown = 80, scPgDn = 81, scIns = 82, scDel = 83, scShiftTab = 15, scF11 = 133,
+  scF12 = 134,
 };
 
 // Whether a key byte is waiting (polls the terminal or console without blocking).

@@ -29,7 +29,11 @@ TEST(KeyDecoderTest, EscapeSequencesBecomeScanCodes) {
       {"[2~", scIns},     {"[3~", scDel},     {"[5~", scPgUp},    {"[6~", scPgDn},
       {"OP", scF1},       {"OQ", scF1 + 1},   {"OR", scF1 + 2},   {"OS", scF1 + 3},
       {"[11~", scF1},     {"[15~", scF1 + 4}, {"[17~", scF1 + 5}, {"[18~", scF1 + 6},
-      {"[19~", scF1 + 7}, {"[20~", scF1 + 8}, {"[21~", scF10},    {"[1;5A", scUp},
+      {"[19~", scF1 + 7}, {"[20~", scF1 + 8}, {"[21~", scF10},    {"[23~", scF11},
+      {"[24~", scF12},    {"[Z", scShiftTab}, {"[[A", scF1},      {"[[E", scF1 + 4},
+      // modified keys count as the plain ones
+      {"[1;5A", scUp},    {"[1;2D", scLeft},  {"[3;5~", scDel},   {"[23;2~", scF11},
+      {"[1;2P", scF1},    {"O5Q", scF1 + 1},
   };
   for (const auto& c : cases) {
     KeyDecoder decoder;
@@ -60,8 +64,15 @@ TEST(KeyDecoderTest, BytesAndTimingDecideWhatAnEscIs) {
       {"lone Esc across midnight", {{86'399'990, "\x1b"}, {20, ""}}, "", true},
       {"lone Esc across midnight later", {{86'399'990, "\x1b"}, {45, ""}}, "\x1b", false},
       {"Esc then a letter", {{0, "\x1bx"}}, "\x1bx", false},
-      {"unknown sequence given up as bytes", {{0, "\x1b[99~"}}, "\x1b[99~", false},
-      {"unfinished sequence given up after the wait", {{0, "\x1b[1;"}, {50, ""}}, "\x1b[1;", false},
+      {"two Escs", {{0, "\x1b\x1b"}, {60, ""}}, "\x1b\x1b", false},
+      {"Esc and [ typed by hand", {{0, "\x1b["}, {60, ""}}, "\x1b[", false},
+      // a key without a PC code is dropped whole: none of its bytes may act as keys
+      {"unknown keys dropped", {{0, "\x1b[99~a\x1b[Eb\x1bOxc\x1b[1;5Xd\x1b[?25;1$Ze"}},
+       "abcde", false},
+      {"unfinished sequence dropped after the wait", {{0, "\x1b[1;"}, {50, ""}, {60, "z"}}, "z",
+       false},
+      {"overlong sequence dropped", {{0, "\x1b[" + std::string(40, '1') + "~q"}}, "q", false},
+      {"control byte breaks a sequence", {{0, "\x1b[1\r"}}, "\r", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
