@@ -7,6 +7,10 @@
 
 using DoorEvent = void (*)();
 
+// The time a caller gets when nothing says how long they may stay (local mode, a start by handle
+// and node, a drop file without a usable time line).
+constexpr int32_t kDefaultTimeLimit = 3600;
+
 struct DoorSession {
   int32_t SecurityLevel = 0;
   std::string Alias;
@@ -37,6 +41,9 @@ struct DoorSession {
 
 extern DoorSession door_session;
 
-// Every field back to its initial value (program start, tests).
+// Every field back to its initial value (tests); a cleared exit chain no longer counts DoorExit in.
 void DoorSessionReset();
+// The library's start, before the console opens: the session at its initial values, the event slots
+// filled with the library's handlers and DoorExit in the exit chain (once, however often called).
+void DoorSessionInit();
 bool DoorIsLocal();

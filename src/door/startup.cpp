@@ -1,5 +1,194 @@
 #include "door/startup.h"
 
-// Door mode is not built yet. Until it is, a run started with door options stays a local session:
-// no channel is opened, the clocks and checks stay off, and the editor works on the local console.
-void DoorStartup() {}
+#include "comm/channel.h"
+#include "comm/local_screen.h"
+#include "door/drop_files.h"
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "door/session.h"
+#include "runtime/clock.h"
+#include "runtime/console.h"
+#include "runtime/files.h"
+#include "runtime/halt.h"
+
+namespace {
+
+constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
+std::string program_path;  // parameter 0, for the usage screen
+
+// The caller cannot be reached here, so only the sysop's screen says why the door ends.
+[[noreturn]] void LocalFailure(std::string_view message) {
+  LocalWriteAnsi(kClearLocal);
+  LocalWriteAnsi("\r\n");
+  LocalWriteAnsi(message);
+  LocalWriteAnsi("\r\n\r\n");
+  ConsolePresent();  // seen during the wait, not only at exit
+  SleepMs(1500);
+  Halt(0);
+}
+
+int32_t NumberOr(std::string_view text, int32_t fallback) {
+  int32_t value = 0;
+  return StrToIntWhole(text, value) ? value : fallback;
+}
+
+// A BBS on Linux may write door32.sys where the door's command line says DOOR32.SYS.
+std::string ResolveDropPath(const std::string& path) {
+  const size_t cut = path.find_last_of(PathSeparator());
+  if (cut == std::string::npos) return GameFilePath("", path);
+  return GameFilePath(path.substr(0, cut + 1), path.substr(cut + 1));
+}
+
+void Call(DoorEvent event) {
+  if (event != nullptr) event();
+}
+
+}  // namespace
+
+DoorOptions DoorParseOptions(int argc, const char* const* argv) {
+  DoorOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view parameter = argv[i] != nullptr ? argv[i] : "";
+    if (parameter.size() < 2 || UpperStr(parameter) == "/DEBUG") continue;
+    if (parameter[0] != '-' && parameter[0] != '/') continue;
+    const std::string_view value = parameter.substr(2);
+    switch (UpperStr(parameter.substr(1, 1))[0]) {
+      case 'D':
+        options.drop_given = true;
+        options.drop_path = value;
+        break;
+      case 'H':
+        options.handle = NumberOr(value, -1);
+        break;
+      case 'L':
+        options.local = true;
+        break;
+      case 'N':
+        options.node = NumberOr(value, 0);
+        break;
+      case 'T':
+        options.telnet = true;
+        break;
+      case 'W':
+        options.win_server = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return options;
+}
+
+DoorMode DoorChooseMode(const DoorOptions& options) {
+  if (options.local) return dmLocal;
+  if (options.win_server) return dmWinServer;
+  if (options.handle >= 0 && options.node > 0) return dmHandle;
+  if (options.drop_given) return dmDropFile;
+  return dmUsage;
+}
+
+void DoorSetupSession(const DoorOptions& options) {
+  DoorSession& session = door_session;
+  switch (DoorChooseMode(options)) {
+    case dmLocal:
+      session.CommHandle = 0;
+      session.Kind = ckLocal;
+      session.TimeLimit = kDefaultTimeLimit;
+      session.Node = options.node;
+      Call(session.OnLocalLogin);
+      break;
+    case dmWinServer:
+      session.CommHandle = 1;
+      session.Kind = ckDoor32;
+      break;
+    case dmHandle:
+      session.CommHandle = options.handle;
+      session.Node = options.node;
+      session.Kind = options.telnet ? ckTelnet : ckSerial;
+      session.TimeLimit = kDefaultTimeLimit;  // nothing else tells how long the caller may stay
+      break;
+    case dmDropFile: {
+      const std::string path = ResolveDropPath(options.drop_path);
+      DropFileReader reader = DropFileReaderFor(path);
+      if (reader == nullptr) LocalFailure("  Drop File Not Found");
+      session.TimeLimit = kDefaultTimeLimit;  // kept when the file cannot be opened
+      reader(path);
+      break;
+    }
+    case dmUsage:
+      Call(session.OnUsage);
+      break;
+  }
+}
+
+bool DoorOpenChannel() {
+  if (door_session.CommHandle == 0 || door_session.Kind == ckLocal) return true;
+  ChannelOpen(door_session.Kind);
+  ChannelAttach(door_session.CommHandle);
+  // ckDoor32: the WINServer sign-on (its library, the logged-in user's record, the node) goes here.
+  return ChannelCarrier();
+}
+
+void DoorSessionStart() {
+  const int32_t now_ms = MsOfDay();
+  door_session.LastKeyTime = now_ms / 1000;
+  door_session.ChecksEnabled = true;
+  // The first check comes about half a second from now.
+  door_session.LastCheckMs = now_ms >= 500 ? now_ms - 500 : now_ms - 500 + kMsPerDay;
+  door_session.StartTime = now_ms / 1000;
+  DoorClearScreen();
+  ConsoleSetWindow(1, 1, kConsoleColumns, kConsoleRows - 1);  // row 25 is the status line's
+}
+
+void DoorStartup(int argc, char** argv) {
+  program_path = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+  DoorSetupSession(DoorParseOptions(argc, argv));
+  if (!DoorIsLocal() && !DoorOpenChannel()) LocalFailure("  No Carrier Detected");
+  DoorSessionStart();
+}
+
+void LocalLogin() {
+  LocalWriteAnsi(kClearLocal);
+  LocalWriteAnsi("\r\n  LOCAL LOGIN\r\n\r\n  Enter your name : ");
+  const std::string name = DoorInputField(31, 40, 40, 0, kNameInputSet, "SYSOP");
+  door_session.UserName = name;
+  door_session.Alias = name;
+}
+
+std::string ProgramName(std::string_view parameter0) {
+  const std::string separators = std::string(":\\") + PathSeparator();
+  const size_t cut = parameter0.find_last_of(separators);
+  return std::string(cut == std::string_view::npos ? parameter0 : parameter0.substr(cut + 1));
+}
+
+void ShowUsage() {
+  const std::string name = ProgramName(program_path);
+  const std::string lines[] = {
+      "",
+      " USAGE:",
+      "",
+      " " + name + " <PARAMETERS>",
+      "",
+      "  -D         PATH\\FILENAME OF DROPFILE",
+      "  -H         COM PORT (OR SOCKET HANDLE IF -T USED)",
+      "  -L         LOCAL MODE",
+      "  -N         NODE NUMBER",
+      "  -T         -H PARAMETER IS A SOCKET HANDLE",
+      "  -W         WINSERVER DOOR32 MODE",
+      "",
+      " Examples:",
+      "",
+      " " + name + " -L",
+      "  -  Run In Local Mode",
+      " " + name + " -H1000 -N3 -T",
+      "  -  Open Socket Handle 1000 On Node #3",
+      " " + name + " -DC:\\DOORBAY\\NODE1\\DOOR32.SYS",
+      "  -  Load Settings From DOOR32.SYS",
+      " " + name + " -W",
+      "     Run As A WINServer Native Door",
+  };
+  LocalWriteAnsi(kClearLocal);
+  for (const std::string& line : lines) LocalWriteAnsi(line + "\r\n");
+  Halt(0);
+}

@@ -1,5 +1,40 @@
 // Door mode: the command-line options and drop file, the caller's channel and the session clocks.
 #pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The door options of the command line; a later repetition replaces an earlier value.
+struct DoorOptions {
+  bool drop_given = false;  // -D
+  std::string drop_path;
+  int32_t handle = -1;      // -H: -1 when absent or not a number
+  int32_t node = 0;         // -N: 0 when absent or not a number
+  bool local = false;       // -L
+  bool telnet = false;      // -T: the handle is a socket
+  bool win_server = false;  // -W
+};
+
+// How the session starts, in the order the options are tried.
+enum DoorMode : uint8_t { dmLocal, dmWinServer, dmHandle, dmDropFile, dmUsage };
+
+// Parameters 1 to argc-1; "/DEBUG" (the editor's switch) and parameters shorter than 2 are skipped.
+DoorOptions DoorParseOptions(int argc, const char* const* argv);
+DoorMode DoorChooseMode(const DoorOptions& options);
+// Fills the session for the chosen mode: the local login, the usage screen or the drop file. Ends
+// the program when the drop file is missing or of no known kind.
+void DoorSetupSession(const DoorOptions& options);
+// Opens the caller's channel for the session's kind and handle; true when the caller is there (or
+// there is nothing to open).
+bool DoorOpenChannel();
+// The clocks and checks on, the screen cleared and row 25 kept out of the output window.
+void DoorSessionStart();
 
 // Called by the editor's start when the first argument begins with "-".
-void DoorStartup();
+void DoorStartup(int argc, char** argv);
+
+// The library's handlers for the OnLocalLogin and OnUsage slots (local console only).
+void LocalLogin();
+[[noreturn]] void ShowUsage();
+// The program file's name: parameter 0 after its last ":" or "\" (and the platform's separator).
+std::string ProgramName(std::string_view parameter0);

@@ -7,6 +7,7 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "door/output.h"
+#include "door/session.h"
 #include "door/startup.h"
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
@@ -80,7 +81,7 @@ int EditorMain(int argc, char** argv) {
   BacktickTranslation = true;
   debug_mode = false;
   std::string first = argc > 1 && argv[1] != nullptr ? argv[1] : "";
-  if (!first.empty() && first[0] == '-') DoorStartup();
+  if (!first.empty() && first[0] == '-') DoorStartup(argc, argv);
   if (UpperStr(first) == "/DEBUG") debug_mode = true;
   current_player = 0;
   LoadConfig();
@@ -94,6 +95,7 @@ int EditorMain(int argc, char** argv) {
 }
 
 int ZorvanMain(int argc, char** argv) {
+  DoorSessionInit();  // first, so that its exit step still finds the screen open
   ConsoleOpen();
   return EditorMain(argc, argv);
 }

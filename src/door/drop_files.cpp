@@ -1,0 +1,183 @@
+// Each drop-file format is a table of line numbers and what the line sets; one procedure walks it.
+#include "door/drop_files.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "door/helpers.h"
+#include "door/session.h"
+#include "runtime/files.h"
+
+namespace {
+
+using LineAction = void (*)(std::string_view line);
+
+struct DropLine {
+  int line;  // 1-based
+  LineAction action;
+};
+
+DoorSession& S() { return door_session; }
+
+int32_t NumberOr(std::string_view line, int32_t fallback) {
+  int32_t value = 0;
+  return StrToIntWhole(line, value) ? value : fallback;
+}
+
+int32_t Saturate(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// A drop file is written for this one call, so its time line is the caller's real allowance; when
+// it is missing or unreadable the caller still gets the hour a local session has, not an instant
+// end.
+int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
+  int32_t value = 0;
+  if (!StrToIntWhole(line, value)) return kDefaultTimeLimit;
+  return Saturate(int64_t{value} * seconds_per_unit);
+}
+
+// The BBS's 1-based record position as our 0-based one.
+int32_t RecordFromLine(std::string_view line) { return Saturate(int64_t{NumberOr(line, 1)} - 1); }
+
+// A serial port number: only a real port makes the caller a serial one.
+void SetPort(int32_t port) {
+  S().CommHandle = port;
+  if (port > 0) S().Kind = ckSerial;
+}
+
+std::string_view Mid(std::string_view text, size_t from, size_t count) {
+  return from < text.size() ? text.substr(from, count) : std::string_view{};
+}
+
+// Lines end in CR LF or LF (BBSes on Linux write LF); a DOS end-of-file mark ends the text.
+bool ReadDropLines(const std::string& path, std::vector<std::string>& lines) {
+  // The BBS wrote this file and may still hold it: a shared open, whatever the editor's mode.
+  const uint8_t mode = CurrentFileOpenMode();
+  SetFileOpenMode(fmShared);
+  OsFile file;
+  std::string bytes;
+  const bool read = FileOpen(file, path, faRead) && FileReadAll(file, bytes);
+  SetFileOpenMode(mode);
+  if (!read) return false;
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return true;
+}
+
+// A line the file does not have reads as an empty one.
+void WalkDropFile(const std::string& path, std::span<const DropLine> format) {
+  std::vector<std::string> lines;
+  if (!ReadDropLines(path, lines)) return;
+  for (const DropLine& entry : format) {
+    const size_t index = static_cast<size_t>(entry.line - 1);
+    entry.action(index < lines.size() ? std::string_view(lines[index]) : std::string_view{});
+  }
+}
+
+const DropLine kDoor32Sys[] = {
+    {1, [](std::string_view l) { S().Kind = static_cast<ChannelKind>(NumberOr(l, 0) & 0xFF); }},
+    {2, [](std::string_view l) { S().CommHandle = NumberOr(l, -1); }},
+    {5, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
+    {6, [](std::string_view l) { S().UserName = l; }},
+    {7, [](std::string_view l) { S().Alias = l; }},
+    {8, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {9, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
+    {10, [](std::string_view l) { S().Ansi = NumberOr(l, 1) != 0; }},
+    {11, [](std::string_view l) { S().Node = NumberOr(l, 0); }},
+};
+
+// Line 1 reads "COMn:"; the port number stands between "COM" and the colon.
+const DropLine kDoorSys[] = {
+    {1,
+     [](std::string_view l) {
+       SetPort(NumberOr(l.size() > 4 ? Mid(l, 3, l.size() - 4) : std::string_view{}, 0));
+     }},
+    {4, [](std::string_view l) { S().Node = NumberOr(l, 0); }},
+    {10, [](std::string_view l) { S().UserName = l; }},
+    {15, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {18, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 1); }},
+    {20, [](std::string_view l) { S().Ansi = UpperStr(l) == "GR"; }},
+    {26, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
+    {36, [](std::string_view l) { S().Alias = l; }},
+};
+
+const DropLine kDorinfoDef[] = {
+    {4, [](std::string_view l) { SetPort(NumberOr(Mid(l, 3, std::string_view::npos), 0)); }},
+    {7, [](std::string_view l) { S().Alias = l; }},
+    {8,
+     [](std::string_view l) {
+       S().UserName = S().Alias;
+       if (!l.empty()) S().UserName.append(" ").append(l);
+     }},
+    {10, [](std::string_view l) { S().Ansi = NumberOr(l, 1) == 1; }},
+    {11, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {12, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
+};
+
+struct ConnectionWord {
+  std::string_view word;
+  ChannelKind kind;
+};
+const ConnectionWord kConnectionWords[] = {
+    {"TELNET", ckTelnet}, {"WC5", ckDoor32}, {"LOCAL", ckLocal}};
+
+const DropLine kInfoFile[] = {
+    {1, [](std::string_view l) { S().UserRecord = NumberOr(l, 0); }},
+    {2, [](std::string_view l) { S().Ansi = NumberOr(l, 3) == 3; }},
+    {4, [](std::string_view l) { S().FairyOption = UpperStr(l) == "FAIRY YES"; }},
+    {5, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
+    {6, [](std::string_view l) { S().Alias = l; }},
+    {7, [](std::string_view l) { S().UserName = l; }},
+    {8,
+     [](std::string_view l) {
+       if (!l.empty()) S().UserName.append(" ").append(l);
+     }},
+    {9, [](std::string_view l) { SetPort(NumberOr(l, 0)); }},
+    {12,
+     [](std::string_view l) {
+       const std::string word = UpperStr(l);
+       for (const ConnectionWord& entry : kConnectionWords)
+         if (word == entry.word) S().Kind = entry.kind;
+     }},
+    {14, [](std::string_view l) { S().CleanMode = UpperStr(l) == "CLEAN MODE ON"; }},
+};
+
+// First match wins: a path may hold more than one of the names (a directory called INFO.D, say).
+struct DropFileName {
+  std::string_view name;
+  DropFileReader reader;
+};
+const DropFileName kDropFileNames[] = {
+    {"DOOR32.SYS", &ReadDoor32Sys},
+    {"DOOR.SYS", &ReadDoorSys},
+    {"DORINFO", &ReadDorinfoDef},
+    {"INFO.", &ReadInfoFile},
+};
+
+}  // namespace
+
+void ReadDoor32Sys(const std::string& path) { WalkDropFile(path, kDoor32Sys); }
+void ReadDoorSys(const std::string& path) { WalkDropFile(path, kDoorSys); }
+void ReadDorinfoDef(const std::string& path) { WalkDropFile(path, kDorinfoDef); }
+void ReadInfoFile(const std::string& path) { WalkDropFile(path, kInfoFile); }
+
+DropFileReader DropFileReaderFor(const std::string& path) {
+  if (!FileExists(path)) return nullptr;
+  const std::string upper = UpperStr(path);
+  for (const DropFileName& entry : kDropFileNames)
+    if (upper.find(entry.name) != std::string::npos) return entry.reader;
+  return nullptr;
+}

@@ -1,0 +1,14 @@
+// The BBS's drop files: each reader fills the Door session from one format. A file that cannot be
+// opened leaves the session as it was.
+#pragma once
+#include <string>
+
+void ReadDoor32Sys(const std::string& path);
+void ReadDoorSys(const std::string& path);
+void ReadDorinfoDef(const std::string& path);
+void ReadInfoFile(const std::string& path);
+
+// The reader for a drop file, by the name that occurs in its path; nullptr when the file does not
+// exist or its name is none of the four.
+using DropFileReader = void (*)(const std::string& path);
+DropFileReader DropFileReaderFor(const std::string& path);
