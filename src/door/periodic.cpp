@@ -1,23 +1,117 @@
+// The checks that run while a key is awaited: carrier, idle time, time left and the status line;
+// the three early ends; and the exit step that runs at every end.
 #include "door/periodic.h"
+
+#include <algorithm>
 
 #include "comm/channel.h"
 #include "comm/local_screen.h"
+#include "door/helpers.h"
 #include "door/output.h"
 #include "door/session.h"
 #include "runtime/clock.h"
+#include "runtime/console.h"
 #include "runtime/halt.h"
+#include "runtime/signals.h"
+
+const char* const kLibraryBanner = "Ostrelk v3.08.30";
 
 namespace {
+
 ExitProcedure saved_exit = nullptr;
 bool exit_pending = false;  // in the chain and not yet run
+
+constexpr int32_t kCheckIntervalMs = 1'000;
+constexpr uint32_t kEarlyEndWaitMs = 1'500;
+constexpr uint8_t kFrameAttr = 30;  // yellow on blue
+constexpr uint8_t kTextAttr = 31;   // white on blue
+constexpr int kStatusRow = kConsoleRows;
+
+void Call(DoorEvent event) {
+  if (event != nullptr) event();
+}
+
+std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
+
+// Shown to the caller and the sysop alike, then the door gives the caller back to the BBS.
+[[noreturn]] void EndWithMessage(std::string_view message) {
+  DoorSetAttr(15);
+  DoorClearScreen();
+  DoorNewLine();
+  DoorWriteLn(message);
+  ConsolePresent();
+  SleepMs(kEarlyEndWaitMs);
+  Halt(0);
+}
+
+bool check_due_now = false;
+
 }  // namespace
 
-// Only the pacing sleep exists so far: the carrier, idle and time checks and the status line are
-// not built yet, so a door session runs without them.
+int32_t DoorIdleSeconds() { return SecondsElapsed(door_session.LastKeyTime, SecondsOfDay()); }
+
+int32_t DoorTimeLeft() {
+  return door_session.TimeLimit - SecondsElapsed(door_session.StartTime, SecondsOfDay());
+}
+
+bool DoorCarrierOk() { return DoorIsLocal() || ChannelCarrier(); }
+
+// Two digits a part: a part of 100 or more shows as 99 in every part (99:59, 99:59:59) rather than
+// as digits cut off.
+std::string FormatMinSec(int32_t seconds) {
+  seconds = std::clamp(seconds, 0, 99 * 60 + 59);
+  return TwoDigits(seconds / 60) + ":" + TwoDigits(seconds % 60);
+}
+
+std::string FormatHourMinSec(int32_t seconds) {
+  seconds = std::clamp(seconds, 0, 99 * 3600 + 59 * 60 + 59);
+  return TwoDigits(seconds / 3600) + ":" + FormatMinSec(seconds % 3600);
+}
+
+void DoorCheckAtNextPoll() { check_due_now = true; }
+
 void DoorPeriodicCheck() {
   SleepMs(1);
   if (!door_session.ChecksEnabled) return;
+  // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
+  if (HangupSignalled()) Call(door_session.OnCarrierLost);
+  const int32_t now = MsOfDay();
+  if (!check_due_now && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
+  check_due_now = false;
+  if (!DoorCarrierOk()) Call(door_session.OnCarrierLost);
+  if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit)
+    Call(door_session.OnIdleTimeout);
+  if (DoorTimeLeft() < 1) Call(door_session.OnTimeExpired);
+  Call(door_session.OnStatusLine);
+  door_session.LastCheckMs = now;
 }
+
+// Row 25 of the sysop's screen only; the cursor and colours of the text window stay as they are.
+void DoorStatusLine() {
+  std::string frame(kConsoleColumns, ' ');
+  for (int column : {1, 29, 49, 63, 80}) frame[static_cast<size_t>(column - 1)] = '\xFE';
+  ConsoleWriteAt(frame, 1, kStatusRow, kFrameAttr);
+  const std::string_view name = door_session.UserName;
+  ConsoleWriteAt(PadRight(name.substr(0, kShortStringMax), ' ', 22), 3, kStatusRow, kTextAttr);
+  ConsoleWriteAt(kLibraryBanner, 31, kStatusRow, kTextAttr);
+  ConsoleWriteAt(PadRight("Idle: " + FormatMinSec(DoorIdleSeconds()), ' ', 11), 51, kStatusRow,
+                 kTextAttr);
+  ConsoleWriteAt("Left: " + FormatHourMinSec(DoorTimeLeft()), 65, kStatusRow, kTextAttr);
+  SleepMs(1);
+}
+
+// The caller is gone, so only the sysop is told.
+void CarrierLost() {
+  ConsoleSetAttr(15);
+  LocalWriteAnsi("\x1b[2J\x1b[1;1f\r\n   Caller Dropped Carrier.  Returning To BBS...");
+  ConsolePresent();
+  SleepMs(kEarlyEndWaitMs);
+  Halt(0);
+}
+
+void IdleTimeout() { EndWithMessage("  Idle Time Limit Exceeded.  Returning To BBS..."); }
+
+void TimeExpired() { EndWithMessage("  Your Time Has Expired.  Returning To BBS..."); }
 
 void DoorExit() {
   exit_pending = false;

@@ -1,9 +1,32 @@
 // The once-a-second check that runs while a key is awaited, and the library's exit step.
 #pragma once
 
-// Sleeps 1 ms; when the session's checks are on, about once a second looks at the caller's carrier,
-// idle time and time left and redraws the status line.
+#include <cstdint>
+#include <string>
+
+// The library's banner in the status line.
+extern const char* const kLibraryBanner;
+
+// Sleeps 1 ms; when the session's checks are on, about once a second (and at the start of every key
+// wait) looks at the caller's carrier, idle time and time left, each of which can end the program,
+// and redraws the status line. A hang-up signal ends the session at the first poll after it.
 void DoorPeriodicCheck();
+// The next periodic check runs whatever the time since the last one (a new key wait begins: a
+// caller who hung up during the output before it is noticed at once).
+void DoorCheckAtNextPoll();
+int32_t DoorIdleSeconds();
+// Seconds of the caller's time left; a session may cross midnight once.
+int32_t DoorTimeLeft();
+bool DoorCarrierOk();
+std::string FormatMinSec(int32_t seconds);
+std::string FormatHourMinSec(int32_t seconds);
+
+// The event handlers the session's slots hold: the status line on row 25 of the local screen, and
+// the three early ends (each shows its message, waits 1.5 s and ends the program with code 0).
+void DoorStatusLine();
+void CarrierLost();
+void IdleTimeout();
+void TimeExpired();
 
 // The exit step: three empty lines on the local screen, the plain colour on both sides and the
 // caller's channel closed. Runs the steps installed before it afterwards (through Halt's chain).

@@ -12,8 +12,11 @@ void DoorSessionReset() {
 
 void DoorSessionInit() {
   DoorSessionReset();
-  // The carrier, idle, time and status-line handlers come with the periodic check.
+  door_session.OnCarrierLost = &CarrierLost;
   door_session.OnLocalLogin = &LocalLogin;
+  door_session.OnStatusLine = &DoorStatusLine;
+  door_session.OnIdleTimeout = &IdleTimeout;
+  door_session.OnTimeExpired = &TimeExpired;
   door_session.OnUsage = &ShowUsage;
   DoorInstallExit();
 }

@@ -11,6 +11,7 @@
 #include "runtime/console.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
+#include "runtime/signals.h"
 
 namespace {
 
@@ -139,6 +140,7 @@ void DoorSessionStart() {
   door_session.StartTime = now_ms / 1000;
   DoorClearScreen();
   ConsoleSetWindow(1, 1, kConsoleColumns, kConsoleRows - 1);  // row 25 is the status line's
+  HangupSignalsDefer();
 }
 
 void DoorStartup(int argc, char** argv) {

@@ -1,0 +1,8 @@
+// The BBS ending a door session from outside: a hang-up signal or a stop of the node.
+#pragma once
+
+// From now on SIGHUP and SIGTERM are only noted (POSIX; nothing on Windows), so the session can end
+// at its next key wait, never in the middle of a file write.
+void HangupSignalsDefer();
+// Whether one of them has arrived since.
+bool HangupSignalled();

@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""The door over real loopback TCP, the test playing the BBS and the caller (socket: -H -N -T and
+DOOR32.SYS), or the system's telnet client calling bbs_launcher (telnet).
+  door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME socket|telnet"""
+import fcntl
+import os
+import pathlib
+import signal
+import subprocess
+import sys
+import time
+
+from blackbox import Caller, Terminal, connected_pair, scratch_game, wait_until
+
+ANNOUNCEMENTS = bytes([255, 251, 1, 255, 251, 0])  # IAC WILL ECHO, IAC WILL BINARY
+MAIN = "Account Number: %d"
+PLAIN_COLOUR = b"\x1b[0;37m\x1b[40m\x1b[40m"  # the exit step's last words to a caller
+
+
+def handle_on_command_line(editor, sample):
+    with scratch_game(sample) as game:
+        player_dat = pathlib.Path(game, "PLAYER.DAT")
+        before = player_dat.read_bytes()
+        bbs, sock = connected_pair()
+        bbs.setblocking(True)
+        caller = Caller(sock)
+        sysop = Terminal([editor, "-H%d" % bbs.fileno(), "-N1", "-T"], game, [bbs.fileno()])
+        caller.wait_for(MAIN % 0)
+        assert caller.wire.startswith(ANNOUNCEMENTS), caller.wire[:12]
+        sysop.wait_for(MAIN % 0)
+        # Both keyboards drive the one session, and both screens follow.
+        for side, key, account in ((caller, b"]", 1), (sysop, b"[", 0),
+                                   # up arrow and PgDn do nothing here; the ] after them shows
+                                   # that they were read without doing anything
+                                   (caller, b"\x1b[A\x1b[6~]", 1)):
+            side.send(key)
+            caller.wait_for(MAIN % account)
+            sysop.wait_for(MAIN % account)
+        assert "VarnEdit/32" in caller.screen.row(0), caller.screen.row(0)
+        assert player_dat.read_bytes() == before, "PLAYER.DAT changed"
+        caller.send(b"q")
+        caller.wait_for_data(b"Zorvan/32 Credits:")
+        assert sysop.finish() == 0, "exit code %s" % sysop.child.exitstatus
+        # The line still belongs to the BBS: open, and in the blocking mode it had.
+        assert not fcntl.fcntl(bbs, fcntl.F_GETFL) & os.O_NONBLOCK, "the door left it non-blocking"
+        bbs.sendall(b"back at the BBS")
+        caller.wait_for_data(b"back at the BBS")
+        bbs.close()
+
+
+def door32_sys(editor, sample):
+    with scratch_game(sample) as game:
+        bbs, sock = connected_pair()
+        caller = Caller(sock)
+        drop = os.path.join(game, "door32.sys")
+        lines = ["2", str(bbs.fileno()), "115200", "Test BBS", "1", "Ann Caller", "Ann", "100",
+                 "60", "1", "1"]
+        with open(drop, "wb") as f:
+            f.write("".join(line + "\r\n" for line in lines).encode())
+        # Started as a BBS daemon starts it: no terminal at all.
+        with subprocess.Popen([editor, "-D" + drop], cwd=game, pass_fds=[bbs.fileno()],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL) as door:
+            try:
+                caller.wait_for(MAIN % 0)
+                caller.send(b"q")
+                caller.wait_for_data(b"Zorvan/32 Credits:")
+                assert door.wait(20) == 0, "exit code %s" % door.returncode
+            finally:
+                door.kill()
+
+
+def headless_door(editor, game, bbs):
+    """The door as a BBS daemon starts it (no terminal), on the connected socket."""
+    return subprocess.Popen([editor, "-H%d" % bbs.fileno(), "-N1", "-T"], cwd=game,
+                            pass_fds=[bbs.fileno()], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL)
+
+
+def early_ends(editor, sample):
+    # A caller who hangs up right after a key that redraws the screen: noticed at the next key
+    # wait, the door ends within 2 seconds with code 0; the game file and the BBS's line are whole.
+    with scratch_game(sample) as game:
+        player_dat = pathlib.Path(game, "PLAYER.DAT")
+        before = player_dat.read_bytes()
+        bbs, sock = connected_pair()
+        with headless_door(editor, game, bbs) as door:
+            caller = Caller(sock)
+            caller.wait_for(MAIN % 0)
+            caller.send(b"]")
+            sock.close()
+            hung_up = time.monotonic()
+            assert door.wait(10) == 0, "exit code %s" % door.returncode
+            took = time.monotonic() - hung_up
+            assert took < 2.0, "ended %.2f s after the hang-up" % took
+        assert player_dat.read_bytes() == before
+        assert fcntl.fcntl(bbs, fcntl.F_GETFL) >= 0  # still open
+        bbs.close()
+    # SIGHUP at a key wait, and SIGTERM while a record waits for a busy PLAYER.DAT: the door ends
+    # through its exit step (the caller gets the plain colour), and the record is written whole
+    # first.
+    for sig, busy in ((signal.SIGHUP, False), (signal.SIGTERM, True)):
+        with scratch_game(sample) as game:
+            player_dat = pathlib.Path(game, "PLAYER.DAT")
+            before = player_dat.read_bytes()
+            bbs, sock = connected_pair()
+            with open(player_dat, "rb+") as node, headless_door(editor, game, bbs) as door:
+                caller = Caller(sock)
+                caller.wait_for(MAIN % 0)
+                if busy:
+                    fcntl.lockf(node, fcntl.LOCK_EX | fcntl.LOCK_NB)  # a game node holds it
+                    caller.send(b"n")  # the inn toggle: flips a flag and saves at once
+                    time.sleep(1)  # inside the save's 5-second retry
+                door.send_signal(sig)
+                if busy:
+                    time.sleep(0.5)
+                    assert door.poll() is None, "ended in the middle of a save"
+                    fcntl.lockf(node, fcntl.LOCK_UN)
+                assert door.wait(10) == 0, "exit code %s" % door.returncode
+                caller.wait_for_data(PLAIN_COLOUR)
+                assert caller.data.endswith(PLAIN_COLOUR), caller.data[-40:]
+            after = player_dat.read_bytes()
+            assert len(after) == len(before)
+            changed = [n for n in range(len(after) // 236)
+                       if after[n * 236:(n + 1) * 236] != before[n * 236:(n + 1) * 236]]
+            assert changed == ([0] if busy else []), "records changed: %s" % changed
+            bbs.close()
+            sock.close()
+
+
+def telnet_client(launcher, sample):
+    with scratch_game(sample) as game:
+        with subprocess.Popen([launcher, "--port", "0"], cwd=game, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE) as bbs:
+            try:
+                port = bbs.stdout.readline().split()[-1].decode()
+                telnet = Terminal(["telnet", "127.0.0.1", port], game)
+                telnet.wait_for(MAIN % 0)
+                # Offered only ECHO and BINARY, the client keeps its line mode: keys go on Enter.
+                assert telnet.line_mode(), "the client went to character mode by itself"
+                telnet.send("]\r")
+                telnet.wait_for(MAIN % 1)
+                # Its "mode character" asks for SUPPRESS-GO-AHEAD, which the door grants.
+                telnet.send("\x1d")
+                telnet.wait_for("telnet>")
+                telnet.send("mode character\r")
+                wait_until(lambda: not telnet.line_mode(), telnet.pump, lambda: "character mode")
+                telnet.send("[")
+                telnet.wait_for(MAIN % 0)
+                telnet.send("q")
+                telnet.wait_for_raw(b"Zorvan/32 Credits:")
+                telnet.wait_for("Connection closed by foreign host")  # the launcher hung up
+                assert bbs.wait(20) == 0, "exit code %s" % bbs.returncode
+                telnet.finish()
+            finally:
+                bbs.kill()
+
+
+def main():
+    editor, launcher, sample, leg = sys.argv[1:5]
+    if leg == "socket":
+        handle_on_command_line(editor, sample)
+        door32_sys(editor, sample)
+    elif leg == "ends":
+        early_ends(editor, sample)
+    else:
+        telnet_client(launcher, sample)
+    print("%s: passed" % leg)
+
+
+if __name__ == "__main__":
+    main()
