@@ -98,7 +98,7 @@ bool DoorKeyPressed() {
 // The one waiting loop of the program: every wait for a key passes here.
 char DoorReadKey() {
   Key key{};
-  DoorCheckAtNextPoll();
+  DoorKeyWaitBegins();
   for (;;) {
     ConsolePresent();
     if (!DoorKeyPressed()) {

@@ -44,7 +44,12 @@ std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
   Halt(0);
 }
 
-bool check_due_now = false;
+// A key wait begins: the check comes this soon, whatever the time since the last one, so that a
+// caller who hung up during the output before it is noticed now. The short delay gives the
+// channel's reader, woken by the wait's first polls, time to see the hang-up.
+constexpr int32_t kWaitStartCheckMs = 50;
+bool wait_started = false;
+int32_t wait_start_ms = 0;
 
 }  // namespace
 
@@ -68,7 +73,10 @@ std::string FormatHourMinSec(int32_t seconds) {
   return TwoDigits(seconds / 3600) + ":" + FormatMinSec(seconds % 3600);
 }
 
-void DoorCheckAtNextPoll() { check_due_now = true; }
+void DoorKeyWaitBegins() {
+  wait_started = true;
+  wait_start_ms = MsOfDay();
+}
 
 void DoorPeriodicCheck() {
   SleepMs(1);
@@ -76,8 +84,9 @@ void DoorPeriodicCheck() {
   // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
   if (HangupSignalled()) Call(door_session.OnCarrierLost);
   const int32_t now = MsOfDay();
-  if (!check_due_now && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
-  check_due_now = false;
+  const bool wait_check = wait_started && MsElapsed(wait_start_ms, now) >= kWaitStartCheckMs;
+  if (!wait_check && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
+  wait_started = false;
   if (!DoorCarrierOk()) Call(door_session.OnCarrierLost);
   if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit)
     Call(door_session.OnIdleTimeout);

@@ -7,13 +7,13 @@
 // The library's banner in the status line.
 extern const char* const kLibraryBanner;
 
-// Sleeps 1 ms; when the session's checks are on, about once a second (and at the start of every key
-// wait) looks at the caller's carrier, idle time and time left, each of which can end the program,
+// Sleeps 1 ms; when the session's checks are on, about once a second (and early in every key wait)
+// looks at the caller's carrier, idle time and time left, each of which can end the program,
 // and redraws the status line. A hang-up signal ends the session at the first poll after it.
 void DoorPeriodicCheck();
-// The next periodic check runs whatever the time since the last one (a new key wait begins: a
-// caller who hung up during the output before it is noticed at once).
-void DoorCheckAtNextPoll();
+// A key wait begins: the periodic check runs within its first 50 ms, whatever the time since the
+// last one (a caller who hung up during the output before it is noticed at once).
+void DoorKeyWaitBegins();
 int32_t DoorIdleSeconds();
 // Seconds of the caller's time left; a session may cross midnight once.
 int32_t DoorTimeLeft();

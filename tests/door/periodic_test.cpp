@@ -28,6 +28,7 @@ class DoorPeriodicTest : public ::testing::Test {
     InstallHaltCatcher();
     door_session.ChecksEnabled = true;
     door_session.TimeLimit = kHour;
+    door_session.StartTime = door_session.LastKeyTime = SecondsOfDay();
     ConsoleSetWindow(1, 1, kConsoleColumns, kConsoleRows - 1);
   }
   void TearDown() override {
