@@ -14,6 +14,8 @@ from blackbox import Caller, Terminal, connected_pair, scratch_game, wait_until
 
 ANNOUNCEMENTS = bytes([255, 251, 1, 255, 251, 0])  # IAC WILL ECHO, IAC WILL BINARY
 MAIN = "Account Number: %d"
+# Keys without a meaning here (F11, F12, Shift-Tab, keypad 5, Ctrl-Up, Ctrl-Left): one key each.
+ODD_KEYS = b"\x1b[23~\x1b[24~\x1b[Z\x1b[E\x1b[1;5A\x1bO5D"
 PLAIN_COLOUR = b"\x1b[0;37m\x1b[40m\x1b[40m"  # the exit step's last words to a caller
 
 
@@ -38,6 +40,20 @@ def handle_on_command_line(editor, sample):
             sysop.wait_for(MAIN % account)
         assert "VarnEdit/32" in caller.screen.row(0), caller.screen.row(0)
         assert player_dat.read_bytes() == before, "PLAYER.DAT changed"
+        # Odd keys from either side move nothing on the main screen and type nothing in a field.
+        for side, move, account, name in ((sysop, b"[", 0, b"Zed"), (caller, b"]", 1, b"Ann")):
+            side.send(ODD_KEYS + move)
+            caller.wait_for(MAIN % account)
+            sysop.wait_for(MAIN % account)
+            side.send(b"3")
+            side.wait_for("Enter VARN Name")
+            side.send(ODD_KEYS + name + b"\r")
+            wait_until(lambda: "Enter VARN Name" not in side.screen.text(), side.pump,
+                       lambda: "the main screen again:\n" + side.screen.text())
+            record = player_dat.read_bytes()[account * 236:(account + 1) * 236]
+            old = before[account * 236:(account + 1) * 236]
+            assert record[:1 + len(name)] == bytes([len(name)]) + name, record[:21]
+            assert record[21:] == old[21:], "more than the nickname changed"
         caller.send(b"q")
         caller.wait_for_data(b"Zorvan/32 Credits:")
         assert sysop.finish() == 0, "exit code %s" % sysop.child.exitstatus
