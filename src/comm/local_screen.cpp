@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/console.h"
+#include "runtime/pc_colours.h"
 
 namespace {
 
@@ -27,9 +28,6 @@ struct AnsiParser {
 AnsiParser parser;
 // Plain characters waiting for one console write; kept across calls only for its capacity.
 std::string pending;
-
-// The inverse of the door library's AnsiColour: ANSI colour number to PC colour.
-constexpr uint8_t kPcColourOfAnsi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // Decimal value of the digits collected; a number too large for 32 bits counts as no number (0).
 int32_t NumberValue(const std::string& digits) {
@@ -103,9 +101,9 @@ void SelectGraphic(int32_t value) {
     ConsoleSetAttr(0);
   } else if (value >= 30 && value <= 37) {
     uint8_t bright = (ConsoleAttr() & 0x0F) >= 8 ? 8 : 0;
-    ConsoleSetForeground(static_cast<uint8_t>(kPcColourOfAnsi[value - 30] + bright));
+    ConsoleSetForeground(static_cast<uint8_t>(PcColourOfAnsi(value - 30) + bright));
   } else if (value >= 40 && value <= 47) {
-    ConsoleSetBackground(kPcColourOfAnsi[value - 40]);
+    ConsoleSetBackground(PcColourOfAnsi(value - 40));
   }
 }
 

@@ -15,11 +15,9 @@ int BacktickColour(char code) {
   return at == std::string_view::npos ? -1 : static_cast<int>(at) + 1;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Hex digit of a tilde code; any other character counts as 0.
 uint8_t TildeHex(char c) {
-  c = Upper(c);
+  c = UpperChar(c);
   if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
   if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
   return 0;
@@ -63,7 +61,7 @@ constexpr TildeCode kTildeCodes[] = {
 // StripCodes alike, so both always end and agree on what is visible.
 const TildeCode* TildeCodeAt(std::string_view text, size_t at) {
   if (text[at] != '~' || at + 1 >= text.size()) return nullptr;
-  const char letter = Upper(text[at + 1]);
+  const char letter = UpperChar(text[at + 1]);
   for (const TildeCode& code : kTildeCodes)
     if (code.letter == letter) return at + code.length <= text.size() ? &code : nullptr;
   return nullptr;
@@ -111,7 +109,7 @@ std::string TranslateBackticks(std::string_view text) {
       continue;
     }
     if (i + 1 == text.size()) break;  // a backtick at the end goes
-    const char code = Upper(text[i + 1]);
+    const char code = UpperChar(text[i + 1]);
     const int colour = BacktickColour(code);
     if (colour > 0) {
       out += "~C0";

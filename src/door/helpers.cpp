@@ -6,10 +6,11 @@
 #include "runtime/files.h"
 #include "runtime/halt.h"
 
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 std::string UpperStr(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : out) c = UpperChar(c);
   return out;
 }
 

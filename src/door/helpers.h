@@ -4,7 +4,9 @@
 #include <string>
 #include <string_view>
 
-std::string UpperStr(std::string_view text);  // a-z only
+// ASCII upper case: a-z only, so CP437 letters and codes pass unchanged.
+char UpperChar(char c);
+std::string UpperStr(std::string_view text);
 std::string RepeatChar(uint8_t count, char ch);
 std::string PadLeft(std::string_view text, char ch, size_t length);
 std::string PadRight(std::string_view text, char ch, size_t length);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "comm/channel.h"
+#include "door/helpers.h"
 #include "door/output.h"
 #include "door/periodic.h"
 #include "door/session.h"
@@ -22,6 +23,7 @@ const std::string_view kNameInputSet = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDF
 namespace {
 
 bool last_key_extended = false;
+bool last_input_escaped = false;
 // The caller's terminal sends the same escape sequences as the sysop's, so its keys go through the
 // same decoder: an arrow is an extended key, never an Esc followed by letters that run commands.
 KeyDecoder remote_decoder;
@@ -81,12 +83,11 @@ bool Allowed(std::string_view allowed, char key) {
   return allowed.find(key) != std::string_view::npos;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 }  // namespace
 
 void DoorInputReset() {
   last_key_extended = false;
+  last_input_escaped = false;
   remote_decoder = KeyDecoder{};
 }
 
@@ -122,7 +123,7 @@ bool DoorLastKeyExtended() { return last_key_extended; }
 
 char DoorGetChoice(std::string_view allowed) {
   for (;;) {
-    char key = Upper(DoorReadKey());
+    char key = UpperChar(DoorReadKey());
     if (!DoorLastKeyExtended() && Allowed(allowed, key)) return key;
   }
 }
@@ -218,7 +219,10 @@ std::string DoorInputField(uint8_t attribute, uint8_t max_length, uint8_t width,
   }
   DoorSetAttr(saved_attribute);
   DoorNewLine();
+  last_input_escaped = escaped;
   return escaped ? std::string(start_text) : field.text;
 }
+
+bool DoorInputEscaped() { return last_input_escaped; }
 
 std::string DoorInputLine() { return DoorInputField(12, 20, 20, 0, kStandardInputSet, {}); }

@@ -25,6 +25,8 @@ bool DoorLastKeyExtended();
 char DoorGetChoice(std::string_view allowed);
 std::string DoorInputField(uint8_t attribute, uint8_t max_length, uint8_t width, char echo,
                            std::string_view allowed, std::string_view default_text);
+// Whether the last DoorInputField ended with Esc (its answer is then the default): editors back out.
+bool DoorInputEscaped();
 // The standard line: attribute 12, at most 20 characters, width 20, the standard set, no default.
 std::string DoorInputLine();
 

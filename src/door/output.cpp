@@ -8,7 +8,6 @@
 #include "door/session.h"
 #include "runtime/console.h"
 
-const uint8_t AnsiColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 bool BacktickTranslation = false;
 
 namespace {

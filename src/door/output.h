@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-// PC colour 0-7 to ANSI colour number.
-extern const uint8_t AnsiColour[8];
+#include "runtime/pc_colours.h"  // AnsiColour
 
 // When true, the tilde-code printers and StripCodes first rewrite backtick codes as ~C codes.
 extern bool BacktickTranslation;

@@ -119,12 +119,21 @@ void CleanSlateReset() {
     DoorPrintColourLn(" Clean Slate Warning: Invalid response entered. Terminating process.");
     return;
   }
+  const PlayerRecord unchanged = current_record;
   ApplyReset(current_record, type);
-  // The player learns of it before the record changes on disk: a notice that cannot be written
-  // ends the program here, and PLAYER.DAT keeps the old values.
-  WriteCleanSlateNotices(type, current_player, name);
+  // The mail and news go out while PLAYER.DAT is held for the write: only when the reset can be
+  // saved, and a notice that cannot be written ends the program with the old values on disk.
+  WriteResult result =
+      WriteCurrentPlayer([&] { WriteCleanSlateNotices(type, current_player, name); });
+  if (result != wrWritten) {
+    // A reset is not left waiting in memory like a field change: it was never announced.
+    current_record = unchanged;
+    screen_notice =
+        "  `@" + FileProblemText(result) + "  `%Clean Slate not done: no reset, no mail or news.";
+    return;
+  }
+  NoteCurrentPlayerSave(result);  // a change waiting from before went out with the reset
   DrawMainScreen();
-  SaveCurrentPlayer();
   DoorPrintColourLn(" Clean State Info: " + name + " has been punished!  Stats Reset Finished!");
   DoorPrintColourLn(" Clean Slate Note: Player has been notified by mail, Daily News messages.");
 }

@@ -11,6 +11,7 @@ PlayerRecord scratch_record{};
 bool debug_mode = false;
 std::string seen_label;
 bool save_pending = false;
+std::string screen_notice;
 PlayerRecord work_records[9]{};
 bool same_sex = false;
 int32_t quenna_spouse = 0;
@@ -25,6 +26,7 @@ void EditorStateReset() {
   debug_mode = false;
   seen_label.clear();
   save_pending = false;
+  screen_notice.clear();
   for (auto& record : work_records) record = PlayerRecord{};
   same_sex = false;
   quenna_spouse = 0;

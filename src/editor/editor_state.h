@@ -18,8 +18,10 @@ extern PlayerRecord current_record;
 extern PlayerRecord scratch_record;
 extern bool debug_mode;
 extern std::string seen_label;
-// A save of the current player that gave up on a busy PLAYER.DAT; its change is only in memory.
+// A save of the current player that failed; its change is only in memory.
 extern bool save_pending;
+// A line for the row under the main screen, shown by its next redraw only.
+extern std::string screen_notice;
 
 // Work records 1-8 (index 0 unused): other players read for marriages and the main screen.
 extern PlayerRecord work_records[9];

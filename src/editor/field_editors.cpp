@@ -74,8 +74,10 @@ void RunNumberEditor(const NumberEditor& editor) {
   DoorPrintColourLn(std::string(editor.prompt) +
                     (editor.commas ? IntToStrCommas(old_value) : IntToStr(old_value)));
   DoorPrintColour(editor.input_marker);
-  // An empty answer (Esc) converts to 0 like any other answer without a number: it is clamped too.
-  int32_t number = StrToIntLead(DoorInputLine());
+  std::string answer = DoorInputLine();
+  // Esc backs out: the field keeps its value (and nothing is written).
+  if (DoorInputEscaped()) return;
+  int32_t number = StrToIntLead(answer);
   WriteField(current_record, editor.field, ClampNumber(editor, number));
   SaveCurrentPlayer();
 }

@@ -24,34 +24,43 @@ const std::string kNewsSeparator = "                 `#-=`%-=#-=`%-=#-=`%-=#-=`%
 constexpr int64_t kEofBlock = 128;
 constexpr char kCtrlZ = 26;
 
-// The offset at which appended lines start, or -1 on a read error.
-int64_t AppendOffset(OsFile& file) {
+constexpr int64_t kNoMark = -1;
+constexpr int64_t kReadError = -2;
+
+// Where the first Ctrl-Z of the file's last block lies; kNoMark or kReadError.
+int64_t EofMarkOffset(OsFile& file) {
   int64_t length = FileLength(file);
-  if (length < 0) return -1;
+  if (length < 0) return kReadError;
   int64_t start = std::max<int64_t>(0, length - kEofBlock);
   std::string tail(static_cast<size_t>(length - start), '\0');
-  if (!tail.empty() && !FileReadAt(file, start, tail.data(), tail.size())) return -1;
+  if (!tail.empty() && !FileReadAt(file, start, tail.data(), tail.size())) return kReadError;
   size_t mark = tail.find(kCtrlZ);
-  if (mark == std::string::npos) return length;
-  int64_t cut = start + static_cast<int64_t>(mark);
-  return FileTruncate(file, cut) ? cut : -1;
+  return mark == std::string::npos ? kNoMark : start + static_cast<int64_t>(mark);
 }
 
-// False on failure, with the OS error taken before the file is closed.
+// Without a mark the system appends, so a game node appending at the same moment keeps its line;
+// a mark is overwritten in place.
+bool AppendBytes(const std::string& path, const std::string& bytes) {
+  OsFile file;
+  if (!FileOpen(file, path, faReadWrite, /*create=*/true)) return false;
+  int64_t mark = EofMarkOffset(file);
+  if (mark == kReadError) return false;
+  if (mark == kNoMark) return FileAppend(path, bytes.data(), bytes.size());
+  return FileTruncate(file, mark) && FileWriteAt(file, mark, bytes.data(), bytes.size());
+}
+
+// False on failure, with the OS error in os_error.
 bool TryAppend(const std::string& path, const Lines& lines, int& os_error) {
   std::string bytes;
   for (const auto& line : lines) bytes += line + "\r\n";
-  OsFile file;
   // No exclusive open: the game's nodes read these files all day, and a node that merely has
   // one open must not make a Clean Slate end the program.
   uint8_t mode = CurrentFileOpenMode();
   SetFileOpenMode(fmShared);
-  bool opened = FileOpen(file, path, faReadWrite, /*create=*/true);
+  bool appended = AppendBytes(path, bytes);
   SetFileOpenMode(mode);
-  int64_t offset = opened ? AppendOffset(file) : -1;
-  if (offset >= 0 && FileWriteAt(file, offset, bytes.data(), bytes.size())) return true;
-  os_error = FileLastError();
-  return false;
+  if (!appended) os_error = FileLastError();
+  return appended;
 }
 
 // One message or entry: appended to the game file of that name in one opening.

@@ -120,8 +120,12 @@ std::string MarriedText(int32_t married_to) {
     return IntToStr(married_to) + " `2" + work_records[1].name.Get();
   }
   if (AnyNpcFileExists()) {
-    if (ReadDaskSpouse() == current_player) return "`$Dask Able!";
-    if (ReadQuennaSpouse() == current_player) return "`0Quenna!   ";
+    int32_t dask = ReadDaskSpouse();
+    if (dask == current_player) return "`$Dask Able!";
+    int32_t quenna = ReadQuennaSpouse();
+    if (quenna == current_player) return "`0Quenna!   ";
+    // A character's file that a node holds: this player may be married to the character.
+    if (dask == kSpouseUnknown || quenna == kSpouseUnknown) return "`@Unknown!";
   }
   return IntToStr(married_to) + " `#Nobody!";
 }
@@ -151,27 +155,76 @@ void DrawFieldRow(const FieldPairRow& row) {
   DoorPrintLn(row.left_label + left + right_label + right);
 }
 
-// A save that gave up stays visible under the screen until a later save gets through.
-void DrawSaveNotice() {
-  if (!save_pending) return;
-  DoorPrintAt(1, 23, kSaveBusyNotice);
+const char* const kQuitAgainLine = "  `%Press `@Q `%again to quit and lose the change.";
+const char* const kQuitLossLine = "  `@Quit without saving:  `%the change to this player is lost.";
+
+// Rows 23 and 24 hold notices (or the warning of a refused Q).
+bool notice_on_screen = false;
+
+// A failed save stays visible on row 23 until a later save gets through; a notice of the last
+// command follows it, once.
+void DrawNotices() {
+  uint8_t row = 23;
+  notice_on_screen = false;
+  for (const std::string& line : {save_pending ? SaveNotice() : std::string(), screen_notice}) {
+    if (line.empty()) continue;
+    DoorPrintAt(1, row++, line);
+    notice_on_screen = true;
+  }
+  screen_notice.clear();
+  if (notice_on_screen) DoorGotoXY(1, 22);
+}
+
+// What a command writes under the screen (prompts, the credits) starts on clear rows, so no tail
+// of a longer notice is left beside it.
+void ClearNoticeRows() {
+  if (!notice_on_screen) return;
+  for (uint8_t row : {23, 24}) {
+    DoorGotoXY(1, row);
+    DoorClearEol();
+  }
   DoorGotoXY(1, 22);
+  notice_on_screen = false;
+}
+
+// The count for a move; false, with the reason shown, when there is nothing sure to move to. A
+// count that cannot be read is not an empty file: moving on it would leave the range of the file.
+bool CountForMove(int32_t& count) {
+  WriteResult result = CountPlayers(count);
+  if (result == wrDone && count == 0) result = wrOutside;
+  if (result == wrDone) return true;
+  screen_notice = StayNotice(result);
+  return false;
+}
+
+void MoveTo(uint8_t n) {
+  WriteResult result = MoveToPlayer(n);
+  if (result != wrDone) screen_notice = StayNotice(result);
 }
 
 void NextPlayer() {
-  if (!ReadyToLeaveCurrentPlayer()) return;
-  current_player = static_cast<uint8_t>(current_player + 1);
-  if (current_player > PlayerCount() - 1) current_player = 0;
-  LoadCurrentPlayer();
+  int32_t count = 0;
+  if (!ReadyToLeaveCurrentPlayer() || !CountForMove(count)) return;
+  auto next = static_cast<uint8_t>(current_player + 1);
+  MoveTo(next > count - 1 ? 0 : next);
 }
 
 void PreviousPlayer() {
-  if (!ReadyToLeaveCurrentPlayer()) return;
-  if (current_player == 0)
-    current_player = static_cast<uint8_t>(PlayerCount() - 1);
-  else
-    --current_player;
-  LoadCurrentPlayer();
+  int32_t count = 0;
+  if (!ReadyToLeaveCurrentPlayer() || !CountForMove(count)) return;
+  MoveTo(current_player == 0 ? static_cast<uint8_t>(count - 1)
+                             : static_cast<uint8_t>(current_player - 1));
+}
+
+enum class QuitStep : uint8_t { kLeave, kLeaveWithoutChange, kStay };
+
+// Q saves a waiting change first. One that still cannot be saved keeps the editor here with its
+// notice; only a second Q right after leaves without it, and says so.
+QuitStep QuitStepFor(bool asked_before) {
+  if (ReadyToLeaveCurrentPlayer()) return QuitStep::kLeave;
+  if (!asked_before) return QuitStep::kStay;
+  save_pending = false;  // given up, in so many words
+  return QuitStep::kLeaveWithoutChange;
 }
 
 struct Command {
@@ -203,8 +256,7 @@ void ChooseSeenLabel() {
 std::string AccountNumberText() { return "`$" + IntToStr(current_player); }
 
 std::string MainFieldText(char key) {
-  if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
-  const MainField* field = FindKeyRow(kMainFields, key);
+  const MainField* field = FindKeyRow(kMainFields, UpperChar(key));
   return field != nullptr ? FieldText(*field) : "";
 }
 
@@ -217,15 +269,31 @@ void DrawMainScreen() {
   DoorPrintLn(" ");
   for (const char* line : kFooterLines) DoorPrintLn(line);
   DoorPrintCodedLn(kKeyPrompt);
-  DrawSaveNotice();
+  DrawNotices();
 }
 
 void MainLoop() {
   DrawMainScreen();
+  bool quit_refused = false;
   for (;;) {
     char key = DoorGetChoice(kCommandSet);
-    RunCommand(key);
+    ClearNoticeRows();
+    bool asked_before = quit_refused;
+    quit_refused = false;
+    if (key != 'Q') {
+      RunCommand(key);
+      DrawMainScreen();
+      continue;
+    }
+    QuitStep step = QuitStepFor(asked_before);
+    if (step != QuitStep::kStay) {
+      DrawMainScreen();
+      if (step == QuitStep::kLeaveWithoutChange) DoorPrintLn(kQuitLossLine);
+      return;
+    }
+    quit_refused = true;
     DrawMainScreen();
-    if (key == 'Q') return;
+    DoorPrintAt(1, 24, kQuitAgainLine);
+    DoorGotoXY(1, 22);
   }
 }

@@ -1,4 +1,320 @@
+// The marriage editor's dialogue: the double-marriage repair, the request, its sorting into a case,
+// and the two weddings every case ends in.
 #include "editor/marriage.h"
 
-// Not built yet: the main loop redraws only.
-void MarriageEditor() {}
+#include <string>
+
+#include "door/helpers.h"
+#include "door/input.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/mail_news.h"
+#include "editor/main_screen.h"
+#include "editor/npc_marriage.h"
+#include "editor/player_file.h"
+#include "editor/startup.h"
+
+namespace {
+
+// Work records by role (see the divorce operations for the others).
+constexpr int kSpouseOfCurrent = 1;
+constexpr int kRequested = 2;
+constexpr int kSpouseOfRequested = 3;
+constexpr int kProbe = 4;
+constexpr int kQuennaHusband = 7;
+constexpr int kDaskWife = 8;
+
+const char* const kNoChangeLine = "  `!Marriage Update Info:  `0No changes selected at this time";
+
+// How the current player stands; a character marriage is tested before a player marriage, Quenna
+// before Dask Able.
+enum Standing : uint8_t { stPlayer, stQuenna, stDask, stUnmarried };
+// What was asked for: -1, -2, or a player.
+enum Asked : uint8_t { akDivorce, akCharacter, akPlayer };
+enum Condition : uint8_t {
+  cdAlways,
+  cdRIsDaskWife,       // D = R
+  cdRIsQuennaHusband,  // Q = R
+  cdDaskMarried,       // D >= 0
+  cdQuennaMarried,     // Q >= 0
+  cdDaskFree,          // D = -1
+  cdQuennaFree,        // Q = -1
+  cdRMarried,          // P >= 0
+  cdRFree,             // P = -1
+  cdRFreeNotDask,      // P = -1, D /= R
+  cdRFreeNotQuenna,    // P = -1, Q /= R
+  cdRFreeOfAll,        // P = -1, Q /= R, D /= R
+};
+constexpr int kAnySex = -1;
+
+struct CaseRow {
+  Standing standing;
+  Asked asked;
+  int sex;
+  Condition condition;
+  uint8_t marriage_case;
+};
+
+// Walked in order: the first row that holds gives the case.
+const CaseRow kCaseRows[] = {
+    {stDask, akDivorce, kAnySex, cdAlways, 4},
+    {stQuenna, akDivorce, kAnySex, cdAlways, 3},
+    {stPlayer, akPlayer, kAnySex, cdRIsDaskWife, 22},
+    {stPlayer, akPlayer, kAnySex, cdRIsQuennaHusband, 21},
+    {stPlayer, akCharacter, 5, cdDaskMarried, 16},
+    {stPlayer, akCharacter, 0, cdQuennaMarried, 15},
+    {stPlayer, akCharacter, 5, cdDaskFree, 8},
+    {stPlayer, akCharacter, 0, cdQuennaFree, 7},
+    {stPlayer, akPlayer, kAnySex, cdRMarried, 6},
+    {stPlayer, akPlayer, kAnySex, cdRFreeOfAll, 5},
+    {stQuenna, akPlayer, kAnySex, cdRIsDaskWife, 17},
+    {stQuenna, akPlayer, kAnySex, cdRMarried, 13},
+    {stQuenna, akPlayer, kAnySex, cdRFreeNotDask, 11},
+    {stDask, akPlayer, kAnySex, cdRIsQuennaHusband, 18},
+    {stDask, akPlayer, kAnySex, cdRMarried, 14},
+    {stDask, akPlayer, kAnySex, cdRFreeNotQuenna, 12},
+    {stUnmarried, akPlayer, kAnySex, cdRIsDaskWife, 20},
+    {stUnmarried, akPlayer, kAnySex, cdRIsQuennaHusband, 19},
+    {stUnmarried, akCharacter, 5, cdDaskFree, 10},
+    {stUnmarried, akCharacter, 0, cdQuennaFree, 9},
+    {stUnmarried, akPlayer, kAnySex, cdRMarried, 2},
+    {stUnmarried, akPlayer, kAnySex, cdRFree, 1},
+    {stUnmarried, akCharacter, 0, cdAlways, 23},
+    {stUnmarried, akCharacter, 5, cdAlways, 24},
+};
+
+Standing StandingOf(const MarriageRequest& rq) {
+  if (rq.q == current_player) return stQuenna;
+  if (rq.d == current_player) return stDask;
+  return rq.m >= 0 ? stPlayer : stUnmarried;
+}
+
+Asked AskedOf(int32_t r) { return r == -1 ? akDivorce : r == -2 ? akCharacter : akPlayer; }
+
+bool Holds(Condition condition, const MarriageRequest& rq) {
+  switch (condition) {
+    case cdAlways: return true;
+    case cdRIsDaskWife: return rq.d == rq.r;
+    case cdRIsQuennaHusband: return rq.q == rq.r;
+    case cdDaskMarried: return rq.d >= 0;
+    case cdQuennaMarried: return rq.q >= 0;
+    case cdDaskFree: return rq.d == -1;
+    case cdQuennaFree: return rq.q == -1;
+    case cdRMarried: return rq.p >= 0;
+    case cdRFree: return rq.p == -1;
+    case cdRFreeNotDask: return rq.p == -1 && rq.d != rq.r;
+    case cdRFreeNotQuenna: return rq.p == -1 && rq.q != rq.r;
+    case cdRFreeOfAll: return rq.p == -1 && rq.q != rq.r && rq.d != rq.r;
+  }
+  return false;
+}
+
+int32_t ReadNpcSpouse(int character) {
+  return character == npcQuenna ? ReadQuennaSpouse() : ReadDaskSpouse();
+}
+
+// A player married to another player and to a character: the player marriage wins.
+void RepairDoubleMarriage(int32_t m) {
+  if (m < 0) return;
+  for (int character : {npcQuenna, npcDask}) {
+    if (ReadNpcSpouse(character) != current_player) continue;
+    std::string name = NpcName(character);
+    DoorPrintLn("  `#Two marriage Alert:  `%Player is Married to a Player AND to `$" + name + "!");
+    DeleteFileIfExists(GamePath(NpcFileName(character)));
+    DoorPrintLn("  `!ZORVAN/32 Advisory: `%Invalid marriage to " + name + " was deleted.");
+  }
+}
+
+void ShowCurrentData() {
+  DoorPrintLn(" ");
+  DoorPrintCentredLn("  `!Current Marriage data: ");
+  DoorPrintLn("  `0" + current_record.name.Get() + " `!is Married to player: `$" +
+              MainFieldText('Z') + " ");
+  DoorPrintLn("   `%(`#-1 Nobody `%means player is NOT Married)");
+  BlankLine();
+  DoorPrintLn("  `0Marriage Change Codes:  `%-1 = Divorce. -2 = Dask Able/Quenna ");
+  DoorPrintCodedLn("  `!Enter Player # to Marry/Divorce current player to/from: ");
+}
+
+// Both characters' files, Dask Able's first since its check may delete either. False, with a
+// line saying so, when either could not be read: any case may involve either character.
+bool ReadCharacters(MarriageRequest& rq) {
+  rq.d = ReadDaskSpouse();
+  rq.q = ReadQuennaSpouse();
+  for (int character : {npcQuenna, npcDask}) {
+    if ((character == npcQuenna ? rq.q : rq.d) != kSpouseUnknown) continue;
+    DoorPrintLn(std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
+                NpcName(character) + "'s marriage is unknown, so nothing was changed.");
+    return false;
+  }
+  return true;
+}
+
+// The players and names the case's questions and lines need. False when the requested player's
+// record cannot be read: deciding on a stale copy could marry someone twice.
+bool GatherPlayers(MarriageRequest& rq) {
+  rq.c_name = current_record.name.Get();
+  rq.sex = current_record.sex;
+  if (rq.m >= 0) {
+    rq.z_text = MainFieldText('Z');
+    LoadWorkRecord(rq.m, kSpouseOfCurrent);
+    rq.b_name = work_records[kSpouseOfCurrent].name.Get();
+  }
+  if (rq.r >= 0) {
+    if (!LoadWorkRecord(rq.r, kProbe) || !LoadWorkRecord(rq.r, kRequested)) {
+      DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
+                  " could not be read, so nothing was changed.");
+      return false;
+    }
+    rq.p = work_records[kProbe].married_to;
+    rq.same_sex = same_sex;
+    rq.r_name = work_records[kRequested].name.Get();
+    if (rq.p >= 0 && LoadWorkRecord(rq.p, kSpouseOfRequested))
+      rq.s_name = work_records[kSpouseOfRequested].name.Get();
+  }
+  if (rq.q >= 0) rq.qh_name = work_records[kQuennaHusband].name.Get();
+  if (rq.d >= 0) rq.dw_name = work_records[kDaskWife].name.Get();
+  return true;
+}
+
+// The case's number under /DEBUG, then the case, or the advisory when there is none.
+void RunCase(const char* label, int marriage_case, const MarriageRequest& rq, bool same_sex_asked) {
+  if (debug_mode) DoorPrintLn(std::string(label) + IntToStr(marriage_case));
+  if (marriage_case == kNoMarriageCase)
+    DoorPrintLn("  `#Advisory:  `%This situation is NOT handled by ZORVAN/32.");
+  else
+    CarryOutMarriageCase(marriage_case, rq, same_sex_asked);
+}
+
+// The request as typed: below -2 is 160 and beyond the last record is the last record.
+int32_t RequestNumber(const std::string& entry, int32_t count) {
+  int32_t r = StrToIntLead(entry);
+  if (r < -2) r = 160;
+  if (r > count - 1) r = count - 1;
+  return r;
+}
+
+}  // namespace
+
+int ClassifyMarriage(const MarriageRequest& rq) {
+  Standing standing = StandingOf(rq);
+  Asked asked = AskedOf(rq.r);
+  for (const CaseRow& row : kCaseRows) {
+    if (row.standing == standing && row.asked == asked &&
+        (row.sex == kAnySex || row.sex == rq.sex) && Holds(row.condition, rq))
+      return row.marriage_case;
+  }
+  return kNoMarriageCase;
+}
+
+void MarriageEditor() {
+  MarriageRequest rq;
+  rq.m = current_record.married_to;
+  RepairDoubleMarriage(rq.m);
+  ShowCurrentData();
+  std::string entry = DoorInputLine();
+  // Esc backs out here as at every other prompt, rather than asking for player 0.
+  if (DoorInputEscaped()) {
+    DoorPrintLn(kNoChangeLine);
+    return;
+  }
+  // The current player is in the file, so no records means a count that could not be read; a
+  // request cut down to it would turn into a divorce.
+  int32_t count = PlayerCount();
+  if (count <= 0) {
+    DoorPrintLn("  `@PLAYER.DAT is busy!  `%No marriage change was made.");
+    return;
+  }
+  rq.r = RequestNumber(entry, count);
+  if (rq.r == current_player) {
+    DoorPrintLn("  `#Idiot Alert Info:  `%Player can't marry themselves!");
+    return;
+  }
+  if (!ReadCharacters(rq)) return;
+  bool to_character = rq.q == current_player || rq.d == current_player;
+  if (to_character && rq.r == -1) {
+    int marriage_case = rq.q == current_player ? 3 : 4;
+    if (!GatherPlayers(rq)) return;
+    RunCase("  `#WTF Divorce Code is `$", marriage_case, rq, false);
+    return;
+  }
+  if (to_character && rq.r >= 0) {  // the character-spouse choice
+    if (!GatherPlayers(rq)) return;
+    if (rq.same_sex && !SameSexConfirm(rq.r_name)) return;
+    RunCase("  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, true);
+    return;
+  }
+  if (!to_character && rq.r == rq.m) {
+    DoorPrintLn(kNoChangeLine);
+    return;
+  }
+  if (!to_character && rq.r == -1) {
+    ConfirmPlayerDivorce(current_player, rq.m);
+    return;
+  }
+  DoorWriteLn(" ");
+  DoorPrintLn("  `0Marriage Update Info: `!Marrying or Changing Players!");
+  if (!GatherPlayers(rq)) return;
+  RunCase("  `#ZORVAN/32 Info:  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, false);
+}
+
+bool SameSexConfirm(const std::string& requested_name) {
+  DoorPrintLn("  `@WARNING:  `0" + current_record.name.Get() + " `%is the same Sex type as `!" +
+              StripCodes(requested_name) + "! ");
+  DoorPrintLn("  `%This would be a Same-Sex Marriage?   Proceed?");
+  DoorPrintCodedLn("  `%Enter Y or N as your response: ");
+  bool yes = YesNo();
+  DoorPrintLn(yes ? "`%Yes" : "`%No");
+  if (!yes) DoorPrintLn("  `#Marriage Info:  `%Same-Sex Marriage request Cancelled by user.");
+  return yes;
+}
+
+bool MarryPlayers(int32_t r) {
+  PlayerRecord& spouse = work_records[kSpouseOfCurrent];
+  // Both halves or neither: without the spouse's record there is nothing sound to write.
+  if (!LoadWorkRecord(r, kSpouseOfCurrent)) {
+    DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(r) +
+                " could not be read, so no marriage was made.");
+    return false;
+  }
+  current_record.married_to = static_cast<int16_t>(r);
+  SaveCurrentPlayer();
+  spouse.married_to = current_player;
+  SaveWorkRecord(r, kSpouseOfCurrent);
+  MailWeddingNotice(current_player, current_record.name.Get(), r, spouse.name.Get());
+  NewsMarriage(current_record.name.Get(), spouse.name.Get());
+  DrawMainScreen();
+  return true;
+}
+
+bool MarryNpc() {
+  int character = current_record.sex == 0 ? npcQuenna : current_record.sex == 5 ? npcDask : npcNone;
+  if (character == npcNone) return false;
+  // Still married: the divorce before could not delete the file and has said so.
+  if (FileExists(GamePath(NpcFileName(character)))) return false;
+  // Without the file the character is not married, so the notices must not say otherwise.
+  if (!WriteNpcFile(character, current_player)) {
+    DoorPrintLn(std::string("  `@") + NpcFileName(character) +
+                " could not be written!  `%No marriage was made.");
+    return false;
+  }
+  std::string name = current_record.name.Get();
+  current_record.married_to = -1;
+  SaveCurrentPlayer();
+  MailNpcWeddingNotice(current_player, name, NpcName(character));
+  NewsMarriage(name, NpcName(character));
+  DrawMainScreen();
+  DoorPrintLn("  `#Marriage Info: `0" + name + "`% is now `$Married `%to `!" + NpcName(character) +
+              "!");
+  NpcSpouse(character) = current_player;
+  return true;
+}
+
+void CleanupNpcFile(int character) {
+  std::string path = GamePath(NpcFileName(character));
+  if (!FileExists(path)) return;
+  if (debug_mode)
+    DoorPrintLn(std::string("  `#NPC Divorce Cleanup:  `%Manually deleted ") +
+                NpcFileName(character) + " file.");
+  DeleteFileIfExists(path);
+}

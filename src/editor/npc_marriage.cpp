@@ -10,12 +10,36 @@
 #include "editor/editor_state.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
+#include "runtime/clock.h"
 #include "runtime/files.h"
 
 namespace {
 
 const char* const kQuennaFile = "MARRAGE.DAT";
 const char* const kDaskFile = "MARBARD.DAT";
+
+// As long as a save of PLAYER.DAT waits for a node that holds it.
+constexpr int32_t kWaitMs = 5000;
+
+// The record number each work record was last read from (-1: none, or the read failed).
+int32_t loaded_from[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+// An exclusive open, as the game's nodes open these files, tried again while a node holds the file
+// and for at most 5 s; any other failure will not get better by waiting.
+bool OpenWaiting(OsFile& file, const std::string& path, FileAccess access) {
+  uint8_t mode = CurrentFileOpenMode();
+  SetFileOpenMode(fmExclusive);
+  int32_t start = MsOfDay();
+  bool opened = false;
+  for (;;) {
+    opened = FileOpen(file, path, access);
+    int error = FileLastError();
+    SleepMs(1);
+    if (opened || !FileErrorIsSharingConflict(error) || MsElapsed(start, MsOfDay()) > kWaitMs) break;
+  }
+  SetFileOpenMode(mode);
+  return opened;
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -39,16 +63,20 @@ int32_t FirstNumber(std::string bytes) {
   return static_cast<int32_t>(token[0] == '-' ? -value : value);
 }
 
-// The number in a character's file; false when the file is missing or will not open (a node may
-// hold it for a moment), which reads as "not married" rather than ending the program.
-bool ReadSpouseFile(const char* name, int32_t& number) {
+enum SpouseRead : uint8_t { srMissing, srRead, srUnknown };
+
+// The number in a character's file. A file that is there but cannot be read (a node holds it past
+// the wait, no permission) is unknown: reading it as "not married" would let the character be
+// married twice.
+SpouseRead ReadSpouseFile(const char* name, int32_t& number) {
   std::string path = GamePath(name);
-  if (!PathExists(path)) return false;
+  if (!PathExists(path)) return srMissing;
   OsFile file;
   std::string bytes;
-  if (!FileOpen(file, path, faRead) || !FileReadAll(file, bytes)) return false;
+  if (!OpenWaiting(file, path, faRead) || !FileReadAll(file, bytes))
+    return PathExists(path) ? srUnknown : srMissing;  // deleted meanwhile: unmarried after all
   number = FirstNumber(bytes);
-  return true;
+  return srRead;
 }
 
 bool ValidWork(int work) { return work >= 1 && work <= 8; }
@@ -73,7 +101,8 @@ void RemoveCharacterFiles(uint8_t selection) {
 
 int32_t ReadQuennaSpouse() {
   int32_t number = 0;
-  if (!ReadSpouseFile(kQuennaFile, number)) return -1;
+  SpouseRead read = ReadSpouseFile(kQuennaFile, number);
+  if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
   quenna_spouse = number;
   LoadWorkRecord(number, 7);
   return number;
@@ -82,7 +111,8 @@ int32_t ReadQuennaSpouse() {
 int32_t ReadDaskSpouse() {
   for (;;) {
     int32_t dask = 0;
-    if (!ReadSpouseFile(kDaskFile, dask)) return -1;
+    SpouseRead read = ReadSpouseFile(kDaskFile, dask);
+    if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
     if (ReadQuennaSpouse() == dask && dask == current_player) {
       uint8_t selection = AskBothCharacters();
       if (selection != 0) {
@@ -96,30 +126,44 @@ int32_t ReadDaskSpouse() {
   }
 }
 
+const char* NpcFileName(int character) { return character == npcDask ? kDaskFile : kQuennaFile; }
+const char* NpcName(int character) { return character == npcDask ? "Dask Able" : "Quenna"; }
+int32_t& NpcSpouse(int character) { return character == npcDask ? dask_spouse : quenna_spouse; }
+
+bool WriteNpcFile(int character, int32_t player) {
+  std::string path = GamePath(NpcFileName(character));
+  std::string line = IntToStr(player) + "\r\n";
+  OsFile file;
+  return FileCreateEmpty(path) && OpenWaiting(file, path, faReadWrite) &&
+         FileWriteAt(file, 0, line.data(), line.size());
+}
+
 bool AnyNpcFileExists() {
   return PathExists(GamePath(kDaskFile)) || PathExists(GamePath(kQuennaFile));
 }
 
-void LoadWorkRecord(int32_t n, int work) {
-  if (n == -1 || !ValidWork(work)) return;
+bool LoadWorkRecord(int32_t n, int work) {
+  if (n == -1 || !ValidWork(work)) return false;
   player_path = GamePath("PLAYER.DAT");
-  if (PlayerCount() < n) return;
-  SetFileOpenMode(fmExclusive);
-  OsFile file;
-  PlayerRecord record;
+  if (PlayerCount() < n) return false;
   // A failed read leaves the work record as it was.
-  if (n >= 0 && FileOpen(file, player_path, faReadWrite) &&
-      FileReadAt(file, static_cast<int64_t>(n) * kPlayerRecordSize, &record, kPlayerRecordSize))
-    work_records[work] = record;
-  FileClose(file);
+  bool read = ReadPlayerRecord(n, work_records[work]) == wrDone;
+  loaded_from[work] = read ? n : -1;
   same_sex = work_records[work].sex == current_record.sex;
+  return read;
 }
 
 void SaveWorkRecord(int32_t n, int work) {
   if (!ValidWork(work)) return;
+  if (n < 0 || loaded_from[work] != n) {
+    DoorPrintLn("  `@Player " + IntToStr(n) + "'s record could not be read!  `%It was not written.");
+    return;
+  }
   // Only existing records: writing past the end would add a stale copy of a player as a new one.
-  // The same patience with a busy file as the current player's save, and a word when it runs out,
-  // since the other half of a marriage change would otherwise be lost silently.
-  if (WritePlayerRecord(player_path, n, work_records[work], true) == wrBusy)
-    DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(n) + "'s record was not written.");
+  // A word when the write fails, since the other half of a marriage change would otherwise be lost
+  // silently.
+  WriteResult result = WritePlayerRecord(player_path, n, work_records[work], true);
+  if (result != wrWritten && result != wrOutside)
+    DoorPrintLn("  `@" + FileProblemText(result) + "  `%Player " + IntToStr(n) +
+                "'s record was not written.");
 }

@@ -9,63 +9,70 @@
 #include "runtime/files.h"
 #include "runtime/halt.h"
 
-const char* const kSaveBusyNotice =
-    "  `@PLAYER.DAT is busy!  `%The change is kept in memory until the next save.";
-
 namespace {
 
 // How long an exclusive open keeps retrying while a game node holds the file.
 constexpr int32_t kRetryMs = 5000;
 
+// Why the current player's change is waiting (while save_pending).
+WriteResult pending_cause = wrBusy;
+
+struct FileProblem {
+  WriteResult result;
+  const char* text;
+};
+const FileProblem kFileProblems[] = {
+    {wrBusy, "PLAYER.DAT is busy!"},
+    {wrMissing, "PLAYER.DAT is missing!"},
+    {wrNotWritable, "PLAYER.DAT is unwritable!"},
+    {wrOutside, "PLAYER.DAT is too short!"},
+};
+
 int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
 
-// The exclusive open, tried again after 1 ms until it works or 5 s have passed on the time of day.
-// A save retries whatever the failure; a read only while a game node holds the file, since a
-// missing or unreadable file will not get better.
-bool OpenWithRetry(OsFile& file, const std::string& path, bool only_while_held) {
+// The exclusive read/write open, tried again after 1 ms while a game node holds the file, until 5 s
+// have passed on the time of day. A missing or unwritable file will not get better by waiting.
+WriteResult OpenWithRetry(OsFile& file, const std::string& path) {
   SetFileOpenMode(fmExclusive);
   int32_t start = MsOfDay();
   for (;;) {
     bool opened = FileOpen(file, path, faReadWrite);
     int error = FileLastError();
     SleepMs(1);
-    if (opened) return true;
-    if (only_while_held && !FileErrorIsSharingConflict(error)) return false;
-    if (MsElapsed(start, MsOfDay()) > kRetryMs) return false;
+    if (opened) return wrDone;
+    bool held = FileErrorIsSharingConflict(error);
+    if (held && MsElapsed(start, MsOfDay()) <= kRetryMs) continue;
+    if (held) return wrBusy;
+    return PathExists(path) ? wrNotWritable : wrMissing;
   }
 }
 
-// Exclusive open of a file that must open; anything else is the runtime's I/O error. A node holding
-// the file for a moment is waited for, as a save does, rather than ending the editor.
-OsFile OpenOrRunError(const std::string& path) {
-  OsFile file;
-  if (!OpenWithRetry(file, path, true)) RunError(path, FileLastError());
-  return file;
-}
-
-// Record n of PLAYER.DAT, or the program ends. The target is untouched until the whole record is in.
+// Record n, or the program ends with the runtime's report.
 void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
-  std::string path = GamePath("PLAYER.DAT");
-  OsFile file = OpenOrRunError(path);
-  PlayerRecord record;
-  if (n < 0) RunError(path, 0);
-  if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize)) RunError(path, FileLastError());
-  FileClose(file);
-  target = record;
+  WriteResult result = ReadPlayerRecord(n, target);
+  if (result != wrDone) RunError(GamePath("PLAYER.DAT"), result == wrOutside ? 0 : FileLastError());
 }
 
-// Writes at record n, which may be at most the record just past the end (a seek further is an error),
-// or, existing_only, must already be in the file.
-WriteResult WriteRecordOrRunError(OsFile& file, const std::string& path, int32_t n,
-                                  const PlayerRecord& record, bool existing_only) {
+// At record n, which may be at most the record just past the end or, existing_only, must already be
+// in the file; before_write runs just before the write.
+WriteResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool existing_only,
+                      const std::function<void()>& before_write) {
   int64_t length = FileLength(file);
-  if (length < 0) RunError(path, FileLastError());
-  if (existing_only && (n < 0 || RecordOffset(n) + static_cast<int64_t>(kPlayerRecordSize) > length)) return wrOutside;
-  if (n < 0 || RecordOffset(n) > length) RunError(path, 0);
-  if (!FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize))
-    RunError(path, FileLastError());
+  if (length < 0) return wrNotWritable;
+  int64_t last_start = existing_only ? length - static_cast<int64_t>(kPlayerRecordSize) : length;
+  if (n < 0 || RecordOffset(n) > last_start) return wrOutside;
+  if (before_write) before_write();
+  return FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize) ? wrWritten : wrNotWritable;
+}
+
+WriteResult WriteRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
+                        bool existing_only, const std::function<void()>& before_write) {
+  OsFile file;
+  WriteResult result = OpenWithRetry(file, file_name);
+  if (result == wrDone) result = WriteHeld(file, n, record, existing_only, before_write);
   FileClose(file);
-  return wrWritten;
+  SetFileOpenMode(fmShared);
+  return result;
 }
 
 // Text up to the first line end (or the text files' end-of-file mark), at most max characters.
@@ -79,9 +86,29 @@ std::string FirstLine(const std::string& bytes, size_t max) {
 
 std::string GamePath(const std::string& name) { return GameFilePath(game_dir, name); }
 
+WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
+  OsFile file;
+  WriteResult result = OpenWithRetry(file, GamePath("PLAYER.DAT"));
+  if (result != wrDone) return result;
+  PlayerRecord record;
+  if (n < 0) return wrOutside;
+  if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize))
+    return FileLastError() == 0 ? wrOutside : wrNotWritable;  // error 0: the end of the file
+  target = record;
+  return wrDone;
+}
+
 void LoadCurrentPlayer() {
   ReadRecordOrRunError(current_player, current_record);
   save_pending = false;  // whatever change was waiting has just been replaced
+}
+
+WriteResult MoveToPlayer(uint8_t n) {
+  WriteResult result = ReadPlayerRecord(n, current_record);
+  if (result != wrDone) return result;
+  current_player = n;
+  save_pending = false;
+  return wrDone;
 }
 
 void LoadScratchRecord(int32_t n) {
@@ -89,42 +116,61 @@ void LoadScratchRecord(int32_t n) {
   ReadRecordOrRunError(n, scratch_record);
 }
 
-int32_t PlayerCount() {
+WriteResult CountPlayers(int32_t& count) {
+  count = 0;
   player_path = GamePath("PLAYER.DAT");
-  if (!PathExists(player_path)) return 0;
+  if (!PathExists(player_path)) return wrMissing;
   OsFile file;
-  // A file that exists but will not open (held by a node past the wait, a directory, no
-  // permission) counts as empty rather than ending the program.
-  if (!OpenWithRetry(file, player_path, true)) return 0;
+  WriteResult result = OpenWithRetry(file, player_path);
+  if (result != wrDone) return result;
   int64_t length = FileLength(file);
-  FileClose(file);
-  if (length < 0) return 0;
-  return static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
+  if (length < 0) return wrNotWritable;
+  count = static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
+  return wrDone;
+}
+
+int32_t PlayerCount() {
+  int32_t count = 0;
+  WriteResult result = CountPlayers(count);
+  return result == wrDone || result == wrMissing ? count : kPlayerCountUnknown;
 }
 
 WriteResult WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
                               bool existing_only) {
-  OsFile file;
-  WriteResult result = wrBusy;
-  if (OpenWithRetry(file, file_name, false))
-    result = WriteRecordOrRunError(file, file_name, n, record, existing_only);
-  SetFileOpenMode(fmShared);
-  return result;
+  return WriteRecord(file_name, n, record, existing_only, nullptr);
 }
 
-bool SavePlayerRecord(const std::string& file_name, int32_t n, PlayerRecord record) {
-  bool opened = WritePlayerRecord(file_name, n, record) == wrWritten;
-  save_pending = !opened;
-  // The retry gave up: say so instead of losing the change without a word.
-  if (!opened) DoorPrintLn(kSaveBusyNotice);
-  return opened;
+WriteResult WriteCurrentPlayer(const std::function<void()>& before_write) {
+  return WriteRecord(player_path, current_player, current_record, false, before_write);
 }
 
-void SaveCurrentPlayer() { SavePlayerRecord(player_path, current_player, current_record); }
+void NoteCurrentPlayerSave(WriteResult result) {
+  save_pending = result != wrWritten;
+  if (save_pending) pending_cause = result;
+}
 
-bool ReadyToLeaveCurrentPlayer() {
-  if (save_pending) SaveCurrentPlayer();
+bool SaveCurrentPlayer() {
+  NoteCurrentPlayerSave(WriteCurrentPlayer());
+  // Say why the change is only in memory instead of losing it without a word.
+  if (save_pending) DoorPrintLn(SaveNotice());
   return !save_pending;
+}
+
+bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }
+
+std::string FileProblemText(WriteResult result) {
+  for (const FileProblem& problem : kFileProblems)
+    if (problem.result == result) return problem.text;
+  return "";
+}
+
+std::string SaveNotice() {
+  return "  `@" + FileProblemText(pending_cause) +
+         "  `%The change is kept in memory until the next save.";
+}
+
+std::string StayNotice(WriteResult result) {
+  return "  `@" + FileProblemText(result) + "  `%The editor stays on this player.";
 }
 
 std::string LastOnText() { return "`!" + IntToStr(current_record.time_on); }
@@ -132,13 +178,18 @@ std::string LastOnText() { return "`!" + IntToStr(current_record.time_on); }
 std::string GameDayText() {
   std::string path = GamePath("TIME.DAT");
   if (!PathExists(path)) return "`! Unknown!";
-  OsFile file = OpenOrRunError(path);
-  // Only the first two characters are shown; a little more is read to find the line's end.
+  return "`!" + ReadFirstLine(path, 2);
+}
+
+std::string ReadFirstLine(const std::string& path, size_t max) {
+  OsFile file;
+  if (OpenWithRetry(file, path) != wrDone) RunError(path, FileLastError());
+  // The first max bytes hold all that is kept, whether or not the line ends inside them.
   int64_t length = FileLength(file);
   if (length < 0) RunError(path, FileLastError());
-  std::string bytes(static_cast<size_t>(std::min<int64_t>(length, 16)), '\0');
+  auto kept = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(max)));
+  std::string bytes(kept, '\0');
   if (!bytes.empty() && !FileReadAt(file, 0, bytes.data(), bytes.size()))
     RunError(path, FileLastError());
-  FileClose(file);
-  return "`!" + FirstLine(bytes, 2);
+  return FirstLine(bytes, max);
 }

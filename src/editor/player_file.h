@@ -2,33 +2,63 @@
 // because the game's own nodes use the same files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "editor/player_record.h"
 
+// What an operation on PLAYER.DAT came to. wrBusy: a game node held the file past the 5-second
+// wait; wrMissing: no such file; wrNotWritable: it will not open for writing (read-only, a
+// directory, no permission) or the write failed; wrOutside: the record is not in the file.
+enum WriteResult : uint8_t { wrWritten, wrBusy, wrMissing, wrNotWritable, wrOutside };
+// A read or a count that worked.
+constexpr WriteResult wrDone = wrWritten;
+
 // Record current_player into current_record; a failure ends the program through RunError.
 void LoadCurrentPlayer();
-// Record n into scratch_record; -1 does nothing.
+// Record n into scratch_record; -1 does nothing. A failure ends the program through RunError.
 void LoadScratchRecord(int32_t n);
-// Whole records in PLAYER.DAT (sets player_path); 0 when missing or unopenable.
+// Record n into target, which is left alone unless the whole record was read; the open waits for a
+// node as a save does. wrOutside: n is not in the file.
+WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target);
+// Makes record n the current player (current_player, current_record, no change waiting), or leaves
+// all three as they were and says why not.
+WriteResult MoveToPlayer(uint8_t n);
+// Whole records in PLAYER.DAT (sets player_path) into count, or why it cannot be read (count 0).
+// A missing file is wrMissing with a count of 0.
+WriteResult CountPlayers(int32_t& count);
+// CountPlayers' count, 0 for a missing file, kPlayerCountUnknown when the file cannot be read.
+constexpr int32_t kPlayerCountUnknown = -1;
 int32_t PlayerCount();
-// Record n of file, exclusive open retried for up to 5 s; false when it never opened.
-bool SavePlayerRecord(const std::string& file, int32_t n, PlayerRecord record);
-// The retrying write under SavePlayerRecord, without its notice. existing_only: a record that is not
-// already in the file is not written (the work-record save: a stale buffer must never become a new
-// player), and the check is made under the same exclusive open as the write.
-enum WriteResult : uint8_t { wrWritten, wrBusy, wrOutside };
+// Writes record n of the file and says what happened; nothing else. The exclusive open is retried
+// for up to 5 s only while a game node holds the file: waiting cures nothing else. existing_only: a
+// record that is not already in the file is not written (the work-record save: a stale buffer must
+// never become a new player); the check is made under the same exclusive open as the write.
 WriteResult WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record,
                               bool existing_only = false);
-// The save every editor makes after a change: current_record at current_player of player_path.
-void SaveCurrentPlayer();
-// Before another record is loaded over current_record: a change that never reached the file is
-// saved once more; false when it still cannot be, and the editor stays on this player.
+// current_record at current_player of player_path. before_write, when given, runs once the file is
+// held and the record is about to be written, so whatever it writes goes out only with the record
+// (and if it ends the program, PLAYER.DAT keeps its old values).
+WriteResult WriteCurrentPlayer(const std::function<void()>& before_write = nullptr);
+// The save every editor makes after a change: WriteCurrentPlayer, then save_pending and, on a
+// failure, the notice naming its cause. True when the record is on disk.
+bool SaveCurrentPlayer();
+// Takes a write of current_record as the current player's save: save_pending follows it.
+void NoteCurrentPlayerSave(WriteResult result);
+// Before another record is loaded over current_record (or the editor ends): a change that never
+// reached the file is saved once more; false when it still cannot be.
 bool ReadyToLeaveCurrentPlayer();
-// The line shown when a save gave up on a busy PLAYER.DAT (save_pending is then set and the main
-// screen repeats the line under itself until a save succeeds or another player is loaded).
-extern const char* const kSaveBusyNotice;
+// The line for the current player's failed save (save_pending), naming its cause; the main screen
+// repeats it under itself until a save succeeds or another player is loaded.
+std::string SaveNotice();
+// The line for a move to another player that PLAYER.DAT did not allow.
+std::string StayNotice(WriteResult result);
+// The cause alone, e.g. "PLAYER.DAT is busy!" (empty for wrWritten).
+std::string FileProblemText(WriteResult result);
 std::string LastOnText();
 std::string GameDayText();
+// The first line of a text file (up to CR, LF or Ctrl-Z), at most max characters. The file is
+// opened exclusively, waiting for a node that holds it; a file that cannot be read ends the program.
+std::string ReadFirstLine(const std::string& path, size_t max);
 // game_dir + name, found case-insensitively where the platform's names are case-sensitive.
 std::string GamePath(const std::string& name);

@@ -62,13 +62,23 @@ void SearchPlayer() {
   std::string answer = DoorInputLine();
   std::string wanted = UpperStr(answer);
   // The count is asked afresh at every step: the game's nodes may add players meanwhile.
-  for (int32_t n = 0; n <= kLastReachableRecord && n < PlayerCount(); ++n) {
-    LoadScratchRecord(n);
+  for (int32_t n = 0; n <= kLastReachableRecord; ++n) {
+    int32_t count = 0;
+    WriteResult result = CountPlayers(count);
+    if (result == wrDone && n >= count) break;
+    if (result == wrDone) result = ReadPlayerRecord(n, scratch_record);
+    // A file that cannot be read is not one without a match: stop and say why.
+    if (result != wrDone) {
+      screen_notice = StayNotice(result);
+      return;
+    }
     if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
-    if (!ReadyToLeaveCurrentPlayer()) return;  // the busy notice stays on the screen
-    current_player = static_cast<uint8_t>(n);
-    LoadCurrentPlayer();
-    DrawMainScreen();
+    if (!ReadyToLeaveCurrentPlayer()) return;  // the save notice stays on the screen
+    result = MoveToPlayer(static_cast<uint8_t>(n));
+    if (result == wrDone)
+      DrawMainScreen();
+    else
+      screen_notice = StayNotice(result);  // shown by the main loop's redraw
     return;
   }
   DoorPrintColourLn(" Search Error! No match found for " + answer + "!");

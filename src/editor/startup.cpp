@@ -26,12 +26,6 @@ const char* const kConfigName = "ZORVAN32.CFG";
 // The configuration file in the working directory, whatever the case of its name.
 std::string ConfigPath() { return GameFilePath("", kConfigName); }
 
-std::string FirstLine(const std::string& bytes, size_t max) {
-  size_t end = bytes.find_first_of("\r\n\x1a");
-  if (end == std::string::npos) end = bytes.size();
-  return bytes.substr(0, std::min(end, max));
-}
-
 // The game directory as typed. 80 characters (what game_dir keeps) rather than the standard line's
 // 20, which cannot hold most real paths; the field scrolls within the row.
 std::string InputGamePath() {
@@ -64,14 +58,7 @@ void ConfigPrompt() {
 
 void LoadConfig() {
   if (!PathExists(ConfigPath())) ConfigPrompt();
-  std::string path = ConfigPath();
-  SetFileOpenMode(fmExclusive);
-  OsFile file;
-  std::string bytes;
-  if (!FileOpen(file, path, faReadWrite) || !FileReadAll(file, bytes))
-    RunError(path, FileLastError());
-  FileClose(file);
-  game_dir = FirstLine(bytes, kGameDirMax);
+  game_dir = ReadFirstLine(ConfigPath(), kGameDirMax);
 }
 
 int EditorMain(int argc, char** argv) {

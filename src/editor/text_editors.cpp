@@ -70,8 +70,9 @@ void RunTextEditorRow(const TextEditor& editor) {
   if (editor.shows_old_value) prompt += ReadText(current_record, editor.field);
   DoorPrintColourLn(prompt);
   DoorPrintColour("    `%> ");
-  // Esc gives an empty answer, which is stored: it is how a name is cleared.
   std::string answer = DoorInputLine();
+  // Esc backs out: the text keeps its value (and nothing is written).
+  if (DoorInputEscaped()) return;
   WriteText(current_record, editor.field, editor.upper_case ? UpperStr(answer) : answer);
   SaveCurrentPlayer();
 }

@@ -46,6 +46,10 @@ void FileClose(OsFile& file);
 // Exactly n bytes at offset, or false (a short read is a failure, with error code 0 for end of file).
 bool FileReadAt(OsFile& file, int64_t offset, void* buffer, size_t n);
 bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n);
+// Opens path for appending (creating it when missing, with the current open mode's sharing), writes
+// n bytes at its end and closes it. The end is found by the system at the write, so another process
+// appending at the same time cannot have its bytes overwritten.
+bool FileAppend(const std::string& path, const void* buffer, size_t n);
 int64_t FileLength(OsFile& file);  // -1 on failure
 bool FileTruncate(OsFile& file, int64_t length);
 // Reads the whole file into out.

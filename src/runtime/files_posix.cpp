@@ -125,6 +125,26 @@ bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n) {
   return true;
 }
 
+bool FileAppend(const std::string& path, const void* buffer, size_t n) {
+  OsFile file;
+  int fd = OpenLocked(path, O_WRONLY | O_APPEND | O_CREAT, true);
+  if (fd < 0) return Fail();
+  file.Adopt(fd);
+  const auto* bytes = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t put = write(fd, bytes + done, n - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return Fail();
+    if (put == 0) {
+      FileSetLastError(EIO);
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
 int64_t FileLength(OsFile& file) {
   struct stat info{};
   if (fstat(static_cast<int>(file.Native()), &info) != 0) {

@@ -87,6 +87,29 @@ bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n) {
   return true;
 }
 
+bool FileAppend(const std::string& path, const void* buffer, size_t n) {
+  // Append access alone (no FILE_WRITE_DATA): every write goes to the end the system finds then.
+  HANDLE handle = OpenHandle(path, FILE_APPEND_DATA, OPEN_ALWAYS);
+  if (handle == INVALID_HANDLE_VALUE) return Fail();
+  const auto* bytes = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    DWORD want = static_cast<DWORD>(n - done < kMaxChunk ? n - done : kMaxChunk);
+    DWORD put = 0;
+    if (!WriteFile(handle, bytes + done, want, &put, nullptr)) {
+      Fail();
+      break;
+    }
+    if (put == 0) {
+      FileSetLastError(ERROR_WRITE_FAULT);  // no progress: stop rather than spin
+      break;
+    }
+    done += put;
+  }
+  CloseHandle(handle);
+  return done == n;
+}
+
 int64_t FileLength(OsFile& file) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(NativeOf(file), &size)) {

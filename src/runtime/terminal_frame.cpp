@@ -1,11 +1,9 @@
 #include "runtime/terminal_frame.h"
 
 #include "runtime/cp437.h"
+#include "runtime/pc_colours.h"
 
 namespace {
-
-// PC colour (0-7) to ANSI colour number; the PC puts blue in bit 0, ANSI puts red there.
-constexpr int kAnsiOfPcColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
 constexpr uint8_t kShownAttrBits = 0x7F;  // blink is not shown
 
@@ -59,8 +57,8 @@ bool IsBlank(ConsoleCell cell) { return (cell.ch == ' ' || cell.ch == 0) && (cel
 }  // namespace
 
 std::string TerminalSgr(uint8_t attr) {
-  int foreground = kAnsiOfPcColour[attr & 7] + ((attr & 8) != 0 ? 90 : 30);
-  int background = kAnsiOfPcColour[(attr >> 4) & 7] + 40;
+  int foreground = AnsiColour[attr & 7] + ((attr & 8) != 0 ? 90 : 30);
+  int background = AnsiColour[(attr >> 4) & 7] + 40;
   std::string sgr = "\x1b[";
   AppendNumber(sgr, foreground);
   sgr += ';';

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "editor/editor_state.h"
 #include "editor/main_screen.h"
 #include "fakes/door_harness.h"
+#include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
 #include "fakes/screen_text.h"
+#include "runtime/files.h"
 #include "runtime/halt.h"
 
 namespace {
@@ -64,24 +67,34 @@ struct Outcome {
   std::string mail;    // MAIL1.DAT
   std::string output;  // without ANSI sequences
   std::optional<int> halt_code;
+  PlayerRecord record;  // current_record at the end
 };
 
 // Three players; the editor starts on player 1, presses #, types keys, then Q. blocked names a
-// directory made in the way of a file.
+// directory made in the way of a file, or PLAYER.DAT for a file held by a game node throughout.
 Outcome RunCleanSlate(const PlayerRecord& cheater, const std::string& keys,
                       const std::string& blocked = "") {
   TempGameDir game;
   game.WritePlayers({MakePlayer("Kelda", "KELDA SMITH", 11), cheater, MakePlayer("Bo", "BO", 13)});
-  if (!blocked.empty()) game.MakeDir(blocked);
+  if (!blocked.empty() && blocked != "PLAYER.DAT") game.MakeDir(blocked);
   Outcome run;
   run.player_dat_before = game.ReadFile("PLAYER.DAT");
   StartEditorOn(game, 1);
   OutputRecorder recorder;
   TypeKeys("#" + keys + "Q");
-  try {
-    MainLoop();
-  } catch (const HaltSignal& halt) {
-    run.halt_code = halt.code;
+  {
+    SetFileOpenMode(fmExclusive);
+    OsFile node;
+    if (blocked == "PLAYER.DAT") {
+      EXPECT_TRUE(FileOpen(node, player_path, faReadWrite));
+    }
+    FakeClock clock(0, 50);  // the wait for the node passes at once
+    try {
+      MainLoop();
+    } catch (const HaltSignal& halt) {
+      run.halt_code = halt.code;
+    }
+    run.record = current_record;
   }
   run.player_dat = game.ReadFile("PLAYER.DAT");
   run.names = game.Names();
@@ -143,6 +156,21 @@ TEST(CleanSlate, TypedKeysDecideTheResetAndTheLowByteOfTheSelectionCounts) {
     }
     ExpectInOrder(run.output, shown);
   }
+}
+
+// The mail and news go out only with the reset: a PLAYER.DAT held past the wait gets neither, the
+// reset is not kept in memory either, and the sysop is told.
+TEST(CleanSlate, ABusyPlayerFileGetsNoResetAndNoNotices) {
+  const PlayerRecord before = Cheater();
+  Outcome run = RunCleanSlate(before, "Y1\r", "PLAYER.DAT");
+  EXPECT_FALSE(run.halt_code);
+  EXPECT_EQ(run.player_dat, run.player_dat_before);
+  EXPECT_EQ(run.names, (Names{"PLAYER.DAT"}));
+  EXPECT_EQ(RecordBytes(run.record), RecordBytes(before));
+  EXPECT_NE(
+      run.output.find("  PLAYER.DAT is busy!  Clean Slate not done: no reset, no mail or news."),
+      std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("punished"), std::string::npos);
 }
 
 TEST(CleanSlate, NoticeThatCannotBeWrittenEndsTheProgramBeforeTheSave) {

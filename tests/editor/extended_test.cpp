@@ -80,7 +80,7 @@ TEST(ExtendedKeys, StoreTheirFieldOnDisk) {
     int32_t from, to;
   } cases[] = {
       {"270000\r", F(kills), 12, 32000}, {"4-5\r", F(games_won), 3, 0},
-      {"512abc\r", F(lays), 4, 12}, {"6\x1b", F(kids), 2, 0}, {"B101\r", F(skill_dk), 40, 100},
+      {"512abc\r", F(lays), 4, 12}, {"6\x1b", F(kids), 2, 2}, {"B101\r", F(skill_dk), 40, 100},
       {"C-1\r", F(uses_dk), 10, 0}, {"D55\r", F(skill_mystic), 7, 55},
       {"Ex\r", F(uses_mystic), 8, 0}, {"F300\r", F(skill_thief), 110, 100},
       {"G100\r", F(uses_thief), -3, 100},
@@ -92,6 +92,7 @@ TEST(ExtendedKeys, StoreTheirFieldOnDisk) {
       {"A", F(lays), -4, 0}, {"A", F(uses_thief), -3, 27},  // 110 div 4, before the skill's cap
       {"*", F(uses_dk), 10, 11},                            // 40 div 4 + 1 for the class
       {"", F(time_on), 17, 17},
+      {"6\x1b" "B5\x1b" "F\x1b", F(time_on), 17, 17},  // Esc saves nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << testing::PrintToString(c.keys) << " from " << c.from);

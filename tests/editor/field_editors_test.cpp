@@ -101,8 +101,8 @@ TEST_F(FieldEditorTest, PromptsShowTheOldValueInTheFieldsFormat) {
   }
 }
 
-// Real names are upper-cased, in-game names kept as typed; a 21st character is not taken; Esc
-// empties a text. The whole record is compared: only the texts' bytes may change.
+// Real names are upper-cased, in-game names kept as typed; a 21st character is not taken. The
+// whole record is compared: only the texts' bytes may change.
 TEST_F(FieldEditorTest, TextEditorsStoreTheirTextOnly) {
   PlayerRecord expected = before;
   expected.time_on = 4242;
@@ -112,11 +112,17 @@ TEST_F(FieldEditorTest, TextEditorsStoreTheirTextOnly) {
   expected.armour_name.Set("Rags");
   EXPECT_EQ(RecordBytes(RunKeys("1abcdefghijklmnopqrstu\r3Kelda `2the Bold\r7Club\rKRags\r")),
             RecordBytes(expected));
-  expected = before;
-  expected.time_on = 4242;
-  expected.name.Set("");
-  expected.real_name.Set("");
-  EXPECT_EQ(RecordBytes(RunKeys("3\x1b" "1\x1b")), RecordBytes(expected));
+}
+
+// Esc backs out of every kind of prompt, typed text or not: the record on disk is untouched (the
+// mark made in memory shows that nothing was saved either).
+TEST_F(FieldEditorTest, EscKeepsTheRecordAsItWas) {
+  for (const char* keys : {"1\x1b", "3ab\x1b", "7\x1b", "K\x1b", "2\x1b", "4\x1b", "5\x1b",
+                           "6\x1b", "8\x1b", "9\x1b", "0\x1b", "C\x1b", "E\x1b", "G\x1b",
+                           "I\x1b", "L\x1b", "M12\x1b", "O\x1b"}) {
+    SCOPED_TRACE(testing::PrintToString(keys));
+    EXPECT_EQ(RecordBytes(RunKeys(keys)), RecordBytes(before));
+  }
 }
 
 }  // namespace

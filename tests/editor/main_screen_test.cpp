@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
@@ -9,6 +10,7 @@
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
+#include "fakes/screen_text.h"
 #include "runtime/console.h"
 #include "runtime/files.h"
 
@@ -134,8 +136,21 @@ TEST_F(MainScreenTest, NavigationReloadsAndWrapsWithOneOrThreePlayers) {
   }
 }
 
+// The main loop on these keys; false when it was still waiting for a key once they ran out.
+bool LoopEnded(const std::string& keys) {
+  TypeKeys(keys);
+  try {
+    MainLoop();
+  } catch (const HaltSignal& halt) {
+    EXPECT_EQ(halt.code, 1) << "the editor ended while keys were awaited";
+    return false;
+  }
+  return true;
+}
+
 // A node holds PLAYER.DAT past the save's patience (the fake clock makes the five seconds short):
-// the notice stays under the screen and the change is not left behind when moving on.
+// the notice stays under the screen, a prompt that follows is not written over its tail, and the
+// change is not left behind when moving on.
 TEST_F(MainScreenTest, AFailedSaveIsShownAndRetriedBeforeMovingOn) {
   StartEditorOn(game, {MakePlayer("Ada", "A"), MakePlayer("Bo", "B")});
   std::string before = game.ReadFile("PLAYER.DAT");
@@ -146,13 +161,14 @@ TEST_F(MainScreenTest, AFailedSaveIsShownAndRetriedBeforeMovingOn) {
     FakeClock clock(0, 50);
     current_record.gems = 99;
     SaveCurrentPlayer();
-    TypeKeys("]Q");
-    MainLoop();
+    EXPECT_FALSE(LoopEnded("]"));
+    EXPECT_EQ(ConsoleTextAt(3, 23, 57), "PLAYER.DAT is busy!  The change is kept in memory until t");
+    EXPECT_EQ(ConsoleWhereY(), 22);
+    EXPECT_FALSE(LoopEnded("X"));  // the deletion prompt's second line is row 23
+    EXPECT_EQ(ScreenRow(23), "  Are you SURE you want to delete the player: Ada");
   }
   EXPECT_TRUE(save_pending);
   EXPECT_EQ(current_player, 0);
-  EXPECT_EQ(ConsoleTextAt(3, 23, 57), "PLAYER.DAT is busy!  The change is kept in memory until t");
-  EXPECT_EQ(ConsoleWhereY(), 22);
   FileClose(node);
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), before);
   TypeKeys("Ybo\rYQ");  // a search that moves on saves the waiting change first, as ] does
@@ -161,6 +177,45 @@ TEST_F(MainScreenTest, AFailedSaveIsShownAndRetriedBeforeMovingOn) {
   EXPECT_FALSE(save_pending);
   EXPECT_EQ(ConsoleRowText(23), std::string(80, ' '));
   EXPECT_EQ(int{game.ReadPlayer(0).gems}, 99);
+}
+
+// PLAYER.DAT deleted, replaced by a directory (which not even root can write) or made read-only
+// (where that really refuses writing, so not for root): the change stays in memory with a notice
+// naming the cause, moves and a search stay on the player, and nothing waits the five seconds
+// meant for a busy file. Only a second Q leaves without the change.
+TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) {
+  namespace fs = std::filesystem;
+  const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  const struct {
+    std::string how, cause;
+  } cases[] = {{"deleted", "PLAYER.DAT is missing!"},
+               {"directory", "PLAYER.DAT is unwritable!"},
+               {"read-only", "PLAYER.DAT is unwritable!"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    TempGameDir spoiled;
+    StartEditorOn(spoiled, {MakePlayer("Ada", "A"), MakePlayer("Bo", "B"), MakePlayer("Cy", "C")},
+                  1);
+    const std::string path = spoiled.PathOf("PLAYER.DAT");
+    if (c.how != "read-only") fs::remove(path);
+    if (c.how == "directory") fs::create_directory(path);
+    if (c.how == "read-only") {
+      fs::permissions(path, write, fs::perm_options::remove);
+      if (std::ofstream(path, std::ios::app)) continue;  // root: the file is writable all the same
+    }
+    FakeClock clock(0, 50);
+    current_record.gems = 77;
+    EXPECT_FALSE(SaveCurrentPlayer());
+    EXPECT_FALSE(LoopEnded("][Ycy\rQ"));
+    EXPECT_LT(clock.Reads(), 50) << "waited as for a busy file";
+    EXPECT_EQ(current_player, 1);
+    EXPECT_EQ(ScreenRow(23),
+              "  " + c.cause + "  The change is kept in memory until the next save.");
+    EXPECT_EQ(ScreenRow(24), "  Press Q again to quit and lose the change.");
+    EXPECT_TRUE(LoopEnded("QQ"));
+    EXPECT_FALSE(save_pending);
+    if (c.how == "read-only") fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+  }
 }
 
 }  // namespace

@@ -44,8 +44,9 @@ TEST(NpcMarriageTest, APlayerMarriedToBothCharactersIsOfferedTheMenu) {
   }
 }
 
-// Work records carry other players; a write never adds a record (a stale copy) at the end.
-TEST(NpcMarriageTest, WorkRecordsReadAndWriteOnlyExistingPlayers) {
+// Work records carry other players; a write goes only to the record the buffer was read from, so a
+// stale buffer never lands on another player nor becomes a new one at the end.
+TEST(NpcMarriageTest, WorkRecordsWriteOnlyThePlayerTheyWereReadFrom) {
   TempGameDir game;
   PlayerRecord wife = MakePlayer("P1", "R1", 7);
   wife.sex = 5;
@@ -58,22 +59,29 @@ TEST(NpcMarriageTest, WorkRecordsReadAndWriteOnlyExistingPlayers) {
   work_records[7].name.Set("Renamed");
   SaveWorkRecord(1, 7);
   EXPECT_EQ(game.ReadPlayer(1).name.Get(), "Renamed");
-  SaveWorkRecord(2, 7);
-  SaveWorkRecord(-1, 7);
+  OutputRecorder output;
+  for (int32_t elsewhere : {0, 2, -1}) SaveWorkRecord(elsewhere, 7);
+  EXPECT_EQ(game.ReadPlayer(0).name.Get(), "P0");
   EXPECT_EQ(game.ReadFile("PLAYER.DAT").size(), 2 * kPlayerRecordSize);
-  LoadWorkRecord(0, 7);
+  EXPECT_EQ(CountOf(output.Take(), "record could not be read!"), 3u);
+  EXPECT_TRUE(LoadWorkRecord(0, 7));
   EXPECT_TRUE(same_sex);
   EXPECT_EQ(work_records[7].name.Get(), "P0");
-  // A node holding the file past the save's wait: the write is reported, not dropped in silence.
+  // A node holding the file past the wait: the write is reported, not dropped in silence; a read
+  // fails and leaves the buffer, which then is written nowhere.
   SetFileOpenMode(fmExclusive);
   OsFile node;
   ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
-  OutputRecorder output;
   {
     FakeClock clock(0, 10);
-    SaveWorkRecord(1, 7);
+    SaveWorkRecord(0, 7);
+    EXPECT_NE(output.Take().find("Player 0's record was not written."), std::string::npos);
+    EXPECT_FALSE(LoadWorkRecord(1, 7));
   }
-  EXPECT_NE(output.Bytes().find("Player 1's record was not written."), std::string::npos);
+  FileClose(node);
+  EXPECT_EQ(work_records[7].name.Get(), "P0");
+  SaveWorkRecord(1, 7);
+  EXPECT_EQ(game.ReadPlayer(1).name.Get(), "Renamed");
 }
 
 }  // namespace

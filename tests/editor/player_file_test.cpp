@@ -83,11 +83,61 @@ TEST_F(PlayerFileTest, PlayerCountCountsWholeRecordsOfAFileThatOpens) {
   ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
   {
     FakeClock clock(0, 10);  // the five seconds of waiting pass at once
-    EXPECT_EQ(PlayerCount(), 0) << "held exclusively elsewhere";
+    EXPECT_EQ(PlayerCount(), kPlayerCountUnknown) << "held exclusively elsewhere: not empty";
     EXPECT_GE(clock.Reads(), 500) << "did not wait for the node";
   }
   FileClose(node);
   EXPECT_EQ(PlayerCount(), 10);
+}
+
+// A write says what became of it and does nothing else; only a file held by a node is waited for.
+TEST_F(PlayerFileTest, AWriteReportsWhatHappenedAndWaitsOnlyForABusyFile) {
+  const PlayerRecord ada = MakePlayer("Ada", "A"), bo = MakePlayer("Bo", "B");
+  const struct {
+    const char* what;
+    int32_t n;
+    bool existing_only;
+    WriteResult result;
+  } cases[] = {
+      {"a record in the file", 1, false, wrWritten},
+      {"just past the end", 2, false, wrWritten},
+      {"beyond that", 3, false, wrOutside},
+      {"not there, existing only", 2, true, wrOutside},
+      {"a negative number", -1, false, wrOutside},
+      {"missing", 0, false, wrMissing},
+      {"a directory", 0, false, wrNotWritable},
+      {"held by a node", 0, false, wrBusy},
+  };
+  player_path = game.PathOf("PLAYER.DAT");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string what = c.what;
+    std::filesystem::remove_all(game.PathOf("PLAYER.DAT"));
+    if (what == "a directory") game.MakeDir("PLAYER.DAT");
+    if (what != "missing" && what != "a directory") game.WritePlayers({ada, ada});
+    const std::string before = game.ReadFile("PLAYER.DAT");
+    OutputRecorder output;
+    SetFileOpenMode(fmExclusive);
+    OsFile node;
+    if (what == "held by a node") {
+      ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
+    }
+    {
+      FakeClock clock(0, 10);
+      EXPECT_EQ(WritePlayerRecord(player_path, c.n, bo, c.existing_only), c.result);
+      EXPECT_EQ(clock.Reads() >= 500, c.result == wrBusy) << clock.Reads() << " readings";
+    }
+    FileClose(node);
+    std::string expected = before;
+    if (c.result == wrWritten)
+      expected.replace(static_cast<size_t>(c.n) * kPlayerRecordSize, kPlayerRecordSize,
+                       RecordBytes(bo));
+    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), expected);
+    EXPECT_EQ(game.Exists("PLAYER.DAT"), what != "missing");
+    EXPECT_EQ(output.Bytes(), "");
+    EXPECT_FALSE(save_pending);
+    EXPECT_EQ(CurrentFileOpenMode(), fmShared);
+  }
 }
 
 TEST_F(PlayerFileTest, GameDayShowsTheFirstTwoCharactersOfTimeDat) {
