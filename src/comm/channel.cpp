@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "comm/comm_channel.h"
+#include "comm/door32.h"
+#include "comm/serial.h"
 #include "comm/telnet.h"
 #include "runtime/clock.h"
 
@@ -19,20 +21,25 @@ constexpr int32_t kCloseDrainMs = 5'000;
 CommChannel* ActiveChannel() { return active_channel.get(); }
 ChannelKind ActiveChannelKind() { return active_channel_kind; }
 
+// The serial class has one thread for both directions: both procedures run it.
 void ReaderProc(CommChannel& channel) {
+  if (channel.Kind() == ckSerial) static_cast<SerialChannel&>(channel).IoThreadMain();
   if (channel.Kind() == ckTelnet || channel.Kind() == ckDoor32) channel.ReadingLoop();
 }
 
 void WriterProc(CommChannel& channel) {
+  if (channel.Kind() == ckSerial) static_cast<SerialChannel&>(channel).IoThreadMain();
   if (channel.Kind() == ckTelnet || channel.Kind() == ckDoor32) channel.WritingLoop();
 }
 
-// A kind without a channel class here (the serial and DOOR32 classes, or a number a drop file made
-// up) creates nothing: the entries then report no carrier, and the door start ends.
+// A kind without a channel class (a number a drop file made up) creates nothing: the entries then
+// report no carrier, and the door start ends.
 void ChannelOpen(ChannelKind kind) {
   if (active_channel) return;  // one channel per process
   active_channel_kind = kind;
+  if (kind == ckSerial) active_channel = std::make_unique<SerialChannel>();
   if (kind == ckTelnet) active_channel = std::make_unique<TelnetChannel>();
+  if (kind == ckDoor32) active_channel = std::make_unique<Door32Channel>();
   if (active_channel) active_channel->SetThreadProcs(&ReaderProc, &WriterProc);
 }
 

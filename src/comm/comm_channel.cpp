@@ -136,13 +136,15 @@ bool CommChannel::StartThreads() {
   terminating_ = false;
   if (started_) return false;
   started_ = true;
-  out_request_ = std::make_unique<SyncEvent>();
-  in_poll_ = std::make_unique<SyncEvent>();
+  any_request_ = std::make_unique<SyncEvent>();
+  out_request_ = std::make_unique<RequestEvent>(any_request_.get());
+  in_poll_ = std::make_unique<RequestEvent>(any_request_.get());
   reader_stopped_ = std::make_unique<SyncEvent>();
   writer_stopped_ = std::make_unique<SyncEvent>();
   in_queue_ = std::make_unique<ByteQueue>(ByteQueue::kChannelCapacity);
   out_queue_ = std::make_unique<ByteQueue>(ByteQueue::kChannelCapacity);
   // The writer first: the reader may answer negotiations while the first screen is being queued.
+  if (!writer_thread_) return reader_.Start(&RunReader, this);
   return writer_.Start(&RunWriter, this) && reader_.Start(&RunReader, this);
 }
 
@@ -159,6 +161,7 @@ void CommChannel::StopThreads() {
   reader_.Join();
   out_request_.reset();
   in_poll_.reset();
+  any_request_.reset();
   reader_stopped_.reset();
   writer_stopped_.reset();
   in_queue_.reset();

@@ -13,6 +13,21 @@
 #include "runtime/threads.h"
 
 class CommChannel;
+
+// A request event that also sets the channel's any-request event, on which a channel with one
+// thread for both directions sleeps.
+class RequestEvent : public SyncEvent {
+ public:
+  explicit RequestEvent(SyncEvent* also) : also_(also) {}
+  void Set() {
+    SyncEvent::Set();
+    also_->Set();
+  }
+
+ private:
+  SyncEvent* also_;
+};
+
 // What an I/O thread runs (ReaderProc, WriterProc); it is given the channel that started it.
 using ChannelThreadProc = void (*)(CommChannel& channel);
 using ChannelIdleProc = void (*)();
@@ -87,7 +102,13 @@ class CommChannel {
   bool started_ = false;
   std::unique_ptr<ByteQueue> in_queue_, out_queue_;
   CritLock in_lock_, out_lock_;
-  std::unique_ptr<SyncEvent> out_request_, in_poll_, reader_stopped_, writer_stopped_;
+  // Set with either request event (made before them, destroyed after them).
+  std::unique_ptr<SyncEvent> any_request_;
+  std::unique_ptr<RequestEvent> out_request_, in_poll_;
+  std::unique_ptr<SyncEvent> reader_stopped_, writer_stopped_;
+  // False for a class whose one thread serves both directions: StartThreads starts only the
+  // reader procedure.
+  bool writer_thread_ = true;
 
  private:
   static void RunReader(void* channel);

@@ -2,6 +2,7 @@
 
 #include "comm/channel.h"
 #include "comm/local_screen.h"
+#include "comm/winserver.h"
 #include "door/drop_files.h"
 #include "door/helpers.h"
 #include "door/input.h"
@@ -127,8 +128,19 @@ bool DoorOpenChannel() {
   if (door_session.CommHandle == 0 || door_session.Kind == ckLocal) return true;
   ChannelOpen(door_session.Kind);
   ChannelAttach(door_session.CommHandle);
-  // ckDoor32: the WINServer sign-on (its library, the logged-in user's record, the node) goes here.
-  return ChannelCarrier();
+  const bool carrier = ChannelCarrier();
+  if (door_session.Kind != ckDoor32) return carrier;
+  // Under WINServer the caller's name, time and node come from the BBS, not from a drop file.
+  if (!LoadWinServer()) return false;
+  uint8_t user_block[kWinServerUserSize] = {};
+  if (WildcatLoggedIn(user_block) != 1) return false;
+  const WinServerUser user = WinServerUserFromBlock(user_block);
+  door_session.UserName = user.UserName;
+  door_session.Alias = user.Alias;
+  door_session.Ansi = user.Ansi;
+  door_session.TimeLimit = user.TimeLimit;
+  door_session.Node = GetNode();
+  return carrier;
 }
 
 void DoorSessionStart() {

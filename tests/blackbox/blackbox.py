@@ -2,6 +2,7 @@
 real program in a pseudo-terminal and a caller on a TCP connection. Waiting is always for something
 visible, with a deadline; nothing sleeps."""
 import contextlib
+import errno
 import os
 import select
 import shutil
@@ -166,3 +167,29 @@ def connected_pair():
         caller = socket.create_connection(listener.getsockname())
         bbs, _ = listener.accept()
     return bbs, caller
+
+
+class PtyLine:
+    """The caller's modem on the master side of a pseudo-terminal, with the socket calls that
+    Caller uses; the slave is the serial line the BBS hands to the door."""
+
+    def __init__(self):
+        self.master, self.slave = os.openpty()
+
+    def fileno(self):
+        return self.master
+
+    def recv(self, n):
+        try:
+            return os.read(self.master, n)
+        except OSError as e:  # EIO: the door's side is closed
+            if e.errno != errno.EIO:
+                raise
+            return b""
+
+    def sendall(self, data):
+        while data:
+            data = data[os.write(self.master, data):]
+
+    def hang_up(self):
+        os.close(self.master)

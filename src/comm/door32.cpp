@@ -1,0 +1,121 @@
+// The DOOR32 channel: the telnet channel's thread pattern with the library in place of the socket
+// and no protocol of its own.
+#include "comm/door32.h"
+
+#include <algorithm>
+
+namespace {
+
+template <typename Proc>
+bool Entry(LibraryHandle library, const char* name, Proc& proc) {
+  proc = reinterpret_cast<Proc>(LibraryEntry(library, name));
+  return proc != nullptr;
+}
+
+}  // namespace
+
+Door32Channel::Door32Channel() {
+  library_ = LibraryLoad(LibraryFileName("DOOR32"));
+  // A library without one of its entry points would be called through a null address later on:
+  // it counts as no library.
+  ErrorFlag = !Bind() || door_initialize_() == 0;
+  ready_ = !ErrorFlag;
+}
+
+bool Door32Channel::Bind() {
+  if (library_ == nullptr) return false;
+  bool all = Entry(library_, "DoorInitialize", door_initialize_);
+  all = Entry(library_, "DoorShutdown", door_shutdown_) && all;
+  all = Entry(library_, "DoorWrite", door_write_) && all;
+  all = Entry(library_, "DoorRead", door_read_) && all;
+  all = Entry(library_, "DoorGetAvailableEventHandle", available_event_) && all;
+  all = Entry(library_, "DoorGetOfflineEventHandle", offline_event_) && all;
+  return all;
+}
+
+Door32Channel::~Door32Channel() {
+  StopThreads();
+  if (!ErrorFlag) door_shutdown_();
+  LibraryFree(library_);
+}
+
+// The handle is the BBS's line number for this door; the library knows its line already.
+void Door32Channel::Attach(int32_t handle) {
+  attached_ = handle;
+  StartThreads();
+}
+
+bool Door32Channel::OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) { return Open(0); }
+
+bool Door32Channel::Open(uint8_t) {
+  const bool was_ready = ready_;
+  StartThreads();
+  return was_ready;
+}
+
+void Door32Channel::GetStatus(uint8_t& line_status, uint8_t& modem_status) {
+  line_status = 0;
+  modem_status = Carrier() ? 0x88 : 0x08;
+}
+
+void Door32Channel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                                    int32_t& out_used) {
+  if (in_poll_) in_poll_->Set();
+  if (out_request_) out_request_->Set();
+  CommChannel::GetBufferStatus(in_free, out_free, in_used, out_used);
+}
+
+void Door32Channel::SetDtr(bool raise) {
+  if (!raise) Close();
+}
+
+// Bytes already queued answer at once; the library is asked only when the queue is empty.
+bool Door32Channel::CharReady() {
+  if (!in_queue_) return false;
+  if (in_queue_->Count() == 0 && !ErrorFlag && LibraryEventSignalled(available_event_()))
+    in_poll_->Set();
+  return in_queue_->Count() > 0;
+}
+
+bool Door32Channel::Carrier() {
+  ready_ = !ErrorFlag && !LibraryEventSignalled(offline_event_());
+  return ready_;
+}
+
+void Door32Channel::Close() { StopThreads(); }
+
+void Door32Channel::Activate(bool reopen) {
+  if (reopen)
+    Open(0);
+  else
+    StartThreads();
+}
+
+// Reads only when the main thread asked (CharReady, ReadBlock, GetBufferStatus).
+void Door32Channel::ReadingLoop() {
+  while (!terminating_) {
+    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    CritSection hold(in_lock_);
+    in_poll_->Reset();
+    const int32_t n = std::min(kReceiveStep, in_queue_->Free());
+    if (n <= 0 || ErrorFlag) continue;
+    uint8_t* staging = in_queue_->Staging();
+    const int32_t r = door_read_(staging, n);
+    // A library that claims more than it was asked for is held to what was asked.
+    if (r > 0) in_queue_->Put(staging, std::min(r, n));
+  }
+}
+
+void Door32Channel::WritingLoop() {
+  while (!terminating_) {
+    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    CritSection hold(out_lock_);
+    out_request_->Reset();
+    uint8_t* staging = out_queue_->Staging();
+    const int32_t queued = out_queue_->Get(staging, out_queue_->Count(), false);
+    if (queued <= 0) continue;
+    // Without a library the bytes have nowhere to go; they are dropped like a dead line's.
+    if (!ErrorFlag) door_write_(staging, queued);
+    out_queue_->Get(staging, queued, true);
+  }
+}
