@@ -35,12 +35,7 @@ TEST_F(DoorInputTest, ReadKeyMarksExtendedKeysAndRecordsTheSecondOfDay) {
 
 TEST_F(DoorInputTest, WithNoKeyboardAndNoCallerReadKeyEndsInsteadOfWaiting) {
   testing::internal::CaptureStderr();
-  try {
-    DoorReadKey();
-    ADD_FAILURE() << "DoorReadKey returned without a key";
-  } catch (const HaltSignal& halt) {
-    EXPECT_EQ(halt.code, 1);
-  }
+  EXPECT_EQ(HaltCodeOf([] { DoorReadKey(); }), 1);
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("neither a terminal nor a caller"), std::string::npos) << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);

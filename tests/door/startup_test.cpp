@@ -23,12 +23,7 @@ struct CommandLine {
   }
   DoorOptions Parse() { return DoorParseOptions(static_cast<int>(argv.size()), argv.data()); }
   int Start() {  // DoorStartup to its Halt; -1 when it returns
-    try {
-      DoorStartup(static_cast<int>(argv.size()), argv.data());
-    } catch (const HaltSignal& halt) {
-      return halt.code;
-    }
-    return -1;
+    return HaltCodeOf([this] { DoorStartup(static_cast<int>(argv.size()), argv.data()); });
   }
   std::vector<std::string> storage;
   std::vector<char*> argv;
@@ -68,10 +63,8 @@ TEST_F(DoorStartupTest, OptionsAndTheModeTheyChoose) {
   // clang-format off
   const std::vector<Case> cases = {
       {{"-L", "-N5"}, "L H-1 N5", dmLocal},
-      {{"-H1000", "-N3", "-T"}, "T H1000 N3", dmHandle},
       // "/debug" is the editor's switch, not -D with "ebug"
       {{"/debug", "-l", "/dC:\\BBS\\DOOR.SYS"}, "L DC:\\BBS\\DOOR.SYS H-1 N0", dmLocal},
-      {{"-D/bbs/node1/door32.sys"}, "D/bbs/node1/door32.sys H-1 N0", dmDropFile},
       {{"-H5", "-H$10", "-N7", "-Nx"}, "H16 N0", dmUsage},
       {{"-H 5", "-N3 "}, "H5 N0", dmUsage},
       {{"-H5", "-Hx", "-N3"}, "H-1 N3", dmUsage},
@@ -101,7 +94,6 @@ TEST_F(DoorStartupTest, SessionFromEachMode) {
       {{"-L", "-N5", DropOption()}, "\x1b", ckLocal, 0, 5, 3600, "SYSOP"},  // the file is not read
       {{"-l", "-n2"}, "\x19Jo Ann\r", ckLocal, 0, 2, 3600, "Jo Ann"},
       {{"-H1000", "-N3", "-T", DropOption()}, "", ckTelnet, 1000, 3, 3600, ""},
-      {{"-H4", "-N1"}, "", ckSerial, 4, 1, 3600, ""},
       {{"-W", "-H5", "-N2"}, "", ckDoor32, 1, 0, 0, ""},
       {{"-H-1", "-N3", DropOption()}, "", ckTelnet, 1234, 3, 2700, "Ann Lee"},
       // the BBS wrote door32.sys; the command line may spell it otherwise

@@ -89,11 +89,7 @@ Outcome RunCleanSlate(const PlayerRecord& cheater, const std::string& keys,
       EXPECT_TRUE(FileOpen(node, player_path, faReadWrite));
     }
     FakeClock clock(0, 50);  // the wait for the node passes at once
-    try {
-      MainLoop();
-    } catch (const HaltSignal& halt) {
-      run.halt_code = halt.code;
-    }
+    if (int code = HaltCodeOf(MainLoop); code != -1) run.halt_code = code;
     run.record = current_record;
   }
   run.player_dat = game.ReadFile("PLAYER.DAT");

@@ -87,30 +87,6 @@ TEST_F(MainScreenTest, TheSeenLabelFollowsTheSexAndIsKeptForOtherValues) {
   }
 }
 
-TEST_F(MainScreenTest, MarriedToNamesThePlayerOrTheCharacterOrNobody) {
-  const struct {
-    int16_t married_to;
-    const char *quenna_file, *dask_file;
-    std::string shown;
-  } cases[] = {
-      {2, nullptr, nullptr, "2 Kelda"},      {-1, "0\r\n", nullptr, "Quenna!"},
-      {-1, nullptr, "0\r\n", "Dask Able!"},  {-1, nullptr, nullptr, "-1 Nobody!"},
-      {-1, "1\r\n", "2\r\n", "-1 Nobody!"},  // both characters married elsewhere
-  };
-  for (const auto& c : cases) {
-    PlayerRecord me = MakePlayer("Me", "Me A");
-    me.married_to = c.married_to;
-    std::filesystem::remove(game.PathOf("MARRAGE.DAT"));
-    std::filesystem::remove(game.PathOf("MARBARD.DAT"));
-    if (c.quenna_file) game.WriteFile("MARRAGE.DAT", c.quenna_file);
-    if (c.dask_file) game.WriteFile("MARBARD.DAT", c.dask_file);
-    StartEditorOn(game, {me, MakePlayer("Ola", "Ola B"), MakePlayer("Kelda", "Kelda C")});
-    DrawMainScreen();
-    EXPECT_EQ(ConsoleTextAt(21, 16, 26), c.shown + std::string(26 - c.shown.size(), ' '))
-        << c.shown;
-  }
-}
-
 // ] and [ reload from disk and wrap around, with one player and with three; an extended key is
 // never taken for its letter (PgDn's scan code is 'Q').
 TEST_F(MainScreenTest, NavigationReloadsAndWrapsWithOneOrThreePlayers) {
@@ -134,18 +110,6 @@ TEST_F(MainScreenTest, NavigationReloadsAndWrapsWithOneOrThreePlayers) {
     EXPECT_EQ(ConsoleTextAt(21, 4, 4), name + std::string(4 - name.size(), ' '));
     EXPECT_EQ(ConsoleTextAt(32, 2, 17), "Account Number: " + std::to_string(s.player));
   }
-}
-
-// The main loop on these keys; false when it was still waiting for a key once they ran out.
-bool LoopEnded(const std::string& keys) {
-  TypeKeys(keys);
-  try {
-    MainLoop();
-  } catch (const HaltSignal& halt) {
-    EXPECT_EQ(halt.code, 1) << "the editor ended while keys were awaited";
-    return false;
-  }
-  return true;
 }
 
 // A node holds PLAYER.DAT past the save's patience (the fake clock makes the five seconds short):

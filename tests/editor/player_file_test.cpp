@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <random>
 
 #include "editor/editor_state.h"
@@ -14,24 +13,6 @@
 #include "runtime/halt.h"
 
 namespace {
-
-// Where each field lies is pinned where the record is declared; what is left is byte order.
-TEST(PlayerRecordLayout, TextsLeadWithTheirLengthAndNumbersAreLittleEndian) {
-  PlayerRecord r{};
-  r.real_name.Set("Q");
-  r.gold = 0x11223344;
-  EXPECT_EQ(RecordBytes(r).substr(21, 2), "\x01Q");
-  EXPECT_EQ(RecordBytes(r).substr(109, 4), "\x44\x33\x22\x11");
-}
-
-int HaltCode(const std::function<void()>& act) {
-  try {
-    act();
-  } catch (const HaltSignal& halt) {
-    return halt.code;
-  }
-  return -1;
-}
 
 class PlayerFileTest : public ::testing::Test {
  protected:
@@ -158,9 +139,9 @@ TEST_F(PlayerFileTest, UnreadableRecordsAndTimeDatEndTheProgramThroughTheIoRepor
   std::filesystem::create_directory(game.PathOf("TIME.DAT"));
   OutputRecorder output;
   current_player = 1;
-  EXPECT_EQ(HaltCode(LoadCurrentPlayer), kRunErrorExitCode) << "record past the end";
-  EXPECT_EQ(HaltCode([] { LoadScratchRecord(5); }), kRunErrorExitCode);
-  EXPECT_EQ(HaltCode([] { GameDayText(); }), kRunErrorExitCode);
+  EXPECT_EQ(HaltCodeOf(LoadCurrentPlayer), kRunErrorExitCode) << "record past the end";
+  EXPECT_EQ(HaltCodeOf([] { LoadScratchRecord(5); }), kRunErrorExitCode);
+  EXPECT_EQ(HaltCodeOf([] { GameDayText(); }), kRunErrorExitCode);
   EXPECT_EQ(output.Bytes(), "");
   EXPECT_EQ(RecordBytes(current_record), RecordBytes(before));
 }

@@ -1,5 +1,5 @@
-// Another process (a game node) at the game files: holding PLAYER.DAT exclusively, or appending to
-// the news at the same time as the editor.
+// Another process (a game node) at the game files: holding PLAYER.DAT or a character's marriage
+// file exclusively, or appending to the news at the same time as the editor.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +11,7 @@
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/main_screen.h"
+#include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "fakes/door_harness.h"
@@ -47,23 +48,13 @@ void EndNode(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-// The main loop on these keys: true when it ended (Q), false when it was still waiting for a key
-// once they ran out. Any other end (an I/O error) fails the test.
-bool LoopEnded(const std::string& keys) {
-  TypeKeys(keys);
-  try {
-    MainLoop();
-  } catch (const HaltSignal& halt) {
-    EXPECT_EQ(halt.code, 1) << "the editor ended while keys were awaited";
-    return false;
-  }
-  return true;
-}
-
+// Arno (male) and Bela (female), Arno shown.
 class BlockedSaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StartEditorOn(game, {MakePlayer("Ada", "Ada B", 1), MakePlayer("Bo", "Bo C", 2)}, 1);
+    PlayerRecord bela = MakePlayer("Bela", "B", 2);
+    bela.sex = 5;
+    StartEditorOn(game, {MakePlayer("Arno", "A", 1), bela}, 0);
     before = game.ReadFile("PLAYER.DAT");
     changed = current_record;
     changed.gold = 123456;
@@ -73,23 +64,27 @@ class BlockedSaveTest : public ::testing::Test {
   PlayerRecord changed{};
 };
 
-// A node holding the file for a moment: a save, then a read, wait for it instead of failing (a
-// failed read would end the editor with an I/O error).
+// A node holding a file for a moment: a save, a read and the marriage file's read wait for it
+// instead of failing (a failed read would end the editor with an I/O error).
 TEST_F(BlockedSaveTest, HeldForAMomentASaveAndAReadWait) {
   pid_t node = LockingNode(player_path, 500);
   ASSERT_GT(node, 0);
   current_record = changed;
   EXPECT_TRUE(SaveCurrentPlayer());
   EndNode(node);
-  EXPECT_EQ(game.ReadFile("PLAYER.DAT"),
-            before.substr(0, kPlayerRecordSize) + RecordBytes(changed));
+  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), RecordBytes(changed) + before.substr(kPlayerRecordSize));
   EXPECT_FALSE(save_pending);
   node = LockingNode(player_path, 300);
   ASSERT_GT(node, 0);
-  current_player = 0;
+  current_player = 1;
   EXPECT_NO_THROW(LoadCurrentPlayer());
   EndNode(node);
-  EXPECT_EQ(current_record.name.Get(), "Ada");
+  EXPECT_EQ(current_record.name.Get(), "Bela");
+  game.WriteFile("MARRAGE.DAT", "0\r\n");
+  node = LockingNode(game.PathOf("MARRAGE.DAT"), 300);
+  ASSERT_GT(node, 0);
+  EXPECT_EQ(ReadQuennaSpouse(), 0);
+  EndNode(node);
 }
 
 // The clock runs 10 ms per reading, so the five seconds pass in about 500 attempts, at noon as well
@@ -171,17 +166,53 @@ TEST_F(BlockedSaveTest, WhileTheFileIsHeldTheEditorStaysAndSaysWhy) {
   // Released before Q: the waiting change is saved and the editor leaves without a word of loss.
   pid_t node = LockingNode(player_path, -1);
   ASSERT_GT(node, 0);
+  current_record.gold = 123456;
+  const PlayerRecord waiting = current_record;
   {
     FakeClock clock(0, 50);
-    current_record = changed;
     EXPECT_FALSE(SaveCurrentPlayer());
   }
   EndNode(node);
   OutputRecorder output;
   EXPECT_TRUE(LoopEnded("Q"));
-  EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(changed));
+  EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(waiting));
   EXPECT_FALSE(save_pending);
   EXPECT_EQ(output.Bytes().find("Quit without saving"), std::string::npos);
+}
+
+// MARRAGE.DAT held past the wait: unknown on the main screen, and the marriage editor changes
+// nothing, whether asked for Quenna (who would seem free) or for a player (Arno may be Quenna's
+// husband).
+TEST_F(BlockedSaveTest, AMarriageFileHeldLongerIsUnknownAndNobodyIsMarried) {
+  game.WriteFile("MARRAGE.DAT", "0\r\n");
+  for (const char* request : {"-2\r", "1\r", "-1\r"}) {
+    SCOPED_TRACE(request);
+    pid_t node = LockingNode(game.PathOf("MARRAGE.DAT"), -1);
+    ASSERT_GT(node, 0);
+    OutputRecorder output;
+    {
+      FakeClock clock(0, 100);  // each five-second wait passes in about 50 readings
+      DrawMainScreen();
+      EXPECT_EQ(MarriedToShown(), "Unknown!");
+      TypeKeys(std::string("Z") + request + "Q");
+      MainLoop();
+    }
+    EndNode(node);
+    EXPECT_NE(StripAnsi(output.Bytes()).find("  MARRAGE.DAT cannot be read!  Quenna's marriage is "
+                                             "unknown, so nothing was changed."),
+              std::string::npos);
+    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), before);
+    EXPECT_EQ(game.ReadFile("MARRAGE.DAT"), "0\r\n");
+    EXPECT_FALSE(game.Exists("MARBARD.DAT"));
+    EXPECT_FALSE(game.Exists("LOGNOW.TXT"));
+  }
+  DrawMainScreen();
+  EXPECT_EQ(MarriedToShown(), "Quenna!");
+  // A marriage file that is no file at all cannot get better by waiting: unknown at once.
+  game.MakeDir("MARBARD.DAT");
+  FakeClock clock(0, 100);
+  EXPECT_EQ(ReadDaskSpouse(), kSpouseUnknown);
+  EXPECT_LT(clock.Reads(), 5);
 }
 
 // Writers in four processes append news entries at once; every entry of each arrives whole.

@@ -21,6 +21,15 @@ void Record(std::string_view bytes) {
 
 void InstallHaltCatcher() { SetHaltHook(&ThrowHalt); }
 
+int HaltCodeOf(const std::function<void()>& act) {
+  try {
+    act();
+  } catch (const HaltSignal& halt) {
+    return halt.code;
+  }
+  return -1;
+}
+
 void ResetDoorLibrary() {
   ExitProc = nullptr;
   ConsoleReset();

@@ -1,6 +1,7 @@
 // Test harness for everything above the runtime: a headless console, scripted keys, a recorder of
 // the output stream and a Halt that throws instead of ending the test process.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,9 @@ struct HaltSignal {
 
 // Halt throws HaltSignal from now on.
 void InstallHaltCatcher();
+
+// The exit code Halt was given while act ran; -1 when act returned.
+int HaltCodeOf(const std::function<void()>& act);
 
 // Console model, ANSI parser, output and input state, session and key script back to program start.
 // A live OutputRecorder stays attached, emptied.

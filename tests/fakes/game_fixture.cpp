@@ -1,5 +1,7 @@
 #include "fakes/game_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -10,9 +12,11 @@
 
 #include "door/output.h"
 #include "editor/editor_state.h"
+#include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "fakes/door_harness.h"
+#include "fakes/screen_text.h"
 
 namespace fs = std::filesystem;
 
@@ -129,10 +133,21 @@ int RunEditorMain(const std::vector<std::string>& args) {
   for (auto& arg : storage) argv.push_back(arg.data());
   argv.push_back(nullptr);
   EditorStateReset();
-  try {
-    EditorMain(static_cast<int>(storage.size()), argv.data());
-  } catch (const HaltSignal& halt) {
-    return halt.code;
-  }
-  return -1;  // EditorMain always ends through Halt
+  // EditorMain always ends through Halt
+  return HaltCodeOf([&] { EditorMain(static_cast<int>(storage.size()), argv.data()); });
+}
+
+bool LoopEnded(const std::string& keys) {
+  TypeKeys(keys);
+  const int code = HaltCodeOf(MainLoop);
+  if (code == -1) return true;
+  EXPECT_EQ(code, 1) << "the editor ended while keys were awaited";
+  return false;
+}
+
+std::string MarriedToShown() {
+  std::string row = ScreenRow(FindScreenRow("(Z) Married To"));
+  size_t from = row.find(':') + 1;
+  std::string text = row.substr(from, row.find("(@)") - from);
+  return text.substr(0, text.find_last_not_of(' ') + 1);
 }
