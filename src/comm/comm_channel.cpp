@@ -185,3 +185,26 @@ void CommChannel::SetLastError(std::string text) {
 void CommChannel::SetSystemError(std::string_view text, int error) {
   SetLastError(std::string(text) + std::to_string(error) + " / " + SocketErrorText(error));
 }
+
+void NetworkChannel::GetStatus(uint8_t& line_status, uint8_t& modem_status) {
+  line_status = 0;
+  modem_status = Carrier() ? 0x88 : 0x08;
+}
+
+void NetworkChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                                     int32_t& out_used) {
+  if (in_poll_) in_poll_->Set();
+  if (out_request_) out_request_->Set();
+  CommChannel::GetBufferStatus(in_free, out_free, in_used, out_used);
+}
+
+void NetworkChannel::SetDtr(bool raise) {
+  if (!raise) Close();
+}
+
+void NetworkChannel::Activate(bool reopen) {
+  if (reopen)
+    Open(0);
+  else
+    StartThreads();
+}

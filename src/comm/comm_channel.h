@@ -120,3 +120,22 @@ class CommChannel {
   std::mutex error_guard_;
   std::string last_error_;
 };
+
+// The shape the telnet and DOOR32 classes share: a reading and a writing thread, no modem lines and
+// a fixed speed.
+class NetworkChannel : public CommChannel {
+ public:
+  static constexpr int32_t kBaud = 115'200;
+
+  // Modem status 0x88 (carrier detect and the delta bit) while the caller is there, else 0x08.
+  void GetStatus(uint8_t& line_status, uint8_t& modem_status) override;
+  void SetLine(int32_t, char, uint8_t, uint8_t) override {}
+  int32_t GetBaud() override { return kBaud; }
+  // Wakes both threads, then reports the queues.
+  void GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
+                       int32_t& out_used) override;
+  // Dropping DTR hangs up: Close.
+  void SetDtr(bool raise) override;
+  // reopen: Open(0); otherwise the threads only.
+  void Activate(bool reopen) override;
+};

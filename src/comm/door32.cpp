@@ -53,22 +53,6 @@ bool Door32Channel::Open(uint8_t) {
   return was_ready;
 }
 
-void Door32Channel::GetStatus(uint8_t& line_status, uint8_t& modem_status) {
-  line_status = 0;
-  modem_status = Carrier() ? 0x88 : 0x08;
-}
-
-void Door32Channel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
-                                    int32_t& out_used) {
-  if (in_poll_) in_poll_->Set();
-  if (out_request_) out_request_->Set();
-  CommChannel::GetBufferStatus(in_free, out_free, in_used, out_used);
-}
-
-void Door32Channel::SetDtr(bool raise) {
-  if (!raise) Close();
-}
-
 // Bytes already queued answer at once; the library is asked only when the queue is empty.
 bool Door32Channel::CharReady() {
   if (!in_queue_) return false;
@@ -83,13 +67,6 @@ bool Door32Channel::Carrier() {
 }
 
 void Door32Channel::Close() { StopThreads(); }
-
-void Door32Channel::Activate(bool reopen) {
-  if (reopen)
-    Open(0);
-  else
-    StartThreads();
-}
 
 // Reads only when the main thread asked (CharReady, ReadBlock, GetBufferStatus).
 void Door32Channel::ReadingLoop() {

@@ -8,9 +8,8 @@
 #include "comm/door32_library.h"
 #include "runtime/dynamic_library.h"
 
-class Door32Channel : public CommChannel {
+class Door32Channel : public NetworkChannel {
  public:
-  static constexpr int32_t kBaud = 115'200;
   static constexpr int32_t kReceiveStep = 1'024;
 
   // Loads and initialises the library; ErrorFlag when it is missing, lacks an entry point or is not
@@ -23,17 +22,10 @@ class Door32Channel : public CommChannel {
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override;
   bool Open(uint8_t port) override;
-  void GetStatus(uint8_t& line_status, uint8_t& modem_status) override;
-  void SetLine(int32_t, char, uint8_t, uint8_t) override {}
-  int32_t GetBaud() override { return kBaud; }
-  void GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
-                       int32_t& out_used) override;
-  void SetDtr(bool raise) override;
   bool CharReady() override;
   bool Carrier() override;
   int32_t Handle() override { return attached_; }
   void Close() override;
-  void Activate(bool reopen) override;
 
   void ReadingLoop() override;
   void WritingLoop() override;

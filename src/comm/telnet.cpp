@@ -48,22 +48,6 @@ bool TelnetChannel::Open(uint8_t) {
   return !ErrorFlag;
 }
 
-void TelnetChannel::GetStatus(uint8_t& line_status, uint8_t& modem_status) {
-  line_status = 0;
-  modem_status = Carrier() ? 0x88 : 0x08;
-}
-
-void TelnetChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
-                                    int32_t& out_used) {
-  if (in_poll_) in_poll_->Set();
-  if (out_request_) out_request_->Set();
-  CommChannel::GetBufferStatus(in_free, out_free, in_used, out_used);
-}
-
-void TelnetChannel::SetDtr(bool raise) {
-  if (!raise) Close();
-}
-
 bool TelnetChannel::CharReady() {
   if (!in_queue_) return false;
   if (in_queue_->Count() == 0 && SocketWait(socket_, false, 0) > 0) in_poll_->Set();
@@ -83,13 +67,6 @@ void TelnetChannel::Close() {
   StopThreads();
   SocketShutdownAndClose(socket_);
   socket_ = kNoSocket;
-}
-
-void TelnetChannel::Activate(bool reopen) {
-  if (reopen)
-    Open(0);
-  else
-    StartThreads();
 }
 
 void TelnetChannel::RawSend(const uint8_t* bytes, size_t n) {

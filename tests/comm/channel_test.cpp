@@ -12,6 +12,7 @@
 #include "fakes/game_fixture.h"
 #include "runtime/files.h"
 #include "runtime/sockets.h"
+#include "fakes/wait_until.h"
 
 namespace {
 
@@ -52,15 +53,6 @@ TEST(ByteQueueTest, ConcurrentPutAndGetLoseNothing) {
     got += n;
   }
   producer.join();
-}
-
-bool WaitUntil(const std::function<bool()>& condition) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 // The test plays the caller on one end of a loopback connection; the door's channel has the other.

@@ -23,17 +23,9 @@
 #include "runtime/halt.h"
 #include "runtime/launch.h"
 #include "runtime/sockets.h"
+#include "fakes/wait_until.h"
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& condition) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 std::string FakeLibs() {
   const char* libs = std::getenv("ZORVAN_FAKE_LIBS");
