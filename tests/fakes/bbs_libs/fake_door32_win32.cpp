@@ -43,8 +43,11 @@ void Watch() {
       ResetEvent(available);
       continue;
     }
+    // The socket does not block: DoorRead on the door's thread may take the bytes between the
+    // select and this peek, and a blocking peek would then wait for the caller's next key.
     char peek;
     const int n = recv(line, &peek, 1, MSG_PEEK);
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
     if (n <= 0) {  // the test hung up
       SetEvent(offline);
       return;
@@ -62,6 +65,8 @@ FAKE_EXPORT int32_t DoorInitialize(void) {
   FakeCount("DoorInitialize");
   const int port = std::atoi(FakeEnv("ZORVAN_FAKE_DOOR32_PORT").c_str());
   if (port <= 0 || line != INVALID_SOCKET || (line = Connect(port)) == INVALID_SOCKET) return 0;
+  u_long non_blocking = 1;
+  ioctlsocket(line, FIONBIO, &non_blocking);
   available = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   offline = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   stopping = false;
@@ -86,6 +91,14 @@ FAKE_EXPORT int32_t DoorWrite(const void* buffer, int32_t count) {
   const auto* bytes = static_cast<const char*>(buffer);
   for (int32_t sent = 0; sent < count;) {
     const int n = send(line, bytes + sent, count - sent, 0);
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+      fd_set writable;
+      FD_ZERO(&writable);
+      FD_SET(line, &writable);
+      timeval wait{0, 50'000};
+      select(0, nullptr, &writable, nullptr, &wait);
+      continue;
+    }
     if (n <= 0) return sent;  // the test hung up
     sent += n;
   }
