@@ -14,6 +14,12 @@ void CommChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& 
   out_used = OutUsed();
 }
 
+bool CommChannel::CharReady() {
+  if (!in_queue_) return false;
+  if (in_queue_->Count() == 0 && LineHasInput()) in_poll_->Set();
+  return in_queue_->Count() > 0;
+}
+
 bool CommChannel::CanWrite(int32_t count) { return out_queue_ && out_queue_->Free() >= count; }
 
 // Nothing read (the caller went while waiting) gives 0; callers ask CharReady first.

@@ -52,7 +52,8 @@ class CommChannel {
   virtual void GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
                                int32_t& out_used);
   virtual void SetDtr(bool raise) = 0;
-  virtual bool CharReady() = 0;
+  // True when InQueue holds a byte; with it empty, wakes the reader when LineHasInput.
+  virtual bool CharReady();
   virtual bool Carrier() = 0;
   virtual bool CanWrite(int32_t count);
   virtual char ReadChar();
@@ -91,6 +92,9 @@ class CommChannel {
   int32_t OutUsed();
 
  protected:
+  // Whether the line itself (driver, socket, library) has received bytes; asked only while InQueue
+  // is empty, so the reading thread is woken only when there is something to read.
+  virtual bool LineHasInput() { return false; }
   void SetLastError(std::string text);
   // "text #number / system text", cut to 255 characters.
   void SetSystemError(std::string_view text, int error);

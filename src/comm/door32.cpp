@@ -53,12 +53,9 @@ bool Door32Channel::Open(uint8_t) {
   return was_ready;
 }
 
-// Bytes already queued answer at once; the library is asked only when the queue is empty.
-bool Door32Channel::CharReady() {
-  if (!in_queue_) return false;
-  if (in_queue_->Count() == 0 && !ErrorFlag && LibraryEventSignalled(available_event_()))
-    in_poll_->Set();
-  return in_queue_->Count() > 0;
+// Without a library there is nothing to ask.
+bool Door32Channel::LineHasInput() {
+  return !ErrorFlag && LibraryEventSignalled(available_event_());
 }
 
 bool Door32Channel::Carrier() {

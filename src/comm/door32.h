@@ -22,7 +22,6 @@ class Door32Channel : public NetworkChannel {
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override;
   bool Open(uint8_t port) override;
-  bool CharReady() override;
   bool Carrier() override;
   int32_t Handle() override { return attached_; }
   void Close() override;
@@ -31,6 +30,7 @@ class Door32Channel : public NetworkChannel {
   void WritingLoop() override;
 
  private:
+  bool LineHasInput() override;
   bool Bind();
 
   LibraryHandle library_ = nullptr;

@@ -136,14 +136,6 @@ void SerialChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t
 
 void SerialChannel::SetDtr(bool raise) { SerialSetDtr(port_, raise); }
 
-// The thread is woken only when the driver holds bytes, so asking with nothing there costs one
-// driver call and no thread pass.
-bool SerialChannel::CharReady() {
-  if (!in_queue_) return false;
-  if (in_queue_->Count() == 0 && SerialInputCount(port_) > 0) in_poll_->Set();
-  return in_queue_->Count() > 0;
-}
-
 // Carrier detect where the line can report it. A pseudo-terminal, an adapter without the modem
 // lines, or a line in local mode cannot: it counts as connected until it reports a hang-up or an
 // error.

@@ -29,7 +29,6 @@ class SerialChannel : public CommChannel {
   void GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
                        int32_t& out_used) override;
   void SetDtr(bool raise) override;
-  bool CharReady() override;
   bool Carrier() override;
   int32_t Handle() override { return port_; }
   void Close() override;
@@ -43,6 +42,8 @@ class SerialChannel : public CommChannel {
   void IoThreadMain();
 
  private:
+  // Asking with nothing in the driver costs one driver call and no thread pass.
+  bool LineHasInput() override { return SerialInputCount(port_) > 0; }
   // "text #number / system text" for the port call that just failed.
   void SetPortError(std::string_view text);
   void SetTimeouts();

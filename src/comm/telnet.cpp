@@ -48,12 +48,6 @@ bool TelnetChannel::Open(uint8_t) {
   return !ErrorFlag;
 }
 
-bool TelnetChannel::CharReady() {
-  if (!in_queue_) return false;
-  if (in_queue_->Count() == 0 && SocketWait(socket_, false, 0) > 0) in_poll_->Set();
-  return in_queue_->Count() > 0;
-}
-
 bool TelnetChannel::Carrier() {
   if (alive_ && in_poll_) {
     force_read_ = true;

@@ -18,7 +18,6 @@ class TelnetChannel : public NetworkChannel {
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override { return true; }
   bool Open(uint8_t port) override;
-  bool CharReady() override;
   bool Carrier() override;
   int32_t Handle() override { return socket_; }
   void Close() override;
@@ -27,6 +26,7 @@ class TelnetChannel : public NetworkChannel {
   void WritingLoop() override;
 
  private:
+  bool LineHasInput() override { return SocketWait(socket_, false, 0) > 0; }
   // Announcements and option replies go straight onto the socket, outside the output queue.
   void RawSend(const uint8_t* bytes, size_t n);
   void ReceiveStep();
