@@ -22,11 +22,6 @@ struct DropLine {
 
 DoorSession& S() { return door_session; }
 
-int32_t NumberOr(std::string_view line, int32_t fallback) {
-  int32_t value = 0;
-  return StrToIntWhole(line, value) ? value : fallback;
-}
-
 int32_t Saturate(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                   std::numeric_limits<int32_t>::max()));
@@ -42,7 +37,7 @@ int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
 }
 
 // The BBS's 1-based record position as our 0-based one.
-int32_t RecordFromLine(std::string_view line) { return Saturate(int64_t{NumberOr(line, 1)} - 1); }
+int32_t RecordFromLine(std::string_view line) { return Saturate(int64_t{StrToIntOr(line, 1)} - 1); }
 
 // A serial port number: only a real port makes the caller a serial one.
 void SetPort(int32_t port) {
@@ -88,26 +83,26 @@ void WalkDropFile(const std::string& path, std::span<const DropLine> format) {
 }
 
 const DropLine kDoor32Sys[] = {
-    {1, [](std::string_view l) { S().Kind = static_cast<ChannelKind>(NumberOr(l, 0) & 0xFF); }},
-    {2, [](std::string_view l) { S().CommHandle = NumberOr(l, -1); }},
+    {1, [](std::string_view l) { S().Kind = static_cast<ChannelKind>(StrToIntOr(l, 0) & 0xFF); }},
+    {2, [](std::string_view l) { S().CommHandle = StrToIntOr(l, -1); }},
     {5, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
     {6, [](std::string_view l) { S().UserName = l; }},
     {7, [](std::string_view l) { S().Alias = l; }},
-    {8, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {8, [](std::string_view l) { S().SecurityLevel = StrToIntOr(l, 0); }},
     {9, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
-    {10, [](std::string_view l) { S().Ansi = NumberOr(l, 1) != 0; }},
-    {11, [](std::string_view l) { S().Node = NumberOr(l, 0); }},
+    {10, [](std::string_view l) { S().Ansi = StrToIntOr(l, 1) != 0; }},
+    {11, [](std::string_view l) { S().Node = StrToIntOr(l, 0); }},
 };
 
 // Line 1 reads "COMn:"; the port number stands between "COM" and the colon.
 const DropLine kDoorSys[] = {
     {1,
      [](std::string_view l) {
-       SetPort(NumberOr(l.size() > 4 ? Mid(l, 3, l.size() - 4) : std::string_view{}, 0));
+       SetPort(StrToIntOr(l.size() > 4 ? Mid(l, 3, l.size() - 4) : std::string_view{}, 0));
      }},
-    {4, [](std::string_view l) { S().Node = NumberOr(l, 0); }},
+    {4, [](std::string_view l) { S().Node = StrToIntOr(l, 0); }},
     {10, [](std::string_view l) { S().UserName = l; }},
-    {15, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {15, [](std::string_view l) { S().SecurityLevel = StrToIntOr(l, 0); }},
     {18, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 1); }},
     {20, [](std::string_view l) { S().Ansi = UpperStr(l) == "GR"; }},
     {26, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
@@ -115,15 +110,15 @@ const DropLine kDoorSys[] = {
 };
 
 const DropLine kDorinfoDef[] = {
-    {4, [](std::string_view l) { SetPort(NumberOr(Mid(l, 3, std::string_view::npos), 0)); }},
+    {4, [](std::string_view l) { SetPort(StrToIntOr(Mid(l, 3, std::string_view::npos), 0)); }},
     {7, [](std::string_view l) { S().Alias = l; }},
     {8,
      [](std::string_view l) {
        S().UserName = S().Alias;
        if (!l.empty()) S().UserName.append(" ").append(l);
      }},
-    {10, [](std::string_view l) { S().Ansi = NumberOr(l, 1) == 1; }},
-    {11, [](std::string_view l) { S().SecurityLevel = NumberOr(l, 0); }},
+    {10, [](std::string_view l) { S().Ansi = StrToIntOr(l, 1) == 1; }},
+    {11, [](std::string_view l) { S().SecurityLevel = StrToIntOr(l, 0); }},
     {12, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
 };
 
@@ -135,8 +130,8 @@ const ConnectionWord kConnectionWords[] = {
     {"TELNET", ckTelnet}, {"WC5", ckDoor32}, {"LOCAL", ckLocal}};
 
 const DropLine kInfoFile[] = {
-    {1, [](std::string_view l) { S().UserRecord = NumberOr(l, 0); }},
-    {2, [](std::string_view l) { S().Ansi = NumberOr(l, 3) == 3; }},
+    {1, [](std::string_view l) { S().UserRecord = StrToIntOr(l, 0); }},
+    {2, [](std::string_view l) { S().Ansi = StrToIntOr(l, 3) == 3; }},
     {4, [](std::string_view l) { S().FairyOption = UpperStr(l) == "FAIRY YES"; }},
     {5, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
     {6, [](std::string_view l) { S().Alias = l; }},
@@ -145,7 +140,7 @@ const DropLine kInfoFile[] = {
      [](std::string_view l) {
        if (!l.empty()) S().UserName.append(" ").append(l);
      }},
-    {9, [](std::string_view l) { SetPort(NumberOr(l, 0)); }},
+    {9, [](std::string_view l) { SetPort(StrToIntOr(l, 0)); }},
     {12,
      [](std::string_view l) {
        const std::string word = UpperStr(l);

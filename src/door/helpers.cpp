@@ -103,6 +103,11 @@ bool StrToIntWhole(std::string_view text, int32_t& value) {
   return true;
 }
 
+int32_t StrToIntOr(std::string_view text, int32_t fallback) {
+  int32_t value = 0;
+  return StrToIntWhole(text, value) ? value : fallback;
+}
+
 std::string AddBackslash(std::string_view path) {
   std::string out(path);
   if (!out.empty() && !PathEndsInSeparator(out)) out += PathSeparator();

@@ -17,6 +17,8 @@ std::string IntToStrCommas(int64_t value);
 int32_t StrToIntLead(std::string_view text);
 // Whether the whole text is one number in that syntax (for drop-file lines); value set when it is.
 bool StrToIntWhole(std::string_view text, int32_t& value);
+// That whole-text number, or fallback when the text is not one.
+int32_t StrToIntOr(std::string_view text, int32_t fallback);
 // Appends the platform's separator unless the path is empty or already ends in one.
 std::string AddBackslash(std::string_view path);
 bool FileExists(const std::string& name);

@@ -27,10 +27,6 @@ constexpr uint8_t kFrameAttr = 30;  // yellow on blue
 constexpr uint8_t kTextAttr = 31;   // white on blue
 constexpr int kStatusRow = kConsoleRows;
 
-void Call(DoorEvent event) {
-  if (event != nullptr) event();
-}
-
 std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
 
 // Shown to the caller and the sysop alike, then the door gives the caller back to the BBS.
@@ -39,9 +35,7 @@ std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
   DoorClearScreen();
   DoorNewLine();
   DoorWriteLn(message);
-  ConsolePresent();
-  SleepMs(kEarlyEndWaitMs);
-  Halt(0);
+  DoorEndAfterPause();
 }
 
 // A key wait begins: the check comes this soon, whatever the time since the last one, so that a
@@ -82,16 +76,16 @@ void DoorPeriodicCheck() {
   SleepMs(1);
   if (!door_session.ChecksEnabled) return;
   // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
-  if (HangupSignalled()) Call(door_session.OnCarrierLost);
+  if (HangupSignalled()) DoorRunEvent(door_session.OnCarrierLost);
   const int32_t now = MsOfDay();
   const bool wait_check = wait_started && MsElapsed(wait_start_ms, now) >= kWaitStartCheckMs;
   if (!wait_check && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
   wait_started = false;
-  if (!DoorCarrierOk()) Call(door_session.OnCarrierLost);
+  if (!DoorCarrierOk()) DoorRunEvent(door_session.OnCarrierLost);
   if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit)
-    Call(door_session.OnIdleTimeout);
-  if (DoorTimeLeft() < 1) Call(door_session.OnTimeExpired);
-  Call(door_session.OnStatusLine);
+    DoorRunEvent(door_session.OnIdleTimeout);
+  if (DoorTimeLeft() < 1) DoorRunEvent(door_session.OnTimeExpired);
+  DoorRunEvent(door_session.OnStatusLine);
   door_session.LastCheckMs = now;
 }
 
@@ -113,7 +107,11 @@ void DoorStatusLine() {
 void CarrierLost() {
   ConsoleSetAttr(15);
   LocalWriteAnsi("\x1b[2J\x1b[1;1f\r\n   Caller Dropped Carrier.  Returning To BBS...");
-  ConsolePresent();
+  DoorEndAfterPause();
+}
+
+void DoorEndAfterPause() {
+  ConsolePresent();  // seen during the wait, not only at exit
   SleepMs(kEarlyEndWaitMs);
   Halt(0);
 }

@@ -27,6 +27,8 @@ void DoorStatusLine();
 void CarrierLost();
 void IdleTimeout();
 void TimeExpired();
+// The shared end of those and of a failed start: the local screen shown, 1.5 s to read it, Halt(0).
+[[noreturn]] void DoorEndAfterPause();
 
 // The exit step: three empty lines on the local screen, the plain colour on both sides and the
 // caller's channel closed. Runs the steps installed before it afterwards (through Halt's chain).

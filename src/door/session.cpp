@@ -22,3 +22,7 @@ void DoorSessionInit() {
 }
 
 bool DoorIsLocal() { return door_session.Kind == ckLocal; }
+
+void DoorRunEvent(DoorEvent event) {
+  if (event != nullptr) event();
+}

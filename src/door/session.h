@@ -47,3 +47,5 @@ void DoorSessionReset();
 // filled with the library's handlers and DoorExit in the exit chain (once, however often called).
 void DoorSessionInit();
 bool DoorIsLocal();
+// Runs the handler a slot holds; an empty slot does nothing.
+void DoorRunEvent(DoorEvent event);

@@ -7,6 +7,7 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "door/output.h"
+#include "door/periodic.h"
 #include "door/session.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
@@ -25,14 +26,7 @@ std::string program_path;  // parameter 0, for the usage screen
   LocalWriteAnsi("\r\n");
   LocalWriteAnsi(message);
   LocalWriteAnsi("\r\n\r\n");
-  ConsolePresent();  // seen during the wait, not only at exit
-  SleepMs(1500);
-  Halt(0);
-}
-
-int32_t NumberOr(std::string_view text, int32_t fallback) {
-  int32_t value = 0;
-  return StrToIntWhole(text, value) ? value : fallback;
+  DoorEndAfterPause();
 }
 
 // A BBS on Linux may write door32.sys where the door's command line says DOOR32.SYS.
@@ -40,10 +34,6 @@ std::string ResolveDropPath(const std::string& path) {
   const size_t cut = path.find_last_of(PathSeparator());
   if (cut == std::string::npos) return GameFilePath("", path);
   return GameFilePath(path.substr(0, cut + 1), path.substr(cut + 1));
-}
-
-void Call(DoorEvent event) {
-  if (event != nullptr) event();
 }
 
 }  // namespace
@@ -61,13 +51,13 @@ DoorOptions DoorParseOptions(int argc, const char* const* argv) {
         options.drop_path = value;
         break;
       case 'H':
-        options.handle = NumberOr(value, -1);
+        options.handle = StrToIntOr(value, -1);
         break;
       case 'L':
         options.local = true;
         break;
       case 'N':
-        options.node = NumberOr(value, 0);
+        options.node = StrToIntOr(value, 0);
         break;
       case 'T':
         options.telnet = true;
@@ -98,7 +88,7 @@ void DoorSetupSession(const DoorOptions& options) {
       session.Kind = ckLocal;
       session.TimeLimit = kDefaultTimeLimit;
       session.Node = options.node;
-      Call(session.OnLocalLogin);
+      DoorRunEvent(session.OnLocalLogin);
       break;
     case dmWinServer:
       session.CommHandle = 1;
@@ -119,7 +109,7 @@ void DoorSetupSession(const DoorOptions& options) {
       break;
     }
     case dmUsage:
-      Call(session.OnUsage);
+      DoorRunEvent(session.OnUsage);
       break;
   }
 }
