@@ -23,32 +23,30 @@ constexpr int kSecondOfOthers = 6;
 
 void HalveCharmOf(PlayerRecord& record) { record.charm = HalveCharm(record.charm); }
 
-// Kind 1: the current player from player b.
-void DivorceCurrentFromPlayer(int32_t a, int32_t b) {
-  PlayerRecord& spouse = work_records[kSpouseOfCurrent];
-  LoadWorkRecord(b, kSpouseOfCurrent);
-  HalveCharmOf(current_record);
-  HalveCharmOf(spouse);
-  NewsDivorce(current_record.name.Get(), spouse.name.Get());
-  MailDivorceNotice(a, current_record.name.Get(), b, spouse.name.Get());
-  current_record.married_to = -1;
-  spouse.married_to = -1;
-  SaveWorkRecord(b, kSpouseOfCurrent);
-  SaveCurrentPlayer();
-}
-
-// Kinds 2, 5 and 6: two players, neither of them the current one.
-void DivorceOthers(int32_t a, int32_t b) {
-  PlayerRecord& first = work_records[kFirstOfOthers];
-  PlayerRecord& second = work_records[kSecondOfOthers];
-  LoadWorkRecord(a, kFirstOfOthers);
-  LoadWorkRecord(b, kSecondOfOthers);
+// Both players' part of a divorce before the saves: charm halved, the news and the mail, and both
+// left unmarried.
+void SeparatePlayers(int32_t a, PlayerRecord& first, int32_t b, PlayerRecord& second) {
   HalveCharmOf(first);
   HalveCharmOf(second);
   NewsDivorce(first.name.Get(), second.name.Get());
   MailDivorceNotice(a, first.name.Get(), b, second.name.Get());
   first.married_to = -1;
   second.married_to = -1;
+}
+
+// Kind 1: the current player from player b.
+void DivorceCurrentFromPlayer(int32_t a, int32_t b) {
+  LoadWorkRecord(b, kSpouseOfCurrent);
+  SeparatePlayers(a, current_record, b, work_records[kSpouseOfCurrent]);
+  SaveWorkRecord(b, kSpouseOfCurrent);
+  SaveCurrentPlayer();
+}
+
+// Kinds 2, 5 and 6: two players, neither of them the current one.
+void DivorceOthers(int32_t a, int32_t b) {
+  LoadWorkRecord(a, kFirstOfOthers);
+  LoadWorkRecord(b, kSecondOfOthers);
+  SeparatePlayers(a, work_records[kFirstOfOthers], b, work_records[kSecondOfOthers]);
   SaveWorkRecord(a, kFirstOfOthers);
   SaveWorkRecord(b, kSecondOfOthers);
   SaveCurrentPlayer();

@@ -10,7 +10,6 @@
 #include "editor/editor_state.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
-#include "runtime/clock.h"
 #include "runtime/files.h"
 
 namespace {
@@ -18,25 +17,14 @@ namespace {
 const char* const kQuennaFile = "MARRAGE.DAT";
 const char* const kDaskFile = "MARBARD.DAT";
 
-// As long as a save of PLAYER.DAT waits for a node that holds it.
-constexpr int32_t kWaitMs = 5000;
-
 // The record number each work record was last read from (-1: none, or the read failed).
 int32_t loaded_from[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 
-// An exclusive open, as the game's nodes open these files, tried again while a node holds the file
-// and for at most 5 s; any other failure will not get better by waiting.
+// Opened exclusively, as the game's nodes open these files, with the same wait for a node as
+// PLAYER.DAT; the open mode is given back, since these opens are not PLAYER.DAT's.
 bool OpenWaiting(OsFile& file, const std::string& path, FileAccess access) {
   uint8_t mode = CurrentFileOpenMode();
-  SetFileOpenMode(fmExclusive);
-  int32_t start = MsOfDay();
-  bool opened = false;
-  for (;;) {
-    opened = FileOpen(file, path, access);
-    int error = FileLastError();
-    SleepMs(1);
-    if (opened || !FileErrorIsSharingConflict(error) || MsElapsed(start, MsOfDay()) > kWaitMs) break;
-  }
+  bool opened = OpenWithRetry(file, path, access) == wrDone;
   SetFileOpenMode(mode);
   return opened;
 }

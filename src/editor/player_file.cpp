@@ -30,13 +30,13 @@ const FileProblem kFileProblems[] = {
 
 int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
 
-// The exclusive read/write open, tried again after 1 ms while a game node holds the file, until 5 s
-// have passed on the time of day. A missing or unwritable file will not get better by waiting.
-WriteResult OpenWithRetry(OsFile& file, const std::string& path) {
+}  // namespace
+
+WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
   SetFileOpenMode(fmExclusive);
   int32_t start = MsOfDay();
   for (;;) {
-    bool opened = FileOpen(file, path, faReadWrite);
+    bool opened = FileOpen(file, path, access);
     int error = FileLastError();
     SleepMs(1);
     if (opened) return wrDone;
@@ -46,6 +46,8 @@ WriteResult OpenWithRetry(OsFile& file, const std::string& path) {
     return PathExists(path) ? wrNotWritable : wrMissing;
   }
 }
+
+namespace {
 
 // Record n, or the program ends with the runtime's report.
 void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/player_record.h"
+#include "runtime/files.h"
 
 // What an operation on PLAYER.DAT came to. wrBusy: a game node held the file past the 5-second
 // wait; wrMissing: no such file; wrNotWritable: it will not open for writing (read-only, a
@@ -13,6 +14,11 @@
 enum WriteResult : uint8_t { wrWritten, wrBusy, wrMissing, wrNotWritable, wrOutside };
 // A read or a count that worked.
 constexpr WriteResult wrDone = wrWritten;
+
+// The exclusive open the game's nodes make, tried again after 1 ms while a node holds the file, for
+// up to 5 s on the time of day; waiting cures nothing else. wrDone, wrBusy, wrMissing or
+// wrNotWritable; the process's open mode is left exclusive.
+WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access = faReadWrite);
 
 // Record current_player into current_record; a failure ends the program through RunError.
 void LoadCurrentPlayer();
