@@ -69,15 +69,21 @@ def handle_on_command_line(editor, sample):
         bbs.close()
 
 
+def write_door32_sys(game, name, kind, handle, baud):
+    """A DOOR32.SYS for Ann Caller (record 1, 60 minutes, ANSI, node 1); gives its path."""
+    drop = os.path.join(game, name)
+    lines = [str(kind), str(handle), str(baud), "Test BBS", "1", "Ann Caller", "Ann", "100", "60",
+             "1", "1"]
+    with open(drop, "wb") as f:
+        f.write("".join(line + "\r\n" for line in lines).encode())
+    return drop
+
+
 def door32_sys(editor, sample):
     with scratch_game(sample) as game:
         bbs, sock = connected_pair()
         caller = Caller(sock)
-        drop = os.path.join(game, "door32.sys")
-        lines = ["2", str(bbs.fileno()), "115200", "Test BBS", "1", "Ann Caller", "Ann", "100",
-                 "60", "1", "1"]
-        with open(drop, "wb") as f:
-            f.write("".join(line + "\r\n" for line in lines).encode())
+        drop = write_door32_sys(game, "door32.sys", 2, bbs.fileno(), 115200)
         # Started as a BBS daemon starts it: no terminal at all.
         with subprocess.Popen([editor, "-D" + drop], cwd=game, pass_fds=[bbs.fileno()],
                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL) as door:
@@ -267,11 +273,7 @@ def serial_line(editor, sample):
     with scratch_game(sample) as game:
         line = PtyLine()
         caller = Caller(line)
-        drop = os.path.join(game, "DOOR32.SYS")
-        lines = ["1", str(line.slave), "38400", "Test BBS", "1", "Ann Caller", "Ann", "100",
-                 "60", "1", "1"]
-        with open(drop, "wb") as f:
-            f.write("".join(l + "\r\n" for l in lines).encode())
+        drop = write_door32_sys(game, "DOOR32.SYS", 1, line.slave, 38400)
         sysop = Terminal([editor, "-D" + drop], game, [line.slave])
         caller.wait_for(MAIN % 0)
         caller.send(b"]")
