@@ -2,8 +2,8 @@
 #include "comm/comm_channel.h"
 
 #include <algorithm>
+#include <chrono>
 
-#include "runtime/clock.h"
 #include "runtime/sockets.h"
 
 void CommChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
@@ -48,7 +48,11 @@ void CommChannel::WriteBlock(const void* buffer, int32_t count, int32_t& written
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   while (written < count) {
     const int32_t step = std::min(count - written, out_queue_->Capacity());
-    while (out_queue_->Free() < step && Carrier()) SleepMs(1);
+    for (;;) {
+      sent_->Reset();  // a step after this sets it again, so no room made is missed
+      if (out_queue_->Free() >= step || !Carrier()) break;
+      sent_->WaitFor(kBlockWaitMs);
+    }
     int32_t put = 0;
     {
       CritSection hold(out_lock_);
@@ -69,12 +73,12 @@ void CommChannel::PutBlock(const void* buffer, int32_t count, int32_t& written) 
 void CommChannel::ReadBlock(void* buffer, int32_t count, int32_t& read) {
   read = 0;
   if (!in_queue_) return;
-  if (in_queue_->Count() < count) {
-    in_poll_->Set();
-    do {
-      SleepMs(1);
-      if (CharReady()) in_poll_->Set();
-    } while (in_queue_->Count() < count && Carrier());
+  if (in_queue_->Count() < count) in_poll_->Set();
+  for (;;) {
+    received_->Reset();
+    if (in_queue_->Count() >= count || !Carrier()) break;
+    if (CharReady()) in_poll_->Set();
+    received_->WaitFor(kBlockWaitMs);
   }
   read = in_queue_->Get(buffer, count, true);
 }
@@ -99,7 +103,7 @@ void CommChannel::Deactivate(bool close_too) {
 }
 
 // One byte may stay behind (a serial port's transmit register); an idle procedure is called twice
-// per look, else the wait sleeps 1 ms.
+// per look, else the wait sleeps until the next send step.
 void CommChannel::DrainOutput(ChannelIdleProc idle) {
   int32_t in_free = 0, out_free = 0, in_used = 0, out_used = 0;
   GetBufferStatus(in_free, out_free, in_used, out_used);
@@ -109,7 +113,7 @@ void CommChannel::DrainOutput(ChannelIdleProc idle) {
       idle();
       idle();
     } else {
-      SleepMs(1);
+      WaitOutputBelow(2, kBlockWaitMs);
     }
   }
 }
@@ -145,6 +149,8 @@ bool CommChannel::StartThreads() {
   any_request_ = std::make_unique<SyncEvent>();
   out_request_ = std::make_unique<RequestEvent>(any_request_.get());
   in_poll_ = std::make_unique<RequestEvent>(any_request_.get());
+  received_ = std::make_unique<SyncEvent>();
+  sent_ = std::make_unique<SyncEvent>();
   reader_stopped_ = std::make_unique<SyncEvent>();
   writer_stopped_ = std::make_unique<SyncEvent>();
   in_queue_ = std::make_unique<ByteQueue>(ByteQueue::kChannelCapacity);
@@ -170,6 +176,8 @@ void CommChannel::StopThreads() {
   any_request_.reset();
   reader_stopped_.reset();
   writer_stopped_.reset();
+  received_.reset();
+  sent_.reset();
   in_queue_.reset();
   out_queue_.reset();
 }
@@ -177,6 +185,38 @@ void CommChannel::StopThreads() {
 std::string CommChannel::LastError() {
   std::lock_guard<std::mutex> hold(error_guard_);
   return last_error_;
+}
+
+WaitSource CommChannel::MainWaitSource() {
+  if (!in_poll_ || in_poll_->IsSet()) return {};
+  return LineWaitSource();
+}
+
+bool CommChannel::WaitOutputBelow(int32_t bytes, uint32_t max_ms) {
+  if (!sent_) return true;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
+  for (;;) {
+    sent_->Reset();  // a step after this sets it again, so none is missed
+    if (OutUsed() < bytes || !Carrier()) return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    sent_->WaitFor(static_cast<uint32_t>(std::min<int64_t>(left.count(), kBlockWaitMs)));
+  }
+}
+
+void CommChannel::ReceiveDone() {
+  received_->Set();
+  WaitWake();
+}
+
+void CommChannel::SendDone() { sent_->Set(); }
+
+void CommChannel::LineLost() {
+  line_lost_ = true;
+  received_->Set();
+  sent_->Set();
+  WaitWake();
 }
 
 int32_t CommChannel::InUsed() { return in_queue_ ? in_queue_->Count() : 0; }

@@ -11,6 +11,7 @@
 #include "comm/byte_queue.h"
 #include "comm/channel.h"
 #include "runtime/threads.h"
+#include "runtime/waiter.h"
 
 class CommChannel;
 
@@ -74,6 +75,15 @@ class CommChannel {
   virtual void SetFlowControl(bool xon_out, bool xon_in, bool hardware);
   virtual void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer);
 
+  // What the key wait may sleep on for this caller's input. Nothing while a request to the reading
+  // side is still pending: its step wakes the key wait when done.
+  WaitSource MainWaitSource();
+  // Waits up to max_ms for fewer than bytes to be left in OutQueue, or for the caller to go; false
+  // when the time ran out first. Sleeps on the writer's steps, never on a timer of its own.
+  bool WaitOutputBelow(int32_t bytes, uint32_t max_ms);
+  // Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
+  bool LineLostSeen() const { return line_lost_; }
+
   // The loops that ReaderProc and WriterProc run for a two-thread channel.
   virtual void ReadingLoop() {}
   virtual void WritingLoop() {}
@@ -95,14 +105,26 @@ class CommChannel {
   // Whether the line itself (driver, socket, library) has received bytes; asked only while InQueue
   // is empty, so the reading thread is woken only when there is something to read.
   virtual bool LineHasInput() { return false; }
+  // The line's own waitable input (socket, descriptor, event), while the caller is there.
+  // A class that cannot say is looked at in short slices.
+  virtual WaitSource LineWaitSource() { return {wsPolled, -1}; }
+  // An I/O thread finished a receive step: ReadBlock and the key wait look again.
+  void ReceiveDone();
+  // An I/O thread finished a send step: WriteBlock and the closing drain look again.
+  void SendDone();
+  // The caller is gone: every wait of the main thread looks at Carrier now.
+  void LineLost();
   void SetLastError(std::string text);
   // "text #number / system text", cut to 255 characters.
   void SetSystemError(std::string_view text, int error);
 
   static constexpr uint32_t kThreadWaitMs = 5'000;
   static constexpr uint32_t kStopWaitMs = 1'000;
+  // The main thread's waits for queue room or bytes look at Carrier at least this often.
+  static constexpr uint32_t kBlockWaitMs = 100;
 
   std::atomic<bool> terminating_{false};
+  std::atomic<bool> line_lost_{false};
   bool started_ = false;
   std::unique_ptr<ByteQueue> in_queue_, out_queue_;
   CritLock in_lock_, out_lock_;
@@ -110,6 +132,8 @@ class CommChannel {
   std::unique_ptr<SyncEvent> any_request_;
   std::unique_ptr<RequestEvent> out_request_, in_poll_;
   std::unique_ptr<SyncEvent> reader_stopped_, writer_stopped_;
+  // Set after each receive step that brought bytes, and after each send step.
+  std::unique_ptr<SyncEvent> received_, sent_;
   // False for a class whose one thread serves both directions: StartThreads starts only the
   // reader procedure.
   bool writer_thread_ = true;

@@ -58,6 +58,12 @@ bool Door32Channel::LineHasInput() {
   return !ErrorFlag && LibraryEventSignalled(available_event_());
 }
 
+// The library's input event is a waitable handle (a descriptor on POSIX).
+WaitSource Door32Channel::LineWaitSource() {
+  if (ErrorFlag || !ready_) return {};
+  return {wsHandle, static_cast<int64_t>(available_event_())};
+}
+
 bool Door32Channel::Carrier() {
   ready_ = !ErrorFlag && !LibraryEventSignalled(offline_event_());
   return ready_;
@@ -69,15 +75,20 @@ void Door32Channel::Close() { StopThreads(); }
 void Door32Channel::ReadingLoop() {
   while (!terminating_) {
     if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    CritSection hold(in_lock_);
-    in_poll_->Reset();
-    const int32_t n = std::min(kReceiveStep, in_queue_->Free());
-    if (n <= 0 || ErrorFlag) continue;
-    uint8_t* staging = in_queue_->Staging();
-    const int32_t r = door_read_(staging, n);
-    // A library that claims more than it was asked for is held to what was asked.
-    if (r > 0) in_queue_->Put(staging, std::min(r, n));
+    ReceiveStep();
+    ReceiveDone();  // the key wait looks again, whatever the step found
   }
+}
+
+void Door32Channel::ReceiveStep() {
+  CritSection hold(in_lock_);
+  in_poll_->Reset();
+  const int32_t n = std::min(kReceiveStep, in_queue_->Free());
+  if (n <= 0 || ErrorFlag) return;
+  uint8_t* staging = in_queue_->Staging();
+  const int32_t r = door_read_(staging, n);
+  // A library that claims more than it was asked for is held to what was asked.
+  if (r > 0) in_queue_->Put(staging, std::min(r, n));
 }
 
 void Door32Channel::WritingLoop() {
@@ -91,5 +102,6 @@ void Door32Channel::WritingLoop() {
     // Without a library the bytes have nowhere to go; they are dropped like a dead line's.
     if (!ErrorFlag) door_write_(staging, queued);
     out_queue_->Get(staging, queued, true);
+    SendDone();
   }
 }

@@ -31,7 +31,9 @@ class Door32Channel : public NetworkChannel {
 
  private:
   bool LineHasInput() override;
+  WaitSource LineWaitSource() override;
   bool Bind();
+  void ReceiveStep();
 
   LibraryHandle library_ = nullptr;
   DoorInitializeProc door_initialize_ = nullptr;

@@ -147,6 +147,12 @@ bool SerialChannel::Carrier() {
   return !hung_up_;
 }
 
+// A line that reported a hang-up stays readable for good: the key wait no longer sleeps on it.
+WaitSource SerialChannel::LineWaitSource() {
+  if (port_ == kNoSerialPort || hung_up_) return {};
+  return SerialPortWaitSource(port_);
+}
+
 void SerialChannel::Close() {
   if (port_ == kNoSerialPort) return;
   StopThreads();
@@ -159,12 +165,12 @@ void SerialChannel::Close() {
 void SerialChannel::ReadBlock(void* buffer, int32_t count, int32_t& read) {
   read = 0;
   if (!in_queue_) return;
-  if (in_queue_->Count() < count) {
-    in_poll_->Set();
-    while (in_queue_->Count() < count && Carrier()) {
-      SleepMs(1);
-      if (CharReady()) in_poll_->Set();
-    }
+  if (in_queue_->Count() < count) in_poll_->Set();
+  for (;;) {
+    received_->Reset();  // a receive step after this sets it again
+    if (in_queue_->Count() >= count || !Carrier()) break;
+    if (CharReady()) in_poll_->Set();
+    received_->WaitFor(kBlockWaitMs);
   }
   CritSection hold(in_lock_);
   read = in_queue_->Get(buffer, count, true);
@@ -217,7 +223,11 @@ void SerialChannel::IoThreadMain() {
     if (!any_request_->WaitFor(kSerialWaitMs) || terminating_) continue;
     any_request_->Reset();
     if (out_request_->IsSet()) SendStep();
-    if (in_poll_->IsSet() && !terminating_) ReceiveStep();
+    if (in_poll_->IsSet() && !terminating_) {
+      ReceiveStep();
+      ReceiveDone();  // the key wait looks again, whatever the step found
+    }
+    if (hung_up_) LineLost();
   }
 }
 
@@ -253,4 +263,5 @@ void SerialChannel::SendStep() {
   }
   out_queue_->Get(staging, sent, true);
   if (sent < queued) out_request_->Set();
+  SendDone();
 }

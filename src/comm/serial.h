@@ -44,6 +44,7 @@ class SerialChannel : public CommChannel {
  private:
   // Asking with nothing in the driver costs one driver call and no thread pass.
   bool LineHasInput() override { return SerialInputCount(port_) > 0; }
+  WaitSource LineWaitSource() override;
   // "text #number / system text" for the port call that just failed.
   void SetPortError(std::string_view text);
   void SetTimeouts();

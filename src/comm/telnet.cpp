@@ -21,6 +21,7 @@ constexpr int kRawSendStalls = 200;          // raw send gives up after about 2 
 TelnetChannel::~TelnetChannel() {
   // The socket belongs to the BBS: the threads stop, the socket stays open and as it was set.
   StopThreads();
+  if (socket_ != kNoSocket) WaitForgetSocket(socket_);
 }
 
 void TelnetChannel::Attach(int32_t handle) {
@@ -56,9 +57,15 @@ bool TelnetChannel::Carrier() {
   return alive_;
 }
 
+WaitSource TelnetChannel::LineWaitSource() {
+  if (!alive_ || socket_ == kNoSocket) return {};
+  return {wsSocket, socket_};
+}
+
 void TelnetChannel::Close() {
   if (socket_ == kNoSocket) return;
   StopThreads();
+  WaitForgetSocket(socket_);
   SocketShutdownAndClose(socket_);
   socket_ = kNoSocket;
 }
@@ -83,6 +90,7 @@ void TelnetChannel::ReadingLoop() {
   while (!terminating_) {
     if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
     ReceiveStep();
+    ReceiveDone();  // the key wait looks again, whatever the step found
   }
 }
 
@@ -101,10 +109,12 @@ void TelnetChannel::ReceiveStep() {
   if (r == 0) {
     alive_ = false;
     SetSystemError("Error in communications(1), #", SocketLastError());
+    LineLost();
   } else if (r < 0 && SocketLastError() != kSocketWouldBlock) {
     alive_ = false;
     SetSystemError("Error in communications(2), #", SocketLastError());
     terminating_ = true;
+    LineLost();
   } else if (r > 0) {
     size_t data_length = 0;
     std::string replies;
@@ -143,9 +153,18 @@ void TelnetChannel::SendStep(uint8_t* send_buffer) {
           TelnetSentBytes(staging, taken, half_sent_, static_cast<size_t>(r));
       out_queue_->Get(staging, static_cast<int32_t>(done), true);
       if (static_cast<int32_t>(done) < queued || half_sent_) out_request_->Set();
+      SendDone();
       return;
     }
     failed = r < 0 && SocketLastError() != kSocketWouldBlock;
+    if (failed && alive_) {
+      // The caller is gone (reset, broken pipe). The reader may never reach the recv that would
+      // say so, while the caller's unread bytes fill InQueue; and a door waiting for room in
+      // OutQueue would wait for good.
+      alive_ = false;
+      SetSystemError("Error in communications(2), #", SocketLastError());
+      LineLost();
+    }
     out_request_->Set();  // nothing went: the bytes stay queued and are tried again
   }
   // A send that failed outright is tried again, not at full speed.

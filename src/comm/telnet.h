@@ -26,7 +26,9 @@ class TelnetChannel : public NetworkChannel {
   void WritingLoop() override;
 
  private:
-  bool LineHasInput() override { return SocketWait(socket_, false, 0) > 0; }
+  // A closed connection stays readable: once it was seen, there is nothing more to ask or wait on.
+  bool LineHasInput() override { return alive_ && SocketWait(socket_, false, 0) > 0; }
+  WaitSource LineWaitSource() override;
   // Announcements and option replies go straight onto the socket, outside the output queue.
   void RawSend(const uint8_t* bytes, size_t n);
   void ReceiveStep();

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "comm/channel.h"
+#include "comm/comm_channel.h"
 #include "door/helpers.h"
 #include "door/output.h"
 #include "door/periodic.h"
@@ -14,6 +15,7 @@
 #include "runtime/halt.h"
 #include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
+#include "runtime/waiter.h"
 
 const std::string_view kStandardInputSet =
     "`1234567890-=\\qwertyuiop[]asdfghjkl;'zxcvbnm,./"
@@ -79,6 +81,32 @@ Key ReadRemoteKey() {
   return {static_cast<char>(remote_decoder.TakeByte()), true};
 }
 
+// A decoder holding the start of a sequence is ended by the clock alone, so such a wait is short.
+constexpr uint32_t kPrefixWaitMs = 10;
+
+// Sleeps until something can have changed: a key, the caller's line, a wake from the channel's
+// threads or a signal, or the next periodic check. Without any real source (scripted keys, a test's
+// clock) it naps for a millisecond as the polling loop always did. line_usable goes false when the
+// line reported a hang-up, so this key wait does not keep waking on it.
+void WaitForKeyOrCheck(bool& line_usable) {
+  const bool terminal = ConsoleCurrentMode() != cmHeadless;
+  WaitSource line;
+  if (!DoorIsLocal() && ActiveChannel() != nullptr && line_usable)
+    line = ActiveChannel()->MainWaitSource();
+  const bool remote = !DoorIsLocal() && ActiveChannel() != nullptr;
+  if (ClockOverridden() || (!terminal && !remote)) {
+    SleepMs(1);
+    return;
+  }
+  if (remote && ActiveChannel()->LineLostSeen()) DoorCheckSoon();
+  uint32_t timeout = DoorMsUntilCheck();
+  if (LocalKeyPending() || remote_decoder.Pending()) timeout = std::min(timeout, kPrefixWaitMs);
+  if (WaitForInput(true, line, timeout) == woLineClosed) {
+    line_usable = false;
+    DoorCheckSoon();
+  }
+}
+
 bool Allowed(std::string_view allowed, char key) {
   return allowed.find(key) != std::string_view::npos;
 }
@@ -92,6 +120,7 @@ void DoorInputReset() {
 }
 
 bool DoorKeyPressed() {
+  DoorFlushOutput();
   DoorPeriodicCheck();
   return LocalKeyPressed() || RemoteKeyReady();
 }
@@ -99,12 +128,13 @@ bool DoorKeyPressed() {
 // The one waiting loop of the program: every wait for a key passes here.
 char DoorReadKey() {
   Key key{};
+  bool line_usable = true;
   DoorKeyWaitBegins();
   for (;;) {
-    ConsolePresent();
     if (!DoorKeyPressed()) {
       if (DoorIsLocal() && !LocalKeyboardPresent()) NoKeySource();
-      SleepMs(1);
+      DoorFlushOutput();  // the status line the check just drew
+      WaitForKeyOrCheck(line_usable);
       continue;
     }
     if (LocalKeyPressed()) {

@@ -14,6 +14,28 @@ namespace {
 
 DoorOutputTapFn output_tap = nullptr;
 
+// The caller's bytes, gathered so that a screen drawn a few characters at a time leaves in a few
+// sends rather than one per write. Fixed storage: nothing is allocated per write.
+struct Gathered {
+  static constexpr size_t kCapacity = 4'096;
+  char bytes[kCapacity];
+  size_t length = 0;
+};
+Gathered gathered;
+
+void SendGathered() {
+  if (gathered.length == 0) return;
+  int32_t written = 0;
+  ChannelWrite(gathered.bytes, static_cast<int32_t>(gathered.length), written);
+  gathered.length = 0;
+}
+
+void Gather(std::string_view text) {
+  if (gathered.length + text.size() > Gathered::kCapacity) SendGathered();
+  std::copy(text.begin(), text.end(), gathered.bytes + gathered.length);
+  gathered.length += text.size();
+}
+
 // Bytes of one write, built on the stack. Appends beyond the short-string limit are dropped, which
 // is the cut that a write applies anyway.
 class ShortBuffer {
@@ -99,6 +121,12 @@ void Send(const ShortBuffer& out) { DoorWrite(out.View()); }
 void DoorOutputReset() {
   BacktickTranslation = false;
   output_tap = nullptr;
+  gathered.length = 0;
+}
+
+void DoorFlushOutput() {
+  SendGathered();
+  ConsolePresent();
 }
 
 void DoorSetOutputTap(DoorOutputTapFn tap) { output_tap = tap; }
@@ -111,10 +139,7 @@ void DoorWrite(std::string_view text) {
     text = translated.View();
   }
   if (text.empty()) return;
-  if (!DoorIsLocal()) {
-    int32_t written = 0;
-    ChannelWrite(text.data(), static_cast<int32_t>(text.size()), written);
-  }
+  if (!DoorIsLocal()) Gather(text);
   if (output_tap != nullptr) output_tap(text);
   LocalWriteAnsi(text);
 }

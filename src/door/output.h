@@ -13,6 +13,9 @@ extern bool BacktickTranslation;
 constexpr size_t kShortStringMax = 255;
 
 void DoorWrite(std::string_view text);
+// What DoorWrite has gathered for the caller goes to the channel, and the local screen is shown.
+// Runs at every key wait, before the early ends' pause and at exit; a full gathering flushes itself.
+void DoorFlushOutput();
 void DoorWriteLn(std::string_view text);
 void DoorNewLine();
 void DoorSkipLines(uint8_t count);
@@ -37,7 +40,7 @@ std::string TranslateBackticks(std::string_view text);
 // The column at which a centred text starts on the current row.
 uint8_t CentredColumn(std::string_view text);
 
-// Output defaults (program start, tests): BacktickTranslation off, no tap.
+// Output defaults (program start, tests): BacktickTranslation off, no tap, nothing gathered.
 void DoorOutputReset();
 
 // Tests: every block handed to the channel and the local screen is also given to the tap.

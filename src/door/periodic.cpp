@@ -22,6 +22,7 @@ ExitProcedure saved_exit = nullptr;
 bool exit_pending = false;  // in the chain and not yet run
 
 constexpr int32_t kCheckIntervalMs = 1'000;
+constexpr int32_t kClockStepMs = 10;
 constexpr uint32_t kEarlyEndWaitMs = 1'500;
 constexpr uint8_t kFrameAttr = 30;  // yellow on blue
 constexpr uint8_t kTextAttr = 31;   // white on blue
@@ -72,8 +73,21 @@ void DoorKeyWaitBegins() {
   wait_start_ms = MsOfDay();
 }
 
+void DoorCheckSoon() {
+  if (!wait_started) DoorKeyWaitBegins();
+}
+
+uint32_t DoorMsUntilCheck() {
+  if (!door_session.ChecksEnabled) return kCheckIntervalMs;
+  // The clock moves in hundredths, so the gate opens one step after the interval.
+  const int32_t now = MsOfDay();
+  int32_t until = kCheckIntervalMs + kClockStepMs - MsElapsed(door_session.LastCheckMs, now);
+  if (wait_started)
+    until = std::min(until, kWaitStartCheckMs - MsElapsed(wait_start_ms, now));
+  return static_cast<uint32_t>(std::clamp(until, 0, kCheckIntervalMs));
+}
+
 void DoorPeriodicCheck() {
-  SleepMs(1);
   if (!door_session.ChecksEnabled) return;
   // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
   if (HangupSignalled()) DoorRunEvent(door_session.OnCarrierLost);
@@ -100,7 +114,6 @@ void DoorStatusLine() {
   ConsoleWriteAt(PadRight("Idle: " + FormatMinSec(DoorIdleSeconds()), ' ', 11), 51, kStatusRow,
                  kTextAttr);
   ConsoleWriteAt("Left: " + FormatHourMinSec(DoorTimeLeft()), 65, kStatusRow, kTextAttr);
-  SleepMs(1);
 }
 
 // The caller is gone, so only the sysop is told.
@@ -111,7 +124,7 @@ void CarrierLost() {
 }
 
 void DoorEndAfterPause() {
-  ConsolePresent();  // seen during the wait, not only at exit
+  DoorFlushOutput();  // seen during the wait, not only at exit
   SleepMs(kEarlyEndWaitMs);
   Halt(0);
 }
@@ -125,6 +138,7 @@ void DoorExit() {
   ExitProc = saved_exit;
   LocalWriteAnsi("\r\n\r\n\r\n");
   DoorSetAttr(7);
+  DoorFlushOutput();
   if (!DoorIsLocal()) ChannelClose();
 }
 

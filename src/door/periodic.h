@@ -7,13 +7,17 @@
 // The library's banner in the status line.
 extern const char* const kLibraryBanner;
 
-// Sleeps 1 ms; when the session's checks are on, about once a second (and early in every key wait)
+// When the session's checks are on, about once a second (and early in every key wait)
 // looks at the caller's carrier, idle time and time left, each of which can end the program,
 // and redraws the status line. A hang-up signal ends the session at the first poll after it.
 void DoorPeriodicCheck();
 // A key wait begins: the periodic check runs within its first 50 ms, whatever the time since the
 // last one (a caller who hung up during the output before it is noticed at once).
 void DoorKeyWaitBegins();
+// The caller's line reported a loss: the check comes within 50 ms, as at the start of a wait.
+void DoorCheckSoon();
+// How long a key wait may sleep before the periodic check is due (at most a second).
+uint32_t DoorMsUntilCheck();
 int32_t DoorIdleSeconds();
 // Seconds of the caller's time left; a session may cross midnight once.
 int32_t DoorTimeLeft();

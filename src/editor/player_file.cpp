@@ -35,15 +35,17 @@ int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecord
 WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
   SetFileOpenMode(fmExclusive);
   int32_t start = MsOfDay();
+  bool first_retry = true;
   for (;;) {
     bool opened = FileOpen(file, path, access);
     int error = FileLastError();
-    SleepMs(1);
     if (opened) return wrDone;
-    bool held = FileErrorIsSharingConflict(error);
-    if (held && MsElapsed(start, MsOfDay()) <= kRetryMs) continue;
-    if (held) return wrBusy;
-    return PathExists(path) ? wrNotWritable : wrMissing;
+    // Only a file held elsewhere is worth waiting for.
+    if (!FileErrorIsSharingConflict(error)) return PathExists(path) ? wrNotWritable : wrMissing;
+    if (MsElapsed(start, MsOfDay()) > kRetryMs) return wrBusy;
+    if (first_retry) DoorFlushOutput();  // what came before the wait is seen during it
+    first_retry = false;
+    SleepMs(1);
   }
 }
 

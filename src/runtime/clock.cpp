@@ -8,6 +8,8 @@ ClockSource clock_source = nullptr;
 
 void ClockOverride(ClockSource source) { clock_source = source; }
 
+bool ClockOverridden() { return clock_source != nullptr; }
+
 int32_t MsOfDay() { return clock_source != nullptr ? clock_source() : SystemMsOfDay(); }
 
 int32_t MsElapsed(int32_t earlier, int32_t later) {

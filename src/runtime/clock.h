@@ -21,3 +21,6 @@ void SleepMs(uint32_t ms);
 // Tests: replace the time-of-day source (nullptr restores the real clock).
 using ClockSource = int32_t (*)();
 void ClockOverride(ClockSource source);
+// Whether a test's clock is in place: real time then says nothing about the time of day, so waits
+// must not block on it.
+bool ClockOverridden();

@@ -18,6 +18,9 @@ uint8_t LocalReadKey();
 // Whether any local source of keys exists: a terminal, the Win32 console or a test script with keys
 // left. Headless without a script there is none.
 bool LocalKeyboardPresent();
+// Whether the terminal decoder holds the start of a sequence that only the clock can end (a lone
+// Esc): a wait must come back soon to let it time out.
+bool LocalKeyPending();
 
 // Tests: keys as bytes, read before any real keyboard (0 + scan code for an extended key).
 void LocalKeyScript(std::string_view bytes);

@@ -51,5 +51,7 @@ bool LocalKeyboardPresent() {
   return ConsoleCurrentMode() == cmTerminal || !script.empty() || decoder.HasOutput();
 }
 
+bool LocalKeyPending() { return decoder.Pending(); }
+
 void LocalKeyScript(std::string_view bytes) { script.append(bytes); }
 void LocalKeyScriptClear() { script.clear(); }

@@ -43,5 +43,7 @@ uint8_t LocalReadKey() {
 
 bool LocalKeyboardPresent() { return ConsoleKeys() || !script.empty() || pending_scan >= 0; }
 
+bool LocalKeyPending() { return false; }
+
 void LocalKeyScript(std::string_view bytes) { script.append(bytes); }
 void LocalKeyScriptClear() { script.clear(); }

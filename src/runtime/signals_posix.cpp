@@ -1,12 +1,17 @@
 #include <csignal>
 
 #include "runtime/signals.h"
+#include "runtime/waiter.h"
 
 namespace {
 
 volatile sig_atomic_t hangup_signalled = 0;
 
-void OnHangup(int) { hangup_signalled = 1; }
+// The key wait may be asleep: wake it to end the session now.
+void OnHangup(int) {
+  hangup_signalled = 1;
+  WaitWake();
+}
 
 }  // namespace
 

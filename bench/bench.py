@@ -1,0 +1,409 @@
+#!/usr/bin/env python3
+"""Benchmarks of the editor, each printed with its ratio to a yardstick measured in the same run.
+
+  bench.py <build dir> <sample game dir> [idle seconds]
+
+idle CPU comes from the kernel's per-thread run time (/proc/<pid>/task/*/schedstat, nanoseconds,
+all threads); write(2) and send() counts come from strace (when installed) of the real program."""
+import glob
+import os
+import pty
+import re
+import select
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+
+
+def main_screen(account):
+    """The main screen's account line; a colour change may stand between label and number."""
+    return re.compile(rb"Account Number: (\x1b\[[0-9;]*m)*%d" % account)
+
+
+LOCAL_MAIN = main_screen(0)
+RECORD = 236
+
+
+def cpu_ns(pid):
+    total = 0
+    for path in glob.glob("/proc/%d/task/*/schedstat" % pid):
+        try:
+            with open(path) as f:
+                total += int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass  # a thread that ended meanwhile
+    return total
+
+
+class Pty:
+    """A program on a pseudo-terminal; everything it shows is kept in .out."""
+
+    def __init__(self, argv, cwd):
+        master, slave = pty.openpty()
+        os.set_blocking(master, False)
+        self.proc = subprocess.Popen(argv, cwd=cwd, stdin=slave, stdout=slave, stderr=slave,
+                                     start_new_session=True, env=dict(os.environ, TERM="xterm",
+                                                                      LANG="C.UTF-8"))
+        os.close(slave)
+        self.fd, self.out = master, b""
+
+    def pump(self, seconds):
+        end = time.monotonic() + seconds
+        while True:
+            left = end - time.monotonic()
+            if left <= 0:
+                return
+            if select.select([self.fd], [], [], left)[0]:
+                try:
+                    self.out += os.read(self.fd, 65536)
+                except OSError:
+                    return
+
+    def wait_for(self, text, start=0, limit=20.0):
+        end = time.monotonic() + limit
+        found = (lambda: text.search(self.out, start)) if hasattr(text, "search") else (
+            lambda: text in self.out[start:])
+        while not found():
+            if time.monotonic() > end:
+                raise TimeoutError(text)
+            self.pump(0.002)
+
+    def wait_quiet(self, start, quiet=0.15, limit=20.0):
+        """Until output came after start and then nothing more for quiet seconds."""
+        end = time.monotonic() + limit
+        while len(self.out) <= start and time.monotonic() < end:
+            self.pump(0.002)
+        while True:
+            before = len(self.out)
+            self.pump(quiet)
+            if len(self.out) == before or time.monotonic() > end:
+                return
+
+    def send(self, data):
+        os.write(self.fd, data)
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait()
+        os.close(self.fd)
+
+
+class Door:
+    """The editor as a telnet door on a loopback connection handed over as a BBS does."""
+
+    def __init__(self, editor, game, wrap=()):
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(1)
+        self.caller = socket.create_connection(listener.getsockname())
+        bbs, _ = listener.accept()
+        listener.close()
+        self.caller.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.proc = subprocess.Popen(list(wrap) + [editor, "-H%d" % bbs.fileno(), "-N1", "-T"],
+                                     cwd=game, pass_fds=[bbs.fileno()],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        bbs.close()
+        self.out = b""
+
+    def read_until(self, predicate, limit=20.0):
+        end = time.monotonic() + limit
+        while not predicate():
+            left = end - time.monotonic()
+            if left <= 0:
+                raise TimeoutError("door output")
+            if select.select([self.caller], [], [], left)[0]:
+                data = self.caller.recv(65536)
+                if not data:
+                    raise EOFError("door hung up")
+                self.out += data
+
+    def drain(self, quiet=0.2):
+        while select.select([self.caller], [], [], quiet)[0]:
+            data = self.caller.recv(65536)
+            if not data:
+                return
+            self.out += data
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait()
+        self.caller.close()
+
+
+def scratch_game(sample, players=None):
+    game = tempfile.mkdtemp(prefix="zorvan-bench-")
+    shutil.copytree(sample, game, dirs_exist_ok=True)
+    with open(os.path.join(game, "ZORVAN32.CFG"), "wb") as cfg:
+        cfg.write(game.encode() + b"/\r\n")
+    if players:
+        path = os.path.join(game, "PLAYER.DAT")
+        data = open(path, "rb").read()
+        records = [data[i:i + RECORD] for i in range(0, len(data), RECORD)]
+        with open(path, "wb") as f:
+            for i in range(players):
+                f.write(records[i % len(records)])
+    return game
+
+
+def idle_cpu(proc_pid, seconds, pump):
+    start_cpu, start = cpu_ns(proc_pid), time.monotonic()
+    pump(seconds)
+    used, spent = cpu_ns(proc_pid) - start_cpu, time.monotonic() - start
+    return 100.0 * used / 1e9 / spent
+
+
+def ratio(baseline, value):
+    return "%.0fx below" % (baseline / value) if value > 0 else "below measurement (0 ns)"
+
+
+def bench_idle(build, game, seconds):
+    editor = os.path.join(build, "zorvan32")
+    base = Pty([os.path.join(build, "bench", "bench_poll_baseline")], game)
+    try:
+        base.pump(0.5)
+        baseline = idle_cpu(base.proc.pid, seconds, base.pump)
+    finally:
+        base.close()
+    print("idle CPU, yardstick (poll + 1 ms sleep twice a round): %.3f%% of a core" % baseline)
+    local = Pty([editor], game)
+    try:
+        local.wait_for(LOCAL_MAIN)
+        local.pump(1.0)
+        value = idle_cpu(local.proc.pid, seconds, local.pump)
+    finally:
+        local.close()
+    print("idle CPU, local editor on its main screen (pty):  %.4f%% of a core (%s)"
+          % (value, ratio(baseline, value)))
+    door = Door(editor, game)
+    try:
+        door.read_until(lambda: LOCAL_MAIN.search(door.out))
+        door.drain(1.0)
+        value = idle_cpu(door.proc.pid, seconds, lambda s: door.drain(s))
+    finally:
+        door.close()
+    print("idle CPU, telnet door on its main screen (status line each second): %.4f%% of a core "
+          "(%s)" % (value, ratio(baseline, value)))
+
+
+def percentile(values, p):
+    values = sorted(values)
+    return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
+
+
+def bench_latency(build, game, keys=1000):
+    door = Door(os.path.join(build, "zorvan32"), game)
+    try:
+        door.read_until(lambda: LOCAL_MAIN.search(door.out))
+        door.drain(0.3)
+        door.caller.sendall(b"Y")  # player search: an input line echoes every key
+        door.read_until(lambda: b"partial name" in door.out)
+        door.drain(0.3)
+        times = []
+        for i in range(keys):
+            key, echo = (b"a", b"a") if i % 2 == 0 else (b"\x08", b"\x08 \x08")
+            mark = len(door.out)
+            start = time.perf_counter()
+            door.caller.sendall(key)
+            door.read_until(lambda: echo in door.out[mark:])
+            times.append((time.perf_counter() - start) * 1000.0)
+    finally:
+        door.close()
+    print("key-to-echo over loopback telnet, %d keys: p50 %.3f ms, p99 %.3f ms, max %.3f ms"
+          % (keys, percentile(times, 50), percentile(times, 99), max(times)))
+
+
+def redraw_tails(door):
+    """The last bytes of a redraw of account 1 and of account 0, to know when one is complete."""
+    tails = {}
+    for key, account in ((b"]", 1), (b"[", 0)):
+        mark = len(door.out)
+        door.caller.sendall(key)
+        door.read_until(lambda: main_screen(account).search(door.out, mark))
+        door.drain(0.3)
+        tails[key] = (door.out[-24:], len(door.out) - mark)
+    return tails
+
+
+def bench_screen_to_caller(build, game, rounds=100):
+    door = Door(os.path.join(build, "zorvan32"), game)
+    try:
+        door.read_until(lambda: LOCAL_MAIN.search(door.out))
+        door.drain(0.3)
+        tails = redraw_tails(door)
+        times = []
+        for i in range(rounds):
+            key = b"]" if i % 2 == 0 else b"["
+            tail, _ = tails[key]
+            mark = len(door.out)
+            start = time.perf_counter()
+            door.caller.sendall(key)
+            door.read_until(lambda: door.out.endswith(tail) and len(door.out) > mark)
+            times.append((time.perf_counter() - start) * 1000.0)
+    finally:
+        door.close()
+    size = tails[b"]"][1]
+    print("main screen to the caller (key to last byte, %d redraws of %d bytes): p50 %.3f ms, "
+          "p99 %.3f ms" % (rounds, size, percentile(times, 50), percentile(times, 99)))
+
+
+def strace_lines(log):
+    lines = []
+    for path in glob.glob(log + "*"):
+        with open(path, errors="replace") as f:
+            lines.extend(f.readlines())
+    return lines
+
+
+def count_calls(lines, call, fd):
+    """How many calls of call on fd, and the bytes they moved, in strace lines."""
+    calls = moved = 0
+    for line in lines:
+        line = line.split(" ", 1)[-1] if line[:1].isdigit() else line
+        if line.startswith("%s(%d," % (call, fd)) and "=" in line:
+            result = line.rsplit("=", 1)[1].split()[0]
+            if result.lstrip("-").isdigit():
+                calls += 1
+                moved += max(int(result), 0)
+    return calls, moved
+
+
+def bench_sends(build, game, rounds=20):
+    if not shutil.which("strace"):
+        print("send() calls per main screen: strace is not installed, not measured")
+        return
+    log = tempfile.mktemp(prefix="zorvan-strace-")
+    wrap = ["strace", "-f", "-qq", "-e", "trace=sendto,sendmsg,write", "-o", log]
+    door = Door(os.path.join(build, "zorvan32"), game, wrap)
+    try:
+        door.read_until(lambda: LOCAL_MAIN.search(door.out))
+        door.drain(0.5)
+        fd = None
+        sends = []
+        for i in range(rounds):
+            key = b"]" if i % 2 == 0 else b"["
+            account = 1 if i % 2 == 0 else 0
+            before = strace_lines(log)
+            mark = len(door.out)
+            door.caller.sendall(key)
+            door.read_until(lambda: main_screen(account).search(door.out, mark))
+            door.drain(0.5)
+            after = strace_lines(log)
+            new = after[len(before):]
+            if fd is None:
+                fd = next((int(l.split("sendto(", 1)[1].split(",")[0]) for l in new
+                           if "sendto(" in l), -1)
+            sends.append(count_calls(new, "sendto", fd))
+    finally:
+        door.close()
+        for path in glob.glob(log + "*"):
+            os.unlink(path)
+    calls = [c for c, _ in sends]
+    print("send() calls per main-screen redraw to the caller (strace, %d redraws): max %d, "
+          "median %d, %d bytes" % (rounds, max(calls), statistics.median(calls), sends[0][1]))
+
+
+def bench_local_redraw(build, game, rounds=20):
+    if not shutil.which("strace"):
+        print("write(2) calls per local redraw: strace is not installed, not measured")
+        return
+    log = tempfile.mktemp(prefix="zorvan-strace-")
+    term = Pty(["strace", "-qq", "-e", "trace=write", "-o", log, os.path.join(build, "zorvan32")],
+               game)
+    try:
+        term.wait_for(LOCAL_MAIN)
+        term.pump(0.5)
+        writes = []
+        for i in range(rounds):
+            key = b"]" if i % 2 == 0 else b"["
+            before = strace_lines(log)
+            mark = len(term.out)
+            term.send(key)
+            term.wait_quiet(mark)
+            writes.append(count_calls(strace_lines(log)[len(before):], "write", 1))
+    finally:
+        term.close()
+        for path in glob.glob(log + "*"):
+            os.unlink(path)
+    calls = [c for c, _ in writes]
+    print("local redraw on the terminal (strace, %d redraws of the main screen): write(2) calls "
+          "max %d, median %d; bytes median %d" % (rounds, max(calls), statistics.median(calls),
+                                                  statistics.median(b for _, b in writes)))
+
+
+def bench_startup(build, game, runs=10):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        term = Pty([os.path.join(build, "zorvan32")], game)
+        try:
+            term.wait_for(LOCAL_MAIN)
+            times.append((time.perf_counter() - start) * 1000.0)
+        finally:
+            term.close()
+    print("start-up to the first main screen (pty, %d runs): median %.1f ms, max %.1f ms"
+          % (runs, statistics.median(times), max(times)))
+
+
+def bench_search(build, sample, players=256, runs=5):
+    """Over the telnet door: its stream is the whole text, where the terminal gets only changes."""
+    game = scratch_game(sample, players)
+    times = []
+    try:
+        for _ in range(runs):
+            door = Door(os.path.join(build, "zorvan32"), game)
+            try:
+                door.read_until(lambda: LOCAL_MAIN.search(door.out))
+                door.caller.sendall(b"Y")
+                door.read_until(lambda: b"partial name" in door.out)
+                door.drain(0.1)
+                mark = len(door.out)
+                start = time.perf_counter()
+                door.caller.sendall(b"qqqqzzzz\r")  # no such name: every record is read
+                door.read_until(lambda: b"No match found" in door.out[mark:])
+                times.append((time.perf_counter() - start) * 1000.0)
+            finally:
+                door.close()
+    finally:
+        shutil.rmtree(game, ignore_errors=True)
+    print("search through %d players, no match (telnet door, %d runs): median %.1f ms"
+          % (players, runs, statistics.median(times)))
+
+
+def main():
+    build, sample = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 10.0
+    print("machine: %s, %d CPUs, %s" % (os.uname().machine, os.cpu_count(), platform_name()))
+    game = scratch_game(sample)
+    try:
+        bench_idle(build, game, seconds)
+        bench_latency(build, game)
+        bench_screen_to_caller(build, game)
+        bench_sends(build, game)
+        bench_local_redraw(build, game)
+        bench_startup(build, game)
+    finally:
+        shutil.rmtree(game, ignore_errors=True)
+    bench_search(build, sample)
+
+
+def platform_name():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return os.uname().sysname
+
+
+if __name__ == "__main__":
+    main()
