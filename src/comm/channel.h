@@ -2,8 +2,14 @@
 #pragma once
 #include <cstdint>
 
-enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 = 3 };
+#include "comm/caller_charset.h"
 
+// ckStdio is chosen on the command line only: a drop file naming it is refused (no carrier).
+enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 = 3, ckStdio = 4 };
+
+// The caller's character set, for the channel ChannelOpen makes next: with UTF-8, ChannelWrite
+// sends CP437 bytes as UTF-8 characters and the read entries give typed characters as CP437 bytes.
+void ChannelSetCharset(CallerCharset charset);
 // Creates the channel object of that kind (none for a kind without a class).
 void ChannelOpen(ChannelKind kind);
 void ChannelAttach(int32_t handle);

@@ -29,6 +29,7 @@ struct DoorSession {
   int32_t IdleLimit = 300;
   int32_t StartTime = 0;  // seconds since midnight
   bool IdleCheck = true;
+  CallerCharset Charset = ccCp437;  // the caller's terminal: CP437 or UTF-8 (-U)
 
   // Event slots; called only when filled.
   DoorEvent OnCarrierLost = nullptr;

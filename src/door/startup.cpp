@@ -36,6 +36,15 @@ std::string ResolveDropPath(const std::string& path) {
   return GameFilePath(path.substr(0, cut + 1), path.substr(cut + 1));
 }
 
+// The drop file's reader fills the session; a missing file or an unknown kind ends the door.
+void ReadDropFile(const std::string& given_path) {
+  const std::string path = ResolveDropPath(given_path);
+  DropFileReader reader = DropFileReaderFor(path);
+  if (reader == nullptr) LocalFailure("  Drop File Not Found");
+  door_session.TimeLimit = kDefaultTimeLimit;  // kept when the file cannot be opened
+  reader(path);
+}
+
 }  // namespace
 
 DoorOptions DoorParseOptions(int argc, const char* const* argv) {
@@ -65,6 +74,12 @@ DoorOptions DoorParseOptions(int argc, const char* const* argv) {
       case 'W':
         options.win_server = true;
         break;
+      case 'S':
+        options.stdio = true;
+        break;
+      case 'U':
+        options.utf8 = true;
+        break;
       default:
         break;
     }
@@ -75,13 +90,20 @@ DoorOptions DoorParseOptions(int argc, const char* const* argv) {
 DoorMode DoorChooseMode(const DoorOptions& options) {
   if (options.local) return dmLocal;
   if (options.win_server) return dmWinServer;
+  if (options.stdio) return dmStdio;
   if (options.handle >= 0 && options.node > 0) return dmHandle;
   if (options.drop_given) return dmDropFile;
   return dmUsage;
 }
 
+bool DoorWantsLocalConsole(int argc, const char* const* argv) {
+  const bool door_mode = argc > 1 && argv[1] != nullptr && argv[1][0] == '-';
+  return !door_mode || DoorChooseMode(DoorParseOptions(argc, argv)) != dmStdio;
+}
+
 void DoorSetupSession(const DoorOptions& options) {
   DoorSession& session = door_session;
+  session.Charset = options.utf8 ? ccUtf8 : ccCp437;
   switch (DoorChooseMode(options)) {
     case dmLocal:
       session.CommHandle = 0;
@@ -100,14 +122,19 @@ void DoorSetupSession(const DoorOptions& options) {
       session.Kind = options.telnet ? ckTelnet : ckSerial;
       session.TimeLimit = kDefaultTimeLimit;  // nothing else tells how long the caller may stay
       break;
-    case dmDropFile: {
-      const std::string path = ResolveDropPath(options.drop_path);
-      DropFileReader reader = DropFileReaderFor(path);
-      if (reader == nullptr) LocalFailure("  Drop File Not Found");
-      session.TimeLimit = kDefaultTimeLimit;  // kept when the file cannot be opened
-      reader(path);
+    case dmDropFile:
+      ReadDropFile(options.drop_path);
+      // Only -S puts the caller on standard input and output; a file naming that kind made it up.
+      if (session.Kind == ckStdio) LocalFailure("  No Carrier Detected");
       break;
-    }
+    case dmStdio:
+      session.Node = options.node > 0 ? options.node : 1;
+      session.TimeLimit = kDefaultTimeLimit;
+      if (options.drop_given) ReadDropFile(options.drop_path);
+      // The connection is ours whatever the file says; 1 stands for the standard handles.
+      session.Kind = ckStdio;
+      session.CommHandle = 1;
+      break;
     case dmUsage:
       DoorRunEvent(session.OnUsage);
       break;
@@ -116,6 +143,7 @@ void DoorSetupSession(const DoorOptions& options) {
 
 bool DoorOpenChannel() {
   if (door_session.CommHandle == 0 || door_session.Kind == ckLocal) return true;
+  ChannelSetCharset(door_session.Charset);
   ChannelOpen(door_session.Kind);
   ChannelAttach(door_session.CommHandle);
   const bool carrier = ChannelCarrier();
@@ -180,6 +208,8 @@ void ShowUsage() {
       "  -N         NODE NUMBER",
       "  -T         -H PARAMETER IS A SOCKET HANDLE",
       "  -W         WINSERVER DOOR32 MODE",
+      "  -S         CALLER ON STANDARD INPUT AND OUTPUT",
+      "  -U         CALLER'S TERMINAL USES UTF-8",
       "",
       " Examples:",
       "",

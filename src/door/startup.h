@@ -13,10 +13,12 @@ struct DoorOptions {
   bool local = false;       // -L
   bool telnet = false;      // -T: the handle is a socket
   bool win_server = false;  // -W
+  bool stdio = false;       // -S: the caller is on standard input and output
+  bool utf8 = false;        // -U: the caller's terminal takes UTF-8
 };
 
 // How the session starts, in the order the options are tried.
-enum DoorMode : uint8_t { dmLocal, dmWinServer, dmHandle, dmDropFile, dmUsage };
+enum DoorMode : uint8_t { dmLocal, dmWinServer, dmHandle, dmDropFile, dmUsage, dmStdio };
 
 // Parameters 1 to argc-1; "/DEBUG" (the editor's switch) and parameters shorter than 2 are skipped.
 DoorOptions DoorParseOptions(int argc, const char* const* argv);
@@ -29,6 +31,10 @@ void DoorSetupSession(const DoorOptions& options);
 bool DoorOpenChannel();
 // The clocks and checks on, the screen cleared and row 25 kept out of the output window.
 void DoorSessionStart();
+
+// Whether the sysop's terminal is the local screen: not when the caller is on standard input and
+// output, which must carry nothing but the caller's stream. Asked before the console opens.
+bool DoorWantsLocalConsole(int argc, const char* const* argv);
 
 // Called by the editor's start when the first argument begins with "-".
 void DoorStartup(int argc, char** argv);

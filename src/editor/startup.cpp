@@ -83,6 +83,6 @@ int EditorMain(int argc, char** argv) {
 
 int ZorvanMain(int argc, char** argv) {
   DoorSessionInit();  // first, so that its exit step still finds the screen open
-  ConsoleOpen();
+  if (DoorWantsLocalConsole(argc, argv)) ConsoleOpen();  // -S: the terminal is the caller's
   return EditorMain(argc, argv);
 }

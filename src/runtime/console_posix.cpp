@@ -7,12 +7,14 @@
 #include <langinfo.h>
 #include <string>
 #include <strings.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "runtime/console.h"
 #include "runtime/console_exit.h"
 #include "runtime/terminal_frame.h"
+#include "runtime/waiter.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ struct TerminalPresenter {
   TerminalPen pen;
   std::string out;             // reused: a frame costs no allocation once it has grown
   uint64_t shown_version = 0;
+  bool too_small = false;      // the terminal shows the size notice, not the screen
   struct sigaction saved_term{}, saved_hup{}, saved_winch{};
 };
 
@@ -79,7 +82,10 @@ void OnTerminatingSignal(int signal_number) {
   raise(signal_number);
 }
 
-void OnWindowChange(int) { redraw_requested = 1; }
+void OnWindowChange(int) {
+  redraw_requested = 1;
+  WaitWake();  // the key wait presents the redraw
+}
 
 void InstallSignals() {
   struct sigaction action{};
@@ -109,6 +115,23 @@ void Draw(bool full) {
   presenter.shown_version = ConsoleVersion();
 }
 
+// A terminal smaller than the screen would scroll and wrap it into a garble: it gets a one-line
+// notice instead, until a resize makes it large enough. A size that cannot be read fits.
+bool ShowNoticeIfSmall() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+    return false;
+  if (TerminalFitsFrame(size.ws_col, size.ws_row)) return false;
+  WriteAll(RenderSizeNotice(size.ws_col, size.ws_row));
+  return true;
+}
+
+// The terminal's picture is unknown (start, resize): the notice, or the whole screen afresh.
+void DrawWhole() {
+  presenter.too_small = ShowNoticeIfSmall();
+  if (!presenter.too_small) Draw(true);
+}
+
 }  // namespace
 
 void ConsoleOpen() {
@@ -122,7 +145,7 @@ void ConsoleOpen() {
   redraw_requested = 0;
   InstallSignals();
   ConsoleInstallExitStep();
-  Draw(true);
+  DrawWhole();
 }
 
 ConsoleMode ConsoleCurrentMode() { return presenter.mode; }
@@ -130,16 +153,20 @@ bool ConsoleIsHeadless() { return presenter.mode == cmHeadless; }
 
 void ConsolePresent() {
   if (presenter.mode != cmTerminal) return;
-  bool full = redraw_requested != 0;
-  if (!full && ConsoleVersion() == presenter.shown_version) return;
-  redraw_requested = 0;
-  Draw(full);
+  if (redraw_requested != 0) {
+    redraw_requested = 0;
+    DrawWhole();
+    return;
+  }
+  if (presenter.too_small || ConsoleVersion() == presenter.shown_version) return;
+  Draw(false);
 }
 
 void ConsoleClose() {
   if (presenter.mode != cmTerminal) return;
   ConsolePresent();
-  WriteAll(RenderFrameLeave(ConsoleSnapshot()));
+  const bool notice = presenter.too_small;
+  WriteAll(notice ? std::string("\x1b[0m\r\n") : RenderFrameLeave(ConsoleSnapshot()));
   tcsetattr(STDIN_FILENO, TCSADRAIN, &presenter.saved_termios);
   RestoreSignals();
   presenter.mode = cmHeadless;

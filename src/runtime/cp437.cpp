@@ -41,6 +41,14 @@ constexpr uint16_t kCp437Unicode[256] = {
 
 uint16_t Cp437ToUnicode(uint8_t byte) { return kCp437Unicode[byte]; }
 
+// A typed character is rare enough for a walk over the same table.
+int Cp437FromUnicode(uint32_t code_point) {
+  if (code_point < 0x80) return -1;
+  for (int byte = 0x80; byte <= 0xFF; ++byte)
+    if (kCp437Unicode[byte] == code_point) return byte;
+  return -1;
+}
+
 void AppendUtf8(std::string& out, uint16_t code_point) {
   if (code_point < 0x80) {
     out.push_back(static_cast<char>(code_point));

@@ -7,5 +7,9 @@
 // glyphs (smileys, arrows, the house); 0x00 shows as a blank.
 uint16_t Cp437ToUnicode(uint8_t byte);
 
+// The CP437 byte of a character from the upper half of the set (0x80-0xFF), or -1 when CP437 has
+// no such character there. The lower half is ASCII and the PC's control glyphs, never typed.
+int Cp437FromUnicode(uint32_t code_point);
+
 // The UTF-8 bytes of a code point from the Basic Multilingual Plane.
 void AppendUtf8(std::string& out, uint16_t code_point);

@@ -124,3 +124,16 @@ std::string RenderFrameLeave(const ConsoleFrame& frame) {
   out += "H\r\n";
   return out;
 }
+
+bool TerminalFitsFrame(int columns, int rows) {
+  return columns >= kConsoleColumns && rows >= kConsoleRows;
+}
+
+std::string RenderSizeNotice(int columns, int rows) {
+  std::string notice = "Zorvan/32 needs " + std::to_string(kConsoleColumns) + "x" +
+                       std::to_string(kConsoleRows) + "; this terminal is " +
+                       std::to_string(columns) + "x" + std::to_string(rows) + ".";
+  if (columns > 0 && notice.size() > static_cast<size_t>(columns))
+    notice.resize(static_cast<size_t>(columns));  // a wrapped line would be no clearer
+  return "\x1b[0m\x1b[H\x1b[2J" + notice + "\r";
+}

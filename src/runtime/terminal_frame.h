@@ -31,6 +31,12 @@ int FrameUsedRows(const ConsoleFrame& frame);
 // line under the used part of the frame (under the lowest non-blank row or the cursor's row).
 std::string RenderFrameLeave(const ConsoleFrame& frame);
 
+// Whether a terminal of that many columns and rows shows the whole screen without scrolling.
+bool TerminalFitsFrame(int columns, int rows);
+// What a terminal too small for the screen shows instead: one line naming the size needed and the
+// size found, cut to the terminal's width, on a cleared screen.
+std::string RenderSizeNotice(int columns, int rows);
+
 // The colour selection for a PC attribute: bright foregrounds as 90-97, backgrounds 40-47, blink
 // not shown.
 std::string TerminalSgr(uint8_t attr);

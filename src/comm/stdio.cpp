@@ -1,0 +1,119 @@
+// The stdio channel: a reading and a writing thread between the standard handles and the queues.
+// No telnet negotiation and no escaping: the caller gets the bytes as they are queued.
+#include "comm/stdio.h"
+
+#include <algorithm>
+#include <string>
+
+#include "runtime/std_stream.h"
+
+namespace {
+
+// A caller who reads nothing keeps the writer waiting in slices, so it still sees Terminating.
+constexpr uint32_t kWritableWaitMs = 100;
+
+}  // namespace
+
+StdioChannel::~StdioChannel() {
+  StopThreads();
+  StdStreamGiveBack();
+}
+
+void StdioChannel::Attach(int32_t handle) {
+  handle_ = handle;
+  Open(0);
+}
+
+bool StdioChannel::Open(uint8_t) {
+  StdStreamTakeOver(utf8_);
+  ErrorFlag = !StartThreads();
+  if (ErrorFlag) alive_ = false;
+  return !ErrorFlag;
+}
+
+bool StdioChannel::Carrier() {
+  if (alive_ && in_poll_) in_poll_->Set();
+  return alive_;
+}
+
+void StdioChannel::Close() {
+  StopThreads();
+  StdStreamGiveBack();
+}
+
+// The end of input stays readable: once seen, there is nothing more to ask or wait on.
+bool StdioChannel::LineHasInput() { return alive_ && StdStreamWaitInput(0); }
+
+WaitSource StdioChannel::LineWaitSource() {
+  if (!alive_) return {};
+  return StdStreamWaitSource();
+}
+
+void StdioChannel::Lost(std::string_view text, int error) {
+  alive_ = false;
+  SetSystemError(text, error);
+  LineLost();
+}
+
+void StdioChannel::ReadingLoop() {
+  while (!terminating_) {
+    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    ReceiveStep();
+    ReceiveDone();  // the key wait looks again, whatever the step found
+  }
+}
+
+// Runs only when the main thread asked, and reads only what is there, so the thread never sits in
+// a read that StopThreads would have to wait for.
+void StdioChannel::ReceiveStep() {
+  CritSection hold(in_lock_);
+  in_poll_->Reset();
+  if (!alive_ || !StdStreamWaitInput(0)) return;
+  const int32_t n = std::min(kReceiveStep, in_queue_->Free());
+  if (n <= 0) return;
+  uint8_t* staging = in_queue_->Staging();
+  const int32_t r = StdStreamRead(staging, n);
+  if (r > 0)
+    in_queue_->Put(staging, r);
+  else if (r == kStdStreamEnd)
+    Lost("Error in communications(1), #", 0);
+  else if (r == kStdStreamError)
+    Lost("Error in communications(2), #", StdStreamLastError());
+}
+
+void StdioChannel::WritingLoop() {
+  while (!terminating_) {
+    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    // Waiting for room happens outside OutLock, so the main thread can still queue what fits.
+    if (alive_ && !StdStreamWaitOutput(kWritableWaitMs)) {
+      out_request_->Set();
+      continue;
+    }
+    SendStep();
+  }
+}
+
+// What the line does not take stays at the front of OutQueue for the next step; after the caller
+// has gone the queue is emptied, since nobody will read it.
+void StdioChannel::SendStep() {
+  CritSection hold(out_lock_);
+  out_request_->Reset();
+  if (!alive_) {
+    out_queue_->Clear();
+    SendDone();
+    return;
+  }
+  const int32_t queued = out_queue_->Count();
+  if (queued == 0) return;
+  uint8_t* staging = out_queue_->Staging();
+  out_queue_->Get(staging, queued, false);
+  const int32_t sent = StdStreamWrite(staging, queued);
+  if (sent == kStdStreamError) {
+    Lost("Error in communications(2), #", StdStreamLastError());
+    out_queue_->Clear();
+  } else {
+    out_queue_->Get(staging, sent, true);
+    if (sent < queued) out_request_->Set();
+  }
+  SendDone();
+}
