@@ -40,6 +40,15 @@ int FileLastError();
 // Opens path with the current open mode's sharing. create: make the file when it does not exist
 // (an existing file is not truncated).
 bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create = false);
+
+// The whole-file locks that a native game node may hold (POSIX only): a classic fcntl record lock,
+// an open-file-description lock, a flock. The exclusive open mode takes the last two and is kept
+// out by all three.
+enum FileLockKind : uint8_t { lkRecord, lkOfd, lkFlock };
+// Opens path read/write and locks the whole file that way without waiting, for a helper that plays
+// a node. Fails like FileOpen (a lock held elsewhere is a sharing conflict); where the kind does not
+// exist it fails with the platform's not-supported error.
+bool FileOpenLockedAs(OsFile& file, const std::string& path, FileLockKind kind);
 // Opens path for writing, creating it empty or truncating it (used to create a missing text file).
 bool FileCreateEmpty(const std::string& path);
 void FileClose(OsFile& file);

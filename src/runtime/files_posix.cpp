@@ -1,6 +1,6 @@
-// Files on POSIX. The exclusive open mode is an advisory whole-file lock taken without waiting: an
-// open-file-description lock where the kernel has them (so two opens in one process exclude each
-// other, as share modes do on Windows), flock otherwise.
+// Files on POSIX. The exclusive open mode is a set of advisory whole-file locks taken without
+// waiting, one of each kind a native game node may use, so that a node holding any of them keeps the
+// editor out and the editor's hold keeps each of them out.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,37 +15,71 @@
 
 namespace {
 
+#ifdef F_OFD_SETLK
+constexpr int kOfdSetLock = F_OFD_SETLK;
+#else
+constexpr int kOfdSetLock = -1;  // fcntl refuses it with EINVAL, as a kernel without OFD locks does
+#endif
+
 bool Fail() {
   FileSetLastError(errno);
   return false;
 }
 
-bool LockWithFlock(int fd, bool write) {
-  while (flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
-// A read-only descriptor cannot hold a write lock, so a read-only exclusive open takes a read lock:
-// it still shuts out every read/write exclusive opener, only other exclusive readers may share it.
-bool LockWholeFile(int fd, bool write) {
-#ifdef F_OFD_SETLK
+bool SetRecordLock(int fd, int command, short type) {
   struct flock lock{};
-  lock.l_type = write ? F_WRLCK : F_RDLCK;
+  lock.l_type = type;
   lock.l_whence = SEEK_SET;  // l_start 0, l_len 0: the whole file, however long it grows
-  if (fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
-  if (errno != EINVAL) return false;  // EINVAL: a kernel without OFD locks
-#endif
-  return LockWithFlock(fd, write);
+  return fcntl(fd, command, &lock) == 0;
 }
 
-// Opens with the current mode's lock; -1 (and the error) on failure.
-int OpenLocked(const std::string& path, int flags, bool write) {
+// One whole-file lock of that kind, without waiting. A lock held elsewhere leaves EAGAIN (fcntl may
+// report it as EACCES, flock as EWOULDBLOCK).
+bool TakeLock(int fd, FileLockKind kind, bool write) {
+  for (;;) {
+    bool taken = kind == lkFlock
+                     ? flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0
+                     : SetRecordLock(fd, kind == lkOfd ? kOfdSetLock : F_SETLK,
+                                     write ? F_WRLCK : F_RDLCK);
+    if (taken) return true;
+    if (errno == EINTR) continue;
+    if (errno == EACCES || errno == EWOULDBLOCK) errno = EAGAIN;
+    return false;
+  }
+}
+
+// The exclusive mode's locks: an OFD lock, which classic record locks conflict with too, and a
+// flock, which on local file systems is separate from both. They belong to this one open, so two
+// exclusive opens in one process exclude each other as share modes do on Windows, and closing
+// releases both. A read-only descriptor cannot hold a write lock, so a read-only exclusive open
+// takes read locks: it still shuts out every writer, only other readers may share it.
+bool LockWholeFile(int fd, bool write) {
+  bool ofd = TakeLock(fd, lkOfd, write);
+  // EINVAL: no OFD locks here, the flock has to do. Anything else (held, or ENOLCK from a network
+  // file system without its lock service) fails the open: we cannot keep the nodes out.
+  if (!ofd && errno != EINVAL) return false;
+  if (TakeLock(fd, lkFlock, write)) return true;
+  if (errno != EAGAIN) return ofd;  // no flock on this file system, so no node can hold one
+  if (!ofd) return false;
+  // NFS clients carry a flock to the server as a whole-file record lock. Should the server count
+  // it as another owner than our OFD lock, we would be refusing ourselves: drop the OFD lock and
+  // ask again. Still refused, a node holds a flock; granted, the flock is a record lock that every
+  // node's lock of either kind meets, and is enough alone.
+  SetRecordLock(fd, kOfdSetLock, F_UNLCK);
+  return TakeLock(fd, lkFlock, write);
+}
+
+int OpenPlain(const std::string& path, int flags) {
   int fd;
   do {
     fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Opens with the current mode's locks; -1 (and the error) on failure.
+int OpenLocked(const std::string& path, int flags, bool write) {
+  int fd = OpenPlain(path, flags);
   if (fd < 0) return -1;
   if (FileModeIsExclusive() && !LockWholeFile(fd, write)) {
     int error = errno;
@@ -78,6 +112,19 @@ bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool cre
   bool write = access == faReadWrite;
   int fd = OpenLocked(path, (write ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0), write);
   if (fd < 0) return Fail();
+  file.Adopt(fd);
+  return true;
+}
+
+bool FileOpenLockedAs(OsFile& file, const std::string& path, FileLockKind kind) {
+  FileClose(file);
+  int fd = OpenPlain(path, O_RDWR);
+  if (fd < 0) return Fail();
+  if (!TakeLock(fd, kind, true)) {
+    Fail();
+    close(fd);
+    return false;
+  }
   file.Adopt(fd);
   return true;
 }
@@ -199,6 +246,6 @@ std::string GameFilePath(const std::string& dir, const std::string& name) {
 }
 
 bool FileErrorIsSharingConflict(int os_error) {
-  // OFD locks report EAGAIN, flock EWOULDBLOCK (EACCES is a permission error of the open).
+  // The locks report a holder as EAGAIN (EACCES is a permission error of the open).
   return os_error == EAGAIN || os_error == EWOULDBLOCK;
 }

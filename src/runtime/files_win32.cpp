@@ -43,6 +43,13 @@ bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool cre
   return true;
 }
 
+// Nodes here keep each other out with share modes, not locks.
+bool FileOpenLockedAs(OsFile& file, const std::string&, FileLockKind) {
+  FileClose(file);
+  FileSetLastError(ERROR_NOT_SUPPORTED);
+  return false;
+}
+
 bool FileCreateEmpty(const std::string& path) {
   HANDLE handle = OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS);
   if (handle == INVALID_HANDLE_VALUE) return Fail();

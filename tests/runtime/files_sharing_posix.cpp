@@ -1,52 +1,66 @@
-// The POSIX side of the open modes (advisory locks), of another process holding a file, and of the
-// case-insensitive game-file lookup.
+// The POSIX side of the open modes (advisory locks) against a game node in another process, and
+// the case-insensitive game-file lookup.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "fakes/game_fixture.h"
+#include "fakes/lock_node.h"
 #include "runtime/files.h"
 
 namespace {
 
-// The child holds the file exclusively until the parent lets it go; a socket pair says when.
-TEST(FilesPosixTest, AFileHeldByAnotherProcessCannotBeOpenedUntilReleased) {
+// A node holding the file with any lock a native node may use (or as a second editor) keeps every
+// exclusive open out as busy, but not the shared mode; once it lets go the file is ours, and then
+// the same node is refused, even by a read-only exclusive open of ours.
+TEST(FilesPosixTest, NodeLocksAndTheExclusiveOpenKeepEachOtherOut) {
   TempGameDir scratch;
   scratch.WriteFile("PLAYER.DAT", std::string(236, 'p'));
-  std::string path = scratch.PathOf("PLAYER.DAT");
-  SetFileOpenMode(fmExclusive);
-  int link[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, link), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const std::string path = scratch.PathOf("PLAYER.DAT");
+  for (const char* kind : {"exclusive", "record", "ofd", "flock"}) {
+    SCOPED_TRACE(kind);
     OsFile file;
-    char state = FileOpen(file, path, faReadWrite) ? 'H' : 'F';
-    bool told = write(link[1], &state, 1) == 1 && read(link[1], &state, 1) == 1;
-    _exit(told ? 0 : 1);
+    {
+      LockNode node(kind, path);
+      ASSERT_TRUE(node.Held()) << node.Said();
+      SetFileOpenMode(fmExclusive);
+      for (FileAccess access : {faReadWrite, faRead}) {
+        EXPECT_FALSE(FileOpen(file, path, access));
+        EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError())) << FileLastError();
+      }
+      EXPECT_FALSE(FileCreateEmpty(path));
+      EXPECT_FALSE(FileAppend(path, "x", 1));
+      SetFileOpenMode(fmShared);
+      EXPECT_TRUE(FileOpen(file, path, faReadWrite));
+      FileClose(file);
+      EXPECT_EQ(node.Release(), 0);
+    }
+    SetFileOpenMode(fmExclusive);
+    for (FileAccess access : {faReadWrite, faRead}) {
+      ASSERT_TRUE(FileOpen(file, path, access));
+      LockNode late(kind, path);
+      EXPECT_EQ(late.Said(), "busy");
+      EXPECT_EQ(late.Release(), 1);
+      FileClose(file);
+    }
+    SetFileOpenMode(fmShared);
   }
-  char state = 0;
-  ASSERT_EQ(read(link[0], &state, 1), 1);
-  EXPECT_EQ(state, 'H');
-  OsFile file;
-  EXPECT_FALSE(FileOpen(file, path, faReadWrite));
-  EXPECT_NE(FileLastError(), 0);
-  EXPECT_FALSE(FileOpen(file, path, faRead));  // a read lock conflicts with the writer's too
-  SetFileOpenMode(fmShared);  // takes no lock, so it is not kept out
-  EXPECT_TRUE(FileOpen(file, path, faReadWrite));
-  FileClose(file);
-  EXPECT_EQ(write(link[0], "R", 1), 1);
-  close(link[0]);
-  close(link[1]);
-  int status = -1;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(scratch.ReadFile("PLAYER.DAT"), std::string(236, 'p'));
+}
+
+// Our lock belongs to the open that took it: closing another descriptor of the same file in this
+// process (as a shared open does) must not drop it, as it would drop a classic record lock.
+TEST(FilesPosixTest, ClosingAnotherOpenOfTheFileKeepsTheLock) {
+  TempGameDir scratch;
+  scratch.WriteFile("PLAYER.DAT", "p");
+  const std::string path = scratch.PathOf("PLAYER.DAT");
+  OsFile held, other;
   SetFileOpenMode(fmExclusive);
-  EXPECT_TRUE(FileOpen(file, path, faReadWrite));
+  ASSERT_TRUE(FileOpen(held, path, faReadWrite));
   SetFileOpenMode(fmShared);
+  ASSERT_TRUE(FileOpen(other, path, faRead));
+  FileClose(other);
+  for (const char* kind : {"record", "flock"}) EXPECT_EQ(LockNode(kind, path).Said(), "busy") << kind;
 }
 
 TEST(FilesPosixTest, GameFilesAreFoundInTheirOwnSpelling) {
