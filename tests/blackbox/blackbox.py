@@ -1,12 +1,14 @@
 """Helpers shared by the black-box tests: a scratch copy of the sample game, a rendered screen, the
-real program in a pseudo-terminal and a caller on a TCP connection. Waiting is always for something
-visible, with a deadline; nothing sleeps."""
+real program in a pseudo-terminal or headless, and a caller on a TCP connection, a pseudo-terminal
+or pipes. Waiting is always for something visible, with a deadline; nothing sleeps."""
 import contextlib
 import errno
 import os
+import pathlib
 import select
 import shutil
 import socket
+import subprocess
 import tempfile
 import termios
 import time
@@ -17,6 +19,11 @@ import pyte
 
 COLUMNS, ROWS = 80, 25
 IAC = 255
+RECORD = 236
+MAIN = "Account Number: %d"
+PROMPT = "Enter VARN Name"
+CREDITS = b"Zorvan/32 Credits:"
+PLAIN_COLOUR = b"\x1b[0;37m\x1b[40m\x1b[40m"  # the exit step's last words to a caller
 
 
 @contextlib.contextmanager
@@ -25,11 +32,37 @@ def scratch_game(sample):
     scratch = tempfile.mkdtemp(prefix="zorvan-bb-")
     try:
         shutil.copytree(sample, scratch, dirs_exist_ok=True)
-        with open(os.path.join(scratch, "ZORVAN32.CFG"), "wb") as cfg:
-            cfg.write(scratch.encode() + b"/\r\n")
+        pathlib.Path(scratch, "ZORVAN32.CFG").write_bytes(scratch.encode() + b"/\r\n")
         yield scratch
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
+
+
+def players(game):
+    return pathlib.Path(game, "PLAYER.DAT").read_bytes()
+
+
+def records(data):
+    return [data[n:n + RECORD] for n in range(0, len(data), RECORD)]
+
+
+def nickname(game, n):
+    record = records(players(game))[n]
+    return record[1:1 + record[0]]
+
+
+def set_nickname(game, n, name):
+    with open(os.path.join(game, "PLAYER.DAT"), "rb+") as f:
+        f.seek(n * RECORD)
+        f.write(bytes([len(name)]) + name)
+
+
+def write_door32_sys(game, name, kind, handle, baud=38400):
+    """A DOOR32.SYS for Ann Caller (record 1, 60 minutes, ANSI, node 1); gives its path."""
+    lines = [kind, handle, baud, "Test BBS", 1, "Ann Caller", "Ann", 100, 60, 1, 1]
+    path = os.path.join(game, name)
+    pathlib.Path(path).write_bytes("".join("%s\r\n" % line for line in lines).encode())
+    return path
 
 
 def wait_until(check, pump, what, seconds=20):
@@ -41,14 +74,27 @@ def wait_until(check, pump, what, seconds=20):
             raise AssertionError("never seen: %s" % what())
 
 
-class Screen:
+def ends_soon(wait, since):
+    """Exit code 0 within 2.5 s of a hang-up: 1.5 s of it is the carrier-lost message, the rest
+    slack for sanitizer builds on a loaded machine (natively it takes about 1.7 s)."""
+    code = wait()
+    took = time.monotonic() - since
+    assert code == 0 and took < 2.5, "exit code %s, %.2f s after the hang-up" % (code, took)
+
+
+class Side:
+    """What a sysop's terminal and a caller share: data (the bytes seen) and the 80x25 screen
+    drawn from them in their encoding; pump() and send() are their own."""
+
     def __init__(self, encoding):
+        self.data = b""
+        self.encoding = encoding
         self.screen = pyte.Screen(COLUMNS, ROWS)
         self.stream = pyte.Stream(self.screen)
-        self.encoding = encoding
 
-    def feed(self, data):
-        self.stream.feed(data.decode(self.encoding, "replace"))
+    def seen(self, chunk):
+        self.data += chunk
+        self.stream.feed(chunk.decode(self.encoding, "replace"))
 
     def text(self):
         return "\n".join(self.screen.display)
@@ -59,6 +105,30 @@ class Screen:
     def colour(self, row, text):
         return self.screen.buffer[row][self.row(row).index(text)].fg
 
+    def wait_for(self, needle, seconds=20):
+        wait_until(lambda: needle in self.text(), self.pump,
+                   lambda: "%r on the screen:\n%s" % (needle, self.text()), seconds)
+
+    def wait_for_data(self, needle, seconds=20):
+        wait_until(lambda: needle in self.data, self.pump,
+                   lambda: "%r; tail: %r" % (needle, self.data[-300:]), seconds)
+
+    def wait_gone(self, text, seconds=20):
+        wait_until(lambda: text not in self.text(), self.pump,
+                   lambda: "%r still on the screen:\n%s" % (text, self.text()), seconds)
+
+    def rename(self, keys, finish=True):
+        """3, then the keys at the name prompt and Enter; with finish, back at the main screen."""
+        self.send(b"3")
+        self.wait_for(PROMPT)
+        self.send(keys + b"\r")
+        if finish:
+            self.wait_gone(PROMPT)
+
+    def quit(self):
+        self.send(b"q")
+        self.wait_for_data(CREDITS)
+
 
 class _Spawn(pexpect.spawn):
     pass_fds = ()
@@ -67,39 +137,30 @@ class _Spawn(pexpect.spawn):
         return ptyprocess.PtyProcess.spawn(args, pass_fds=self.pass_fds, **kwargs)
 
 
-class Terminal:
-    """A command in a UTF-8 pseudo-terminal (the sysop's screen and keys), inheriting pass_fds."""
+class Terminal(Side):
+    """A command in a pseudo-terminal (the sysop's screen and keys; UTF-8 unless told),
+    inheriting pass_fds."""
 
-    def __init__(self, argv, cwd, pass_fds=()):
-        self.screen = Screen("utf-8")
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TERM="xterm")
+    def __init__(self, argv, cwd, pass_fds=(), env=None, encoding="utf-8"):
+        super().__init__(encoding)
+        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TERM="xterm", **(env or {}))
         for fd in pass_fds:
             os.set_inheritable(fd, True)  # kept open by the spawn, but still closed at exec
         _Spawn.pass_fds = tuple(pass_fds)
         self.child = _Spawn(argv[0], argv[1:], cwd=cwd, env=env, dimensions=(ROWS, COLUMNS))
-        self.raw = b""
 
     def pump(self, timeout=0.2):
         try:
-            data = self.child.read_nonblocking(65536, timeout=timeout)
+            chunk = self.child.read_nonblocking(65536, timeout=timeout)
         except pexpect.TIMEOUT:
             return False
         except pexpect.EOF:
             return None
-        self.raw += data
-        self.screen.feed(data)
+        self.seen(chunk)
         return True
 
     def send(self, keys):
         self.child.send(keys)
-
-    def wait_for(self, needle, seconds=20):
-        wait_until(lambda: needle in self.screen.text(), self.pump,
-                   lambda: "%r\nscreen:\n%s" % (needle, self.screen.text()), seconds)
-
-    def wait_for_raw(self, needle, seconds=20):
-        wait_until(lambda: needle in self.raw, self.pump,
-                   lambda: "%r\ntail: %r" % (needle, self.raw[-400:]), seconds)
 
     def line_mode(self):
         """Whether the program keeps the terminal's line editing (keys go on Enter)."""
@@ -114,15 +175,15 @@ class Terminal:
         return self.child.exitstatus
 
 
-class Caller:
-    """The caller's end of a telnet connection: the wire bytes, the data with telnet commands taken
-    out (255 255 is one 255) and the CP437 screen drawn from that data."""
+class Caller(Side):
+    """The caller's end of a telnet connection (or of a pty or pipes, through the same calls):
+    the wire bytes, the data with telnet commands taken out (255 255 is one 255) and the CP437
+    screen drawn from that data."""
 
-    def __init__(self, sock):
+    def __init__(self, sock, encoding="cp437"):
+        super().__init__(encoding)
         self.sock = sock
         self.wire = b""
-        self.data = b""
-        self.screen = Screen("cp437")
         self.eof = False
         self._iac = 0  # bytes of a telnet command still to skip
 
@@ -145,20 +206,11 @@ class Caller:
                 self._iac = 1
             else:
                 text.append(byte)
-        self.data += bytes(text)
-        self.screen.feed(bytes(text))
+        self.seen(bytes(text))
         return True
 
     def send(self, keys):
         self.sock.sendall(keys)
-
-    def wait_for(self, needle, seconds=20):
-        wait_until(lambda: needle in self.screen.text(), self.pump,
-                   lambda: "%r on the caller's screen:\n%s" % (needle, self.screen.text()), seconds)
-
-    def wait_for_data(self, needle, seconds=20):
-        wait_until(lambda: needle in self.data, self.pump,
-                   lambda: "%r from the door; tail: %r" % (needle, self.data[-300:]), seconds)
 
 
 def connected_pair():
@@ -167,6 +219,38 @@ def connected_pair():
         caller = socket.create_connection(listener.getsockname())
         bbs, _ = listener.accept()
     return bbs, caller
+
+
+@contextlib.contextmanager
+def headless(argv, game, pass_fds=(), pipes=False, env=None):
+    """The program as a BBS daemon starts it (no terminal), the caller on its standard handles
+    with pipes; killed at the end if it is still running, so a failed check cannot hang the
+    test."""
+    with subprocess.Popen(argv, cwd=game, pass_fds=pass_fds, env=env,
+                          stdin=subprocess.PIPE if pipes else subprocess.DEVNULL,
+                          stdout=subprocess.PIPE if pipes else subprocess.DEVNULL) as door:
+        try:
+            yield door
+        finally:
+            door.kill()
+
+
+class PipeLine:
+    """The caller on a door's standard input and output through pipes, with the socket calls
+    that Caller uses."""
+
+    def __init__(self, door):
+        self.door = door
+
+    def fileno(self):
+        return self.door.stdout.fileno()
+
+    def recv(self, n):
+        return os.read(self.door.stdout.fileno(), n)
+
+    def sendall(self, data):
+        self.door.stdin.write(data)
+        self.door.stdin.flush()
 
 
 class PtyLine:
@@ -193,3 +277,26 @@ class PtyLine:
 
     def hang_up(self):
         os.close(self.master)
+
+
+@contextlib.contextmanager
+def fake_bbs(game, libdir, wine, programs, logged_in=True):
+    """For -W on our fake BBS libraries: the user block the fake WCSRV gives, and a listener that
+    is the BBS's line behind the fake DOOR32. Natively the libraries are found through
+    LD_LIBRARY_PATH; under Wine they go beside copies of the programs, where Windows looks first.
+    Gives each program's command and the listener."""
+    os.environ["ZORVAN_FAKE_WCSRV"] = "%d,4,0,30,Ann Caller" % logged_in
+    if wine:
+        folder = os.path.join(game, "bin")
+        os.makedirs(folder, exist_ok=True)
+        for name in programs + [os.path.join(libdir, "DOOR32.DLL"),
+                                os.path.join(libdir, "WCSRV.DLL")]:
+            shutil.copy(name, folder)
+        commands = [[wine, os.path.join(folder, os.path.basename(p))] for p in programs]
+    else:
+        os.environ["LD_LIBRARY_PATH"] = libdir
+        commands = [[p] for p in programs]
+    with socket.create_server(("127.0.0.1", 0)) as listener:
+        os.environ["ZORVAN_FAKE_DOOR32_PORT"] = str(listener.getsockname()[1])
+        listener.settimeout(60)
+        yield commands, listener

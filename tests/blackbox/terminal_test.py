@@ -1,11 +1,27 @@
 #!/usr/bin/env python3
 """The editor in a real pseudo-terminal, as a sysop sees it: the sample game's first player on the
-screen, ] and [ moving through the players, Q ending with the credits, exit code 0 and the terminal
-given back in its cooked mode."""
+screen, ] and [ moving through the players, the terminal too small (80x24), larger (120x40) and
+resized while a key is awaited, Q ending with the credits, exit code 0 and the terminal given back
+in its cooked mode."""
 import os
 import sys
 
-from blackbox import Terminal, scratch_game
+from blackbox import MAIN, Terminal, scratch_game, wait_until
+
+NOTICE = "Zorvan/32 needs 80x25; this terminal is %dx%d."
+
+
+def resize(term, rows, columns):
+    term.screen.resize(rows, columns)
+    term.child.setwinsize(rows, columns)
+
+
+def redrawn_whole(term, rows, columns, text):
+    """Resizes, then waits for a clear screen after this point and the text drawn afresh."""
+    mark = len(term.data)
+    resize(term, rows, columns)
+    wait_until(lambda: b"\x1b[2J" in term.data[mark:] and text in term.text(), term.pump,
+               lambda: "%r redrawn:\n%s" % (text, term.text()))
 
 
 def main():
@@ -14,26 +30,41 @@ def main():
         players = os.path.getsize(os.path.join(game, "PLAYER.DAT")) // 236
         # stty after the editor tells whether the terminal was given back in its cooked mode.
         term = Terminal(["/bin/sh", "-c", '"%s"; echo "EXIT=$?"; stty -a' % editor], game)
-        screen = term.screen
-        term.wait_for("Account Number: 0")
+        screen = term
+        term.wait_for(MAIN % 0)
         assert "VarnEdit/32" in screen.row(0) and "v0.67 Beta" in screen.row(0), screen.row(0)
-        assert "Real Name" in screen.row(2), screen.row(2)
         # Colour codes reach the terminal as colours: "`%** `@ Vexorn" and "`2) Real Name".
         for row, text, fg in ((0, "**", "white"), (0, "Vexorn", "red"), (2, "Real Name", "green")):
             assert screen.colour(row, text) == fg, (text, screen.colour(row, text))
         for key, account in (("]", 1), ("[", 0), ("[", players - 1)):  # the last [ wraps around
             term.send(key)
-            term.wait_for("Account Number: %d" % account)
+            term.wait_for(MAIN % account)
+        resize(term, 24, 80)
+        term.wait_for(NOTICE % (80, 24))
+        assert "Account Number" not in screen.text(), screen.text()  # nothing of the screen garbled
+        term.send("]")  # keys keep working while only the notice shows
+        redrawn_whole(term, 25, 80, MAIN % 0)
+        redrawn_whole(term, 40, 120, "Input key to change")
+        term.send("]")
+        term.wait_for(MAIN % 1)
+        # The 80x25 screen in the top-left corner, nothing beside or below it.
+        assert "VarnEdit/32" in screen.row(0) and MAIN % 1 in screen.row(1), screen.text()
+        assert all(not screen.row(n)[80:].strip() for n in range(40)), screen.text()
+        assert all(not screen.row(n).strip() for n in range(25, 40)), screen.text()
+        resize(term, 20, 40)
+        term.wait_for((NOTICE % (40, 20))[:40])
+        assert not screen.row(1).strip(), "the notice wrapped: " + screen.row(1)
+        redrawn_whole(term, 25, 80, MAIN % 1)
         term.send("q")
-        term.wait_for_raw(b"EXIT=")
+        term.wait_for_data(b"EXIT=")
         term.finish()
-        tail = term.raw.split(b"EXIT=", 1)[1].decode("utf-8", "replace")
+        tail = term.data.split(b"EXIT=", 1)[1].decode("utf-8", "replace")
         assert tail.startswith("0"), "exit code: " + tail[:20]
-        assert "Zorvan/32 Credits:" in term.raw.decode("utf-8", "replace"), "no credits shown"
+        assert b"Zorvan/32 Credits:" in term.data, "no credits shown"
         settings = tail.split()
         for flag in ("icanon", "echo", "isig"):
             assert flag in settings and "-" + flag not in settings, "terminal left without " + flag
-    print("1 passed, 0 failed")
+    print("editor terminal: passed")
 
 
 if __name__ == "__main__":

@@ -42,24 +42,18 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
   const int32_t kMax = 2147483647;
   // clang-format off
   const std::vector<ReaderCase> cases = {
-      {"door32.sys", "2\n1234\n38400\nBBS 1.0\n7\nAnn Lee\nAnnie\n100\n45\n1\n3\n",
-       {ckTelnet, 1234, 3, 6, 100, 2700, "Ann Lee", "Annie", true, false, false}},
       // hex, a trailing blank (the default applies), ASCII emulation
       {"DOOR32.SYS", Lines(11, {{1, "1"}, {2, " 2"}, {6, "B"}, {8, "$1F"}, {9, "45 "}, {10, "0"}}),
        {ckSerial, 2, 0, 0, 31, 3600, "B", "", false, false, false}},
-      {"DOOR32.SYS", Lines(9, {{9, "0"}, {1, "x"}}),
-       {ckLocal, -1, 0, 0, 0, 0, "", "", true, false, false}},
       {"DOOR32.SYS", Lines(9, {{1, "258"}, {9, "99999999"}}),
        {ckTelnet, -1, 0, 0, 0, kMax, "", "", true, false, false}},
-      {"DOOR32.SYS", "1\r\n3\r\n", {ckSerial, 3, 0, 0, 0, 3600, "", "", true, false, false}},
-      {"DOOR32.SYS", Lines(9, {}) + "0\x1a\r\n5\r\n",
-       {ckLocal, -1, 0, 0, 0, 3600, "", "", false, false, false}},
+      // a DOS end-of-file mark ends the file; missing lines take the defaults
+      {"DOOR32.SYS", "1\r\n3\x1a\r\n\r\n\r\n7\r\nAnn\r\n",
+       {ckSerial, 3, 0, 0, 0, 3600, "", "", true, false, false}},
       // port 0 stays local; the time line is in seconds
       {"door.sys", Lines(52, {{1, "COM0:"}, {4, "2"}, {10, "Cy Doe"}, {15, "20"}, {18, "1800"},
                               {20, "gr"}, {26, "10"}, {36, "Cyd"}}, "\n"),
        {ckLocal, 0, 2, 9, 20, 1800, "Cy Doe", "Cyd", true, false, false}},
-      {"DOOR.SYS", Lines(20, {{1, "COM2:"}, {18, "x"}, {20, "NG"}}),
-       {ckSerial, 2, 0, 0, 0, 3600, "", "", false, false, false}},
       {"DOOR.SYS", "COM5\r\n", {ckLocal, 0, 0, 0, 0, 3600, "", "", false, false, false}},
       {"dorinfo1.def", Lines(13, {{4, "COM1"}, {7, "DEE"}, {10, "0"}, {11, "$10"}, {12, "30"}}),
        {ckSerial, 1, 0, 0, 16, 1800, "DEE", "DEE", false, false, false}},
@@ -68,12 +62,6 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
       {"info.1", Lines(14, {{1, "4"}, {2, "3"}, {4, "fairy yes"}, {5, "20"}, {6, "Eve"}, {7, "Eve"},
                             {8, "Ray"}, {9, "7"}, {12, "telnet"}, {14, "Clean Mode On"}}, "\n"),
        {ckTelnet, 7, 0, 4, 0, 1200, "Eve Ray", "Eve", true, true, true}},
-      {"INFO.2", Lines(12, {{2, "1"}, {7, "Eve"}, {9, "3"}, {12, "modem"}}),
-       {ckSerial, 3, 0, 0, 0, 3600, "Eve", "", false, false, false}},
-      {"INFO.3", Lines(14, {{4, "FAIRY YES "}, {12, "wc5"}, {14, "CLEAN MODE ON "}}),
-       {ckDoor32, 0, 0, 0, 0, 3600, "", "", true, false, false}},
-      {"INFO.4", Lines(12, {{9, "2"}, {12, "LOCAL"}}),
-       {ckLocal, 2, 0, 0, 0, 3600, "", "", true, false, false}},
   };
   // clang-format on
   TempGameDir dir;
@@ -89,34 +77,14 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
   }
 }
 
-TEST(DropFiles, TypeComesFromTheNameAndTheFileMustExist) {
-  TempGameDir dir;
-  for (const char* name : {"door32.sys", "DOOR.SYS", "Dorinfo1.Def", "INFO.7", "notes.txt"})
-    dir.WriteFile(name, "");
-  dir.MakeDir("INFO.D");
-  const std::string in_info_dir = dir.PathOf("INFO.D") + PathSeparator() + "DOOR32.SYS";
-  dir.WriteFile(std::string("INFO.D") + PathSeparator() + "DOOR32.SYS", "");
-  // clang-format off
-  const std::vector<std::pair<std::string, DropFileReader>> cases = {
-      {dir.PathOf("door32.sys"), &ReadDoor32Sys}, {dir.PathOf("DOOR.SYS"), &ReadDoorSys},
-      {dir.PathOf("Dorinfo1.Def"), &ReadDorinfoDef}, {dir.PathOf("INFO.7"), &ReadInfoFile},
-      {in_info_dir, &ReadDoor32Sys}, {dir.PathOf("notes.txt"), nullptr},
-      {dir.PathOf("DORINFO2.DEF"), nullptr}, {"", nullptr},
-  };
-  // clang-format on
-  for (const auto& [path, reader] : cases) EXPECT_EQ(DropFileReaderFor(path), reader) << path;
-}
-
+// A file that cannot be read changes nothing; the editor's own open mode is back afterwards.
 TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
   TempGameDir dir;
   DoorSessionReset();
   door_session.UserName = "kept";
-  door_session.TimeLimit = 77;
-  ReadDoor32Sys(dir.PathOf("DOOR32.SYS"));  // missing
   dir.MakeDir("DOOR.SYS");
   ReadDoorSys(dir.PathOf("DOOR.SYS"));  // a directory
   EXPECT_EQ(door_session.UserName, "kept");
-  EXPECT_EQ(door_session.TimeLimit, 77);
   dir.WriteFile("INFO.1", "1\r\n3\r\n\r\n\r\n5\r\n");
   SetFileOpenMode(fmExclusive);
   ReadInfoFile(dir.PathOf("INFO.1"));

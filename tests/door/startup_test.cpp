@@ -1,6 +1,8 @@
+// The command line, the mode and session it gives, the starts that end at once and the exit step.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "door/session.h"
@@ -21,9 +23,10 @@ struct CommandLine {
     storage.insert(storage.begin(), std::move(program));
     for (auto& arg : storage) argv.push_back(arg.data());
   }
-  DoorOptions Parse() { return DoorParseOptions(static_cast<int>(argv.size()), argv.data()); }
+  int argc() const { return static_cast<int>(argv.size()); }
+  DoorOptions Parse() { return DoorParseOptions(argc(), argv.data()); }
   int Start() {  // DoorStartup to its Halt; -1 when it returns
-    return HaltCodeOf([this] { DoorStartup(static_cast<int>(argv.size()), argv.data()); });
+    return HaltCodeOf([this] { DoorStartup(argc(), argv.data()); });
   }
   std::vector<std::string> storage;
   std::vector<char*> argv;
@@ -32,7 +35,8 @@ struct CommandLine {
 // The options as one line: the flags given, the drop path, the handle and the node.
 std::string Brief(const DoorOptions& o) {
   std::string out = std::string(o.local ? "L " : "") + (o.win_server ? "W " : "") +
-                    (o.telnet ? "T " : "") + (o.drop_given ? "D" + o.drop_path + " " : "");
+                    (o.telnet ? "T " : "") + (o.stdio ? "S " : "") + (o.utf8 ? "U " : "") +
+                    (o.drop_given ? "D" + o.drop_path + " " : "");
   return out + "H" + std::to_string(o.handle) + " N" + std::to_string(o.node);
 }
 
@@ -41,8 +45,11 @@ class DoorStartupTest : public ::testing::Test {
   void SetUp() override {
     ResetDoorLibrary();
     DoorSessionInit();
+    // A telnet socket 1234 on node 3, 45 minutes; and a file naming the stdio kind.
     game_.WriteFile("door32.sys",
                     "2\r\n1234\r\n0\r\nBBS\r\n1\r\nAnn Lee\r\nAnn\r\n10\r\n45\r\n1\r\n3\r\n");
+    game_.WriteFile("odd_door32.sys",
+                    "4\r\n1\r\n0\r\nBBS\r\n1\r\nEve\r\nEve\r\n1\r\n9\r\n1\r\n2\r\n");
   }
   void TearDown() override {
     ExitProc = nullptr;
@@ -62,23 +69,27 @@ TEST_F(DoorStartupTest, OptionsAndTheModeTheyChoose) {
   };
   // clang-format off
   const std::vector<Case> cases = {
-      {{"-L", "-N5"}, "L H-1 N5", dmLocal},
+      {{"-L", "-N5", "-S"}, "L S H-1 N5", dmLocal},
       // "/debug" is the editor's switch, not -D with "ebug"
       {{"/debug", "-l", "/dC:\\BBS\\DOOR.SYS"}, "L DC:\\BBS\\DOOR.SYS H-1 N0", dmLocal},
       {{"-H5", "-H$10", "-N7", "-Nx"}, "H16 N0", dmUsage},
-      {{"-H 5", "-N3 "}, "H5 N0", dmUsage},
-      {{"-H5", "-Hx", "-N3"}, "H-1 N3", dmUsage},
       {{"-", "/", "L", "x-L", "--L", "-Q9"}, "H-1 N0", dmUsage},
-      {{"-w", "-t", "-D", "-H5", "-N2"}, "W T D H5 N2", dmWinServer},
+      {{"-w", "-t", "-D", "-H5", "-N2", "-S"}, "W T S D H5 N2", dmWinServer},
       {{"-H0", "-N1", "-DX"}, "DX H0 N1", dmHandle},
       {{"-H1000", "-DX"}, "DX H1000 N0", dmDropFile},
-      {{"-H1000"}, "H1000 N0", dmUsage},
+      {{"-H5", "-N2", "-T", "/s", "/u"}, "T S U H5 N2", dmStdio},
   };
   // clang-format on
-  for (const auto& c : cases) {
+  for (auto& c : cases) {
     CommandLine line(c.args);
     EXPECT_EQ(Brief(line.Parse()), c.options);
     EXPECT_EQ(DoorChooseMode(line.Parse()), c.mode) << c.options;
+  }
+  // The local screen stays unless a door start (a dash first) puts the caller on stdio.
+  for (const auto& [args, console] : std::vector<std::pair<std::vector<std::string>, bool>>{
+           {{"-S"}, false}, {{"/DEBUG", "-S"}, true}, {{"-W", "-S"}, true}, {{}, true}}) {
+    CommandLine line(args);
+    EXPECT_EQ(DoorWantsLocalConsole(line.argc(), line.argv.data()), console) << args.size();
   }
 }
 
@@ -89,15 +100,19 @@ TEST_F(DoorStartupTest, SessionFromEachMode) {
     ChannelKind kind;
     int32_t handle, node, time;
     std::string name;
+    CallerCharset charset;
   };
   const std::vector<Case> cases = {
-      {{"-L", "-N5", DropOption()}, "\x1b", ckLocal, 0, 5, 3600, "SYSOP"},  // the file is not read
-      {{"-l", "-n2"}, "\x19Jo Ann\r", ckLocal, 0, 2, 3600, "Jo Ann"},
-      {{"-H1000", "-N3", "-T", DropOption()}, "", ckTelnet, 1000, 3, 3600, ""},
-      {{"-W", "-H5", "-N2"}, "", ckDoor32, 1, 0, 0, ""},
-      {{"-H-1", "-N3", DropOption()}, "", ckTelnet, 1234, 3, 2700, "Ann Lee"},
+      {{"-L", "-N5", DropOption()}, "\x1b", ckLocal, 0, 5, 3600, "SYSOP", ccCp437},  // not read
+      {{"-l", "-n2"}, "\x19Jo Ann\r", ckLocal, 0, 2, 3600, "Jo Ann", ccCp437},
+      {{"-W", "-H5", "-N2"}, "", ckDoor32, 1, 0, 0, "", ccCp437},
+      {{"-H7", "-N2"}, "", ckSerial, 7, 2, 3600, "", ccCp437},
+      {{"-H-1", "-N3", DropOption()}, "", ckTelnet, 1234, 3, 2700, "Ann Lee", ccCp437},
       // the BBS wrote door32.sys; the command line may spell it otherwise
-      {{DropOption("DOOR32.SYS")}, "", ckTelnet, 1234, 3, 2700, "Ann Lee"},
+      {{DropOption("DOOR32.SYS"), "-U"}, "", ckTelnet, 1234, 3, 2700, "Ann Lee", ccUtf8},
+      {{"-N7", "-S", "-U"}, "", ckStdio, 1, 7, 3600, "", ccUtf8},
+      // the file's kind and handle give way to -S; its node, time and names stay
+      {{"-S", "-N7", DropOption()}, "", ckStdio, 1, 3, 2700, "Ann Lee", ccCp437},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -106,93 +121,61 @@ TEST_F(DoorStartupTest, SessionFromEachMode) {
     TypeKeys(c.keys);
     DoorSetupSession(CommandLine(c.args).Parse());
     const DoorSession& s = door_session;
-    EXPECT_EQ(std::make_tuple(s.Kind, s.CommHandle, s.Node, s.TimeLimit, s.UserName),
-              std::make_tuple(c.kind, c.handle, c.node, c.time, c.name));
+    EXPECT_EQ(std::make_tuple(s.Kind, s.CommHandle, s.Node, s.TimeLimit, s.UserName, s.Charset),
+              std::make_tuple(c.kind, c.handle, c.node, c.time, c.name, c.charset));
     if (c.kind != ckLocal) continue;
     EXPECT_EQ(s.Alias, c.name);
-    EXPECT_EQ(ScreenRow(2), "  LOCAL LOGIN");
     EXPECT_EQ(ScreenRow(4), "  Enter your name : " + c.name);
     EXPECT_EQ(ConsoleCellAt(21 + 39, 4).attr, 31);  // the 40-wide field
   }
-}
-
-TEST_F(DoorStartupTest, UsageScreenEndsWithCodeZero) {
-  // clang-format off
-  const std::vector<std::string> expected = {
-      "", " USAGE:", "", " ZV.EXE <PARAMETERS>", "",
-      "  -D         PATH\\FILENAME OF DROPFILE",
-      "  -H         COM PORT (OR SOCKET HANDLE IF -T USED)",
-      "  -L         LOCAL MODE",
-      "  -N         NODE NUMBER",
-      "  -T         -H PARAMETER IS A SOCKET HANDLE",
-      "  -W         WINSERVER DOOR32 MODE", "", " Examples:", "",
-      " ZV.EXE -L",
-      "  -  Run In Local Mode",
-      " ZV.EXE -H1000 -N3 -T",
-      "  -  Open Socket Handle 1000 On Node #3",
-      " ZV.EXE -DC:\\DOORBAY\\NODE1\\DOOR32.SYS",
-      "  -  Load Settings From DOOR32.SYS",
-      " ZV.EXE -W",
-      "     Run As A WINServer Native Door",
-  };
-  const std::string sep(1, PathSeparator());
-  const std::vector<std::pair<std::string, std::string>> names = {
-      {"C:\\DOORS\\ZV.EXE", "ZV.EXE"}, {"C:ZV", "ZV"}, {"zv", "zv"}, {"", ""},
-      {"a/b:c\\d", "d"}, {"." + sep + "bbs" + sep + "zorvan32", "zorvan32"}};
-  // clang-format on
-  CommandLine line({"-H1000"}, "C:\\DOORS\\ZV.EXE");
-  ConsoleWrite("old text");
-  ExitProc = nullptr;  // the screen as the usage left it
-  EXPECT_EQ(line.Start(), 0);
-  for (int row = 1; row <= 25; ++row)
-    EXPECT_EQ(ScreenRow(row), row <= 22 ? expected[row - 1] : "") << "row " << row;
-  for (const auto& [parameter, name] : names) EXPECT_EQ(ProgramName(parameter), name);
-
   DoorSessionReset();  // empty slots are not called: no usage, no end
-  DoorSetupSession(line.Parse());
+  DoorSetupSession(CommandLine({"-H1000"}).Parse());
   EXPECT_EQ(door_session.Kind, ckLocal);
 }
 
-TEST_F(DoorStartupTest, MissingDropFileEndsBeforeTheSessionStarts) {
-  EXPECT_EQ(CommandLine({DropOption("DOOR.SYS")}).Start(), 0);
-  EXPECT_EQ(ScreenRow(2), "  Drop File Not Found");
-  EXPECT_FALSE(door_session.ChecksEnabled);
+TEST_F(DoorStartupTest, StartsThatEndAtOnceWithCodeZero) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string program;
+    int row;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {{"-S", DropOption("DOOR.SYS")}, "zv", 2, "  Drop File Not Found"},
+      // only -S puts the caller on the standard handles: a file naming that kind is refused
+      {{DropOption("odd_door32.sys")}, "zv", 2, "  No Carrier Detected"},
+      // the usage names the program as it was started, without its folder
+      {{"-H1000"}, "C:\\DOORS\\ZV.EXE", 4, " ZV.EXE <PARAMETERS>"},
+  };
+  for (const Case& c : cases) {
+    ResetDoorLibrary();
+    DoorSessionInit();
+    ExitProc = nullptr;  // the screen as the start left it
+    EXPECT_EQ(CommandLine(c.args, c.program).Start(), 0) << c.text;
+    EXPECT_EQ(ScreenRow(c.row), c.text);
+    EXPECT_FALSE(door_session.ChecksEnabled);
+  }
+  const std::string sep(1, PathSeparator());
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"C:ZV", "ZV"}, {"", ""}, {"a/b:c\\d", "d"}, {"." + sep + "bbs" + sep + "zv32", "zv32"}};
+  for (const auto& [parameter, name] : names) EXPECT_EQ(ProgramName(parameter), name);
 }
 
 TEST_F(DoorStartupTest, SessionStartSetsTheClocksAndKeepsRow25) {
-  // now, the base of the first check (half a second earlier)
-  const std::vector<std::pair<int32_t, int32_t>> cases = {
-      {36'000'750, 36'000'250}, {200, 86'399'700}, {500, 0}};
-  static int32_t now;
-  for (const auto& [ms, check] : cases) {
-    ResetDoorLibrary();
-    now = ms;
-    ClockOverride([] { return now; });
-    ConsolePutCells(1, 25, "old status", 7);
-    DoorSessionStart();
-    const DoorSession& s = door_session;
-    EXPECT_TRUE(s.ChecksEnabled);
-    EXPECT_EQ(s.LastCheckMs, check) << ms;
-    EXPECT_EQ(s.StartTime, ms / 1000);
-    EXPECT_EQ(s.LastKeyTime, ms / 1000);
-    EXPECT_EQ(ScreenRow(25), "");
-    EXPECT_EQ(ConsoleWindowHeight(), 24);
-    EXPECT_EQ(ConsoleWindowWidth(), 80);
-  }
-}
-
-TEST_F(DoorStartupTest, NoChannelIsOpenedWithoutAHandleOrForLocal) {
-  for (const auto& [kind, handle] :
-       std::vector<std::pair<ChannelKind, int32_t>>{{ckTelnet, 0}, {ckSerial, 0}, {ckLocal, 5}}) {
-    door_session.Kind = kind;
-    door_session.CommHandle = handle;
-    EXPECT_TRUE(DoorOpenChannel()) << int{kind};
-  }
+  // 0.2 s past midnight: the first check counts from half a second earlier, the day before.
+  ClockOverride([] { return 200; });
+  ConsolePutCells(1, 25, "old status", 7);
+  DoorSessionStart();
+  const DoorSession& s = door_session;
+  EXPECT_TRUE(s.ChecksEnabled);
+  EXPECT_EQ(std::make_tuple(s.LastCheckMs, s.StartTime, s.LastKeyTime),
+            std::make_tuple(86'399'700, 0, 0));
+  EXPECT_EQ(ScreenRow(25), "");
+  EXPECT_EQ(std::make_pair(ConsoleWindowHeight(), ConsoleWindowWidth()), std::make_pair(24, 80));
 }
 
 TEST_F(DoorStartupTest, ExitStepRunsOnceBeforeTheStepsInstalledEarlier) {
   static std::string seen;
-  seen.clear();
   ResetDoorLibrary();
   ExitProc = [] { seen += "earlier at row " + std::to_string(ConsoleWhereY()) + ";"; };
   DoorSessionInit();

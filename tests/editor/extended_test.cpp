@@ -1,3 +1,5 @@
+// The operations on a player's statistics, each checked on disk: the repair, the new day and the
+// "Clean Slate" reset. (The extended screen's keys: the main screen's key table.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,135 +8,228 @@
 
 #include "editor/editor_state.h"
 #include "editor/extended.h"
+#include "editor/main_screen.h"
+#include "editor/repair.h"
 #include "fakes/door_harness.h"
+#include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
+#include "fakes/screen_text.h"
 #include "runtime/console.h"
+#include "runtime/files.h"
+#include "runtime/halt.h"
 
 namespace {
 
-// An 80-column screen row with texts placed at 1-based columns.
-std::string Row(std::vector<std::pair<int, std::string>> parts) {
-  std::string row(kConsoleColumns, ' ');
-  for (const auto& [column, text] : parts)
-    row.replace(static_cast<size_t>(column - 1), text.size(), text);
-  return row;
+#define F PLAYER_FIELD
+
+using Values = std::vector<std::pair<FieldRef, int64_t>>;
+using Names = std::vector<std::string>;
+
+const std::string kAdjust = "  User will need to adjust field to proper amount.";
+
+struct RepairCase {
+  Values damage;
+  std::vector<std::string> lines;  // as shown, each ends in CR LF
+  Values repaired;
+};
+
+const RepairCase kCases[] = {
+    {{{F(level), -3}, {F(hit_points), -1}},
+     {"  ZORVAN/32 Notice: Game Level stat was reset to Level 1.",
+      "Advisory:  Reset negative Hitpoints to 20 Points * Game Level."},
+     {{F(level), 1}, {F(hit_points), 20}}},
+    {{{F(level), 0}, {F(charm), -5}},
+     {"ZORVAN/32 Notice: Reset negative Charm points to 15 points * level. ", kAdjust,
+      "ZORVAN/32 Notice: Game Level stat was Zero.  Reset to Level 1."},
+     {{F(charm), 0}, {F(level), 1}}},
+    {{{F(level), 15}, {F(gems), -1}},
+     {"Advisory:  Reset negative Gems field to Level * 5 gems. ", kAdjust,
+      "ZORVAN/32 Notice: Game Level stat exceeded 12.  Reset to Level 12."},
+     {{F(gems), 75}, {F(level), 12}}},
+    {{{F(hit_points), 32500}, {F(hit_max), 1000}},
+     {"Advisory:  Reset invalid Max Hitpoints to value of Hit-Points.",
+      "Advisory:  Reset above-range Max Hitpoints to 32,000 points.",
+      "Advisory:  Reset above-range Hitpoints to match Max Hitpoints."},
+     {{F(hit_max), 32000}, {F(hit_points), 32000}}},
+    // A skill byte of 128 or more is negative.
+    {{{F(skill_dk), 200}, {F(uses_dk), -1}},
+     {"Advisory:  Reset negative DK Skill Points to 1. ", kAdjust,
+      "ZORVAN/32 Notice: Reset negative Death Knight Skill Use Points to 1. ",
+      "  Used amount player is entitled to each day."},
+     {{F(skill_dk), 1}, {F(uses_dk), 0}}},
+    // Two billion itself is kept; nothing to say on a clean record.
+    {{{F(gold), kTwoBillion}, {F(bank), kTwoBillion}, {F(experience), kTwoBillion}}, {}, {}},
+    {{{F(level), 12}, {F(bank), -1}},  // 120,000 needs all 32 bits
+     {"ZORVAN/32 Notice: Reset negative Bank Gold to 10,000 * level. ", kAdjust},
+     {{F(bank), 120000}}},
+    // The level-based value is stored in the field's width, as the game's own arithmetic does.
+    {{{F(level), 1700}, {F(defense), -1}},
+     {"ZORVAN/32 Notice: Reset negative Defense points to 20 points * level. ", kAdjust,
+      "ZORVAN/32 Notice: Game Level stat exceeded 12.  Reset to Level 12."},
+     {{F(defense), 34000 - 65536}, {F(level), 12}}},
+};
+
+#undef F
+
+// Each case damages a clean player (the second of two), repairs it and checks the lines shown and
+// the whole record on disk: only the named fields may change, and the record is written even when
+// no rule fires (a change no rule looks at, made in memory only, reaches the disk).
+TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
+  for (const RepairCase& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "case " << &c - kCases);
+    TempGameDir game;
+    PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 7);
+    for (const auto& [field, value] : c.damage) WriteField(player, field, value);
+    StartEditorOn(game, {MakePlayer("Other", "OTHER ONE", 3), player}, 1);
+    current_record.time_on = 4242;
+    OutputRecorder recorder;
+    RepairStats();
+    std::string lines;
+    for (const std::string& line : c.lines) lines += line + "\r\n";
+    EXPECT_EQ(recorder.Bytes(), lines);
+    for (const auto& [field, value] : c.repaired) WriteField(player, field, value);
+    player.time_on = 4242;
+    EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(player));
+  }
 }
 
-PlayerRecord ShownPlayer() {
-  PlayerRecord r = MakePlayer("Kelda", "KELDA SMITH", 5);
-  r.high_spirits = 0, r.kills = 12, r.horse = 1, r.games_won = 3, r.lays = 4, r.kids = 2;
-  r.weird_event = 5, r.on_now = 1;
-  r.skill_dk = 40, r.uses_dk = 10, r.skill_mystic = 7, r.uses_mystic = 8;
-  r.skill_thief = 110, r.uses_thief = -3;
+// Player n of n + 1 through a new day, forest fights 15 and player fights 3 typed; the output.
+std::string RunNewDay(TempGameDir& game, uint8_t n, PlayerRecord& player) {
+  std::vector<PlayerRecord> players(n, MakePlayer("Other", "OTHER", 2));
+  players.push_back(player);
+  StartEditorOn(game, players, n);
+  TypeKeys("15\r3\r");
+  OutputRecorder recorder;
+  NewDayForPlayer();
+  return recorder.Bytes();
+}
+
+// The node files of that player go, whatever their case; on_now other than 1 is left alone. Gems
+// are mended before the repair, which then has nothing to say; gold is capped silently.
+TEST(NewDayForPlayer, StartsAFreshDay) {
+  TempGameDir game;
+  for (const char* name : {"NodeOn.3", "info.3", "DO3.BAT", "NodeOn.30", "Info.30", "DO13.BAT"})
+    game.WriteFile(name, "x");
+  PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 21);
+  player.seen_master = player.seen_quenna = player.seen_dragon = 5;
+  player.seen_bard = player.dead = player.flirted = player.inn = player.on_now = 1;
+  player.level = 4, player.hit_max = 0;  // a lost maximum comes back from the level
+  player.lays = -2, player.gems = -2, player.gold = kTwoBillion + 1;
+  std::string output = RunNewDay(game, 3, player);
+  PlayerRecord want = player;  // inn is not a daily flag
+  want.seen_master = want.seen_quenna = want.seen_dragon = 0;
+  want.seen_bard = want.dead = want.flirted = want.on_now = 0;
+  want.forest_fights = 15, want.player_fights = 3, want.hit_points = want.hit_max = 80;
+  want.lays = 0, want.gems = 10, want.gold = kTwoBillion;
+  EXPECT_EQ(RecordBytes(game.ReadPlayer(3)), RecordBytes(want));
+  EXPECT_EQ(game.Names(), (Names{"DO13.BAT", "Info.30", "NodeOn.30", "PLAYER.DAT"}));
+  EXPECT_EQ(output.find("Gems field"), std::string::npos);
+  EXPECT_EQ(output.find("2 Billion"), std::string::npos);
+  EXPECT_NE(ConsoleRowText(2).find("Account Number: 3"), std::string::npos);  // back on the player
+  player.on_now = 3;
+  RunNewDay(game, 1, player);
+  EXPECT_EQ(+game.ReadPlayer(1).on_now, 3);  // by value: a packed field may be misaligned
+}
+
+// Every field a reset touches holds something else here (MakePlayer's values do for the others);
+// married_to, sex and on_now are set too, to show that the reset leaves them alone.
+PlayerRecord Cheater(uint8_t skill_class) {
+  PlayerRecord r = MakePlayer("`4Grim", "GRIM GRIMSON", 21);
+  r.player_fights = r.seen_master = r.seen_quenna = r.seen_dragon = r.horse = r.kids = 5;
+  r.inn = r.dead = r.seen_bard = r.flirted = r.on_now = r.sex = 5;
+  r.games_won = 2, r.married_to = 2, r.skill_class = skill_class;
+  r.skill_dk = 40, r.skill_mystic = 5, r.skill_thief = 0;
+  r.uses_dk = 7, r.uses_mystic = 8, r.uses_thief = 9;
   return r;
 }
 
-// The screen as the sysop sees it once F is pressed: its number editors open their prompt area at
-// row 20, and F's input marker has two blanks, not four.
-TEST(ExtendedScreen, ShowsEveryFieldInItsPlace) {
-  TempGameDir game;
-  game.WriteFile("TIME.DAT", "7\r\n");
-  StartEditorOn(game, {ShownPlayer()});
-  TypeKeys("F");  // the script runs out at the answer: the run ends there with the screen as shown
-  EXPECT_THROW(ExtendedEditor(), HaltSignal);
-  const std::vector<std::string> expected = {
-      Row({{12, "  ** EXTENDED INFO STATS EDITOR **  Zorvan/32 v0.67 Beta"}}),
-      Row({}),
-      Row({{6, "(1) High Spirits?  : Nope!"}, {40, "(2) # of Kills : 12"}}),
-      Row({{6, "(3) Has a Horse?   : Yes! "}, {40, "(4) Games Won  : 3"}}),
-      Row({{6, "(5) Times Laid     : 4"}, {40, "(6) # of Kids  : 2"}}),
-      Row({{6, "(7) Weird Forest Event?: Yes! "}, {40, "(8) Is Player On Now?: Yes! "}}),
-      Row({{6, "    Last Time On       : 17"}, {40, "    Last Resurrection: 7"}}),
-      Row({{6, "(9) High Spirits/Weird Event toggle ON/OFF."}}),
-      Row({{6, "(A) Fix negative/above-range values in player's VARN stats."}}),
-      Row({}),
-      Row({{6, "(B) Warrior Skills: 40"}, {40, "(C) Warrior Uses : 10"}}),
-      Row({{6, "(D) Mystic Skills : 7"}, {40, "(E) Mystic Uses  : 8"}}),
-      Row({{6, "(F) Thief Skills  : 110"}, {40, "(G) Thief Uses   : -3"}}),
-      Row({{6, "(*) New Day for Player: Skill Uses update."}}),
-      Row({{20, std::string(40, '*')}}),
-      Row({}),
-      Row({{23, "VARN Information for player: Kelda."}}),
-      Row({{1, "    Input key to change, or Q to quit and save."}}),
-      Row({{1, "    Your command, master?: "}}),
-      Row({{1, " "}}),
-      Row({{1, "  Enter Thief Skill Points (0-100). Old value: 110"}}),
-      Row({{1, "  > "}}),
-  };
-  for (size_t i = 0; i < expected.size(); ++i)
-    EXPECT_EQ(ConsoleRowText(static_cast<int>(i + 1)), expected[i]) << "row " << i + 1;
-  // Colour codes are rendered, not shown: brackets light green, the key yellow, yes/no light cyan.
-  EXPECT_EQ(ConsoleCellAt(6, 3).attr, 10);
-  EXPECT_EQ(ConsoleCellAt(7, 3).attr, 14);
-  EXPECT_EQ(ConsoleCellAt(27, 3).attr, 11);
+// The record a reset of that type should leave. Post-dragon keeps charm, family, skills and kills;
+// entry level takes them too and gives class 2 one use of its own skill (class 0 has no skill to
+// give the use to: its uses stay).
+PlayerRecord Expected(PlayerRecord r, int type) {
+  const bool entry = type == 1;
+  r.hit_points = r.hit_max = 20, r.strength = 10, r.gold = 500, r.bank = 0;
+  r.defense = r.level = r.weapon_num = r.armour_num = 1;
+  r.weapon_name.Set("Stick");
+  r.armour_name.Set("Coat");
+  r.inn = r.dead = r.seen_bard = r.seen_master = r.seen_quenna = r.seen_dragon = 0;
+  r.experience = entry ? 1 : 10, r.forest_fights = entry ? 30 : 50;
+  r.player_fights = entry ? 3 : 4, r.gems = entry ? 0 : 10;
+  if (!entry) return r;
+  r.charm = 1;
+  r.lays = r.kids = r.games_won = r.kills = r.horse = r.flirted = 0;
+  r.skill_dk = r.skill_mystic = r.skill_thief = 0;
+  if (r.skill_class == 2) r.uses_dk = 0, r.uses_mystic = 1, r.uses_thief = 0;
+  return r;
 }
 
-#define F PLAYER_FIELD
-
-// Every key on disk: the field set to `from` on the shown player, the keys, then Q. A mark left in
-// memory only shows that Q alone saves nothing.
-TEST(ExtendedKeys, StoreTheirFieldOnDisk) {
-  struct Case {
-    const char* keys;
-    FieldRef field;
-    int32_t from, to;
+// Three players; the editor starts on player 1, presses #, types the keys, then Q. type: -1
+// declined at the question, 0 aborted at the type, else the reset type (only the low byte of the
+// selection counts). blocked: a directory made in the way of a notice, or PLAYER.DAT held by a game
+// node throughout. No reset goes out without its notices nor the notices without it: a notice that
+// cannot be written ends the program before the save, leaving what was written before it, and a
+// busy PLAYER.DAT gets neither, nor is the reset kept in memory.
+TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
+  const Names all = {"LOGNOW.TXT", "MAIL1.DAT", "PLAYER.DAT"}, none = {"PLAYER.DAT"};
+  const struct {
+    std::string keys;
+    int type;
+    Names names;
+    uint8_t skill_class = 2;
+    std::string blocked = "";
   } cases[] = {
-      {"270000\r", F(kills), 12, 32000}, {"4-5\r", F(games_won), 3, 0},
-      {"512abc\r", F(lays), 4, 12}, {"6\x1b", F(kids), 2, 2}, {"B101\r", F(skill_dk), 40, 100},
-      {"C-1\r", F(uses_dk), 10, 0}, {"D55\r", F(skill_mystic), 7, 55},
-      {"Ex\r", F(uses_mystic), 8, 0}, {"F300\r", F(skill_thief), 110, 100},
-      {"G100\r", F(uses_thief), -3, 100},
-      {"1", F(high_spirits), 1, 0}, {"1", F(high_spirits), 7, 7},  // neither on nor off: left alone
-      {"3", F(horse), 0, 1}, {"3", F(horse), 5, 1}, {"7", F(weird_event), 5, 0},
-      {"7", F(weird_event), 1, 5}, {"8", F(on_now), 1, 0}, {"8", F(on_now), 3, 3},
-      {"9", F(high_spirits), 1, 0}, {"9", F(high_spirits), 7, 7}, {"9", F(weird_event), 0, 5},
-      {"99", F(high_spirits), 1, 1},
-      {"A", F(lays), -4, 0}, {"A", F(uses_thief), -3, 27},  // 110 div 4, before the skill's cap
-      {"*", F(uses_dk), 10, 11},                            // 40 div 4 + 1 for the class
-      {"", F(time_on), 17, 17},
-      {"6\x1b" "B5\x1b" "F\x1b", F(time_on), 17, 17},  // Esc saves nothing
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << testing::PrintToString(c.keys) << " from " << c.from);
-    TempGameDir game;
-    PlayerRecord player = ShownPlayer();
-    WriteField(player, c.field, c.from);
-    StartEditorOn(game, {player});
-    current_record.time_on = 4242;
-    TypeKeys(std::string(c.keys) + "Q");
-    ExtendedEditor();
-    PlayerRecord on_disk = game.ReadPlayer(0);
-    EXPECT_EQ(ReadField(on_disk, c.field), c.to);
-    EXPECT_EQ(ReservedBytes(on_disk), ReservedBytes(player));
-  }
-}
-
-// One skill set on a player whose other skills and uses are 0 (and stay so).
-TEST(SkillUsesUpdate, RaisesToTheEntitlementAndNeverLowers) {
-  const FieldRef skills[] = {F(skill_dk), F(skill_mystic), F(skill_thief)};
-  const FieldRef uses[] = {F(uses_dk), F(uses_mystic), F(uses_thief)};
-  const int cases[][5] = {
-      // class, skill (0 warrior, 1 mystic, 2 thief), skill points, uses, uses after
-      {1, 0, 10, 2, 3},     // 10 div 4 plus the class bonus
-      {1, 0, 10, 5, 5},     // never lowered
-      {3, 2, -6, -3, 0},    // a damaged thief skill: -6 div 4 rounds toward zero
-      {0, 0, 8, -56, 2},    // the uses compared as a signed byte
-      {2, 1, 127, 0, 127},  // the mystic bonus on 127 would wrap: the byte's top is kept
+      {"y1\r", 1, all},  {"Y127\r", 2, all}, {"Y257\r", 1, all}, {"Y  2x\r", 2, all},
+      {"Y200\r", 0, none}, {"N", -1, none},
+      {std::string("x7\0YN", 5), -1, none},  // an extended key with Y's scan code is no Y
+      {"Y1\r", 1, all, 0},
+      {"Y1\r", 1, none, 2, "PLAYER.DAT"},
+      {"Y1\r", 1, {"MAIL1.DAT", "PLAYER.DAT"}, 2, "MAIL1.DAT"},
+      {"Y1\r", 1, all, 2, "LOGNOW.TXT"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "class " << c[0] << " skill " << c[1] << " at " << c[2]);
+    SCOPED_TRACE(testing::PrintToString(c.keys) + " class " + std::to_string(c.skill_class) +
+                 " blocked " + c.blocked);
     TempGameDir game;
-    PlayerRecord player = ShownPlayer();
-    player.skill_class = static_cast<uint8_t>(c[0]);
-    for (int i = 0; i < 3; ++i) WriteField(player, skills[i], i == c[1] ? c[2] : 0);
-    for (int i = 0; i < 3; ++i) WriteField(player, uses[i], i == c[1] ? c[3] : 0);
-    StartEditorOn(game, {player});
-    SkillUsesUpdate();
-    WriteField(player, uses[c[1]], c[4]);
-    EXPECT_EQ(RecordBytes(game.ReadPlayer(0)), RecordBytes(player));
+    const PlayerRecord cheater = Cheater(c.skill_class);
+    game.WritePlayers({MakePlayer("Kelda", "KELDA SMITH", 11), cheater, MakePlayer("Bo", "BO", 13)});
+    const bool busy = c.blocked == "PLAYER.DAT", halts = !c.blocked.empty() && !busy;
+    if (halts) game.MakeDir(c.blocked);
+    std::string expected = game.ReadFile("PLAYER.DAT");
+    StartEditorOn(game, 1);
+    OutputRecorder recorder;
+    TypeKeys("#" + c.keys + "Q");
+    SetFileOpenMode(fmExclusive);
+    OsFile node;
+    if (busy) {
+      ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
+    }
+    {
+      FakeClock clock(0, 50);  // the wait for the node passes at once
+      EXPECT_EQ(HaltCodeOf(MainLoop), halts ? kRunErrorExitCode : -1);
+    }
+    const bool reset = c.type > 0 && c.blocked.empty();
+    if (reset)
+      expected.replace(kPlayerRecordSize, kPlayerRecordSize, RecordBytes(Expected(cheater, c.type)));
+    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), expected);
+    EXPECT_EQ(game.Names(), c.names);
+    const std::string output = StripAnsi(recorder.Bytes());
+    EXPECT_EQ(output.find("Grim has been punished!  Stats Reset Finished!") != std::string::npos,
+              reset) << output;
+    const char* said = busy          ? "  PLAYER.DAT is busy!  Clean Slate not done: no reset, no "
+                                       "mail or news."
+                       : c.type < 0  ? "\"Clean Slate\" Changes aborted!"
+                       : c.type == 0 ? "Invalid response entered. Terminating process."
+                                     : "";
+    EXPECT_NE(output.find(said), std::string::npos) << output;
+    if (busy) {
+      EXPECT_EQ(RecordBytes(current_record), RecordBytes(cheater));
+    }
+    const std::string header =
+        "  `%Attention: `$`4Grim:  {Clean Slate Message #" + std::to_string(c.type) + "]\r\n";
+    if (reset) {
+      EXPECT_EQ(game.ReadFile("MAIL1.DAT").substr(0, header.size()), header);
+    }
   }
 }
-
-#undef F
 
 }  // namespace

@@ -1,16 +1,20 @@
-// PLAYER.DAT and TIME.DAT: the record's bytes, counting, reading, saving and the fatal errors.
+// The game's files: PLAYER.DAT's records (counting, reading, saving, the fatal errors), TIME.DAT,
+// and ZORVAN32.CFG with the first-run prompt. (A whole run to the credits is the black-box terminal
+// test's.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
+#include "door/helpers.h"
 #include "editor/editor_state.h"
 #include "editor/player_file.h"
+#include "editor/startup.h"
 #include "fakes/door_harness.h"
-#include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
+#include "fakes/screen_text.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
+#include "runtime/path_rules.h"
 
 namespace {
 
@@ -24,112 +28,18 @@ class PlayerFileTest : public ::testing::Test {
   TempGameDir game;
 };
 
-// Records of nothing but random bytes, each loaded, changed and saved: only the fields touched
-// change, the reserved bytes and the bytes after a shortened text keep their values.
-TEST_F(PlayerFileTest, ReadModifyWriteChangesOnlyTheFieldsTouched) {
-  std::mt19937 random(7);
-  std::string bytes(200 * kPlayerRecordSize, '\0');
-  for (char& b : bytes) b = static_cast<char>(random());
-  game.WriteFile("PLAYER.DAT", bytes);
-  StartEditorOn(game);
-  for (int n = 0; n < 200; ++n) {
-    current_player = static_cast<uint8_t>(n);
-    LoadCurrentPlayer();
-    current_record.charm = static_cast<int16_t>(1000 + n);
-    current_record.name.Set("Zed");
-    SaveCurrentPlayer();
-  }
-  std::string after = game.ReadFile("PLAYER.DAT");
-  ASSERT_EQ(after.size(), bytes.size());
-  for (size_t n = 0; n < 200; ++n) {
-    PlayerRecord expected;
-    std::memcpy(&expected, bytes.data() + n * kPlayerRecordSize, kPlayerRecordSize);
-    expected.charm = static_cast<int16_t>(1000 + n);
-    expected.name.Set("Zed");
-    ASSERT_EQ(after.substr(n * kPlayerRecordSize, kPlayerRecordSize), RecordBytes(expected)) << n;
-  }
-  EXPECT_FALSE(save_pending);
-  EXPECT_EQ(CurrentFileOpenMode(), fmShared);
-}
-
-TEST_F(PlayerFileTest, PlayerCountCountsWholeRecordsOfAFileThatOpens) {
-  EXPECT_EQ(PlayerCount(), 0) << "missing";
-  for (auto [size, count] : {std::pair<size_t, int32_t>{0, 0}, {235, 0}, {237, 1}, {2595, 10}}) {
-    game.WriteFile("PLAYER.DAT", std::string(size, 'Z'));
-    EXPECT_EQ(PlayerCount(), count) << size << " bytes";
-  }
-  EXPECT_EQ(player_path, game.PathOf("PLAYER.DAT"));
-  SetFileOpenMode(fmExclusive);
-  OsFile node;  // a game node holding the file
-  ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
-  {
-    FakeClock clock(0, 10);  // the five seconds of waiting pass at once
-    EXPECT_EQ(PlayerCount(), kPlayerCountUnknown) << "held exclusively elsewhere: not empty";
-    EXPECT_GE(clock.Reads(), 500) << "did not wait for the node";
-  }
-  FileClose(node);
-  EXPECT_EQ(PlayerCount(), 10);
-}
-
-// A write says what became of it and does nothing else; only a file held by a node is waited for.
-TEST_F(PlayerFileTest, AWriteReportsWhatHappenedAndWaitsOnlyForABusyFile) {
+// Without existing_only (the work records' case, theirs to test) a write may also add the record
+// just past the end, but never one beyond it, which would leave a gap of no player.
+TEST_F(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
   const PlayerRecord ada = MakePlayer("Ada", "A"), bo = MakePlayer("Bo", "B");
-  const struct {
-    const char* what;
-    int32_t n;
-    bool existing_only;
-    WriteResult result;
-  } cases[] = {
-      {"a record in the file", 1, false, wrWritten},
-      {"just past the end", 2, false, wrWritten},
-      {"beyond that", 3, false, wrOutside},
-      {"not there, existing only", 2, true, wrOutside},
-      {"a negative number", -1, false, wrOutside},
-      {"missing", 0, false, wrMissing},
-      {"a directory", 0, false, wrNotWritable},
-      {"held by a node", 0, false, wrBusy},
-  };
   player_path = game.PathOf("PLAYER.DAT");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string what = c.what;
-    std::filesystem::remove_all(game.PathOf("PLAYER.DAT"));
-    if (what == "a directory") game.MakeDir("PLAYER.DAT");
-    if (what != "missing" && what != "a directory") game.WritePlayers({ada, ada});
-    const std::string before = game.ReadFile("PLAYER.DAT");
-    OutputRecorder output;
-    SetFileOpenMode(fmExclusive);
-    OsFile node;
-    if (what == "held by a node") {
-      ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
-    }
-    {
-      FakeClock clock(0, 10);
-      EXPECT_EQ(WritePlayerRecord(player_path, c.n, bo, c.existing_only), c.result);
-      EXPECT_EQ(clock.Reads() >= 500, c.result == wrBusy) << clock.Reads() << " readings";
-    }
-    FileClose(node);
-    std::string expected = before;
-    if (c.result == wrWritten)
-      expected.replace(static_cast<size_t>(c.n) * kPlayerRecordSize, kPlayerRecordSize,
-                       RecordBytes(bo));
-    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), expected);
-    EXPECT_EQ(game.Exists("PLAYER.DAT"), what != "missing");
-    EXPECT_EQ(output.Bytes(), "");
-    EXPECT_FALSE(save_pending);
+  for (const auto& [n, result] : {std::pair{2, wrWritten}, std::pair{3, wrOutside}}) {
+    game.WritePlayers({ada, ada});
+    EXPECT_EQ(WritePlayerRecord(player_path, n, bo), result) << n;
+    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), RecordBytes(ada) + RecordBytes(ada) +
+                                               (result == wrWritten ? RecordBytes(bo) : ""));
     EXPECT_EQ(CurrentFileOpenMode(), fmShared);
   }
-}
-
-TEST_F(PlayerFileTest, GameDayShowsTheFirstTwoCharactersOfTimeDat) {
-  const std::pair<const char*, std::string> cases[] = {
-      {"123\r\n", "`!12"}, {"\r\n45\r\n", "`!"}, {"9", "`!9"}};
-  for (const auto& [content, shown] : cases) {
-    game.WriteFile("TIME.DAT", content);
-    EXPECT_EQ(GameDayText(), shown) << content;
-  }
-  std::filesystem::remove(game.PathOf("TIME.DAT"));
-  EXPECT_EQ(GameDayText(), "`! Unknown!");
 }
 
 // The runtime's report ends the program, and nothing else is printed.
@@ -144,6 +54,55 @@ TEST_F(PlayerFileTest, UnreadableRecordsAndTimeDatEndTheProgramThroughTheIoRepor
   EXPECT_EQ(HaltCodeOf([] { GameDayText(); }), kRunErrorExitCode);
   EXPECT_EQ(output.Bytes(), "");
   EXPECT_EQ(RecordBytes(current_record), RecordBytes(before));
+}
+
+bool ScreenShows(const std::string& text) { return FindScreenRow(text) != 0; }
+
+class StartupTest : public ::testing::Test {
+ protected:
+  StartupTest() : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(work.Dir());
+    PlayerRecord ada = MakePlayer("Ada", "Ada Real", 1);
+    ada.gold = 1111;  // player 1 has 1,500
+    game.WritePlayers({ada, MakePlayer("Bo", "Bo Real", 2)});
+    game.WriteFile("VARN.EXE", "");
+    ResetDoorLibrary();
+  }
+  ~StartupTest() override { std::filesystem::current_path(previous); }
+
+  TempGameDir work, game;  // work: the working directory, where ZORVAN32.CFG lives
+  std::filesystem::path previous;
+};
+
+// A directory without the game halts with 0 and stores nothing; a good answer is stored with one
+// separator, upper-cased where names are not case-sensitive. Only the first 80 characters of the
+// first line name the game directory; a configuration that cannot be read ends the program through
+// the I/O report, before any screen.
+TEST_F(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
+  std::filesystem::remove(game.PathOf("VARN.EXE"));
+  TypeKeys(game.Dir() + "\r");
+  EXPECT_EQ(RunEditorMain(), 0);
+  EXPECT_TRUE(ScreenShows("Invalid Varn Path! Halting..."));
+  EXPECT_FALSE(work.Exists("ZORVAN32.CFG"));
+  game.WriteFile("VARN.EXE", "");
+  // Typed without its separator.
+  const std::string dir = game.Dir(), stored = PathsAreCaseSensitive() ? dir : UpperStr(dir);
+  ResetDoorLibrary();
+  TypeKeys(dir.substr(0, dir.size() - 1) + "\rQ");
+  EXPECT_EQ(RunEditorMain(), 0);
+  EXPECT_EQ(work.ReadFile("ZORVAN32.CFG"), stored + "\r\n");
+  EXPECT_EQ(game_dir, stored);
+  EXPECT_TRUE(ScreenShows("(M) Gold in Hand :$1,111"));
+  const std::string line = std::string(80, 'a') + "bcd";
+  work.WriteFile("ZORVAN32.CFG", line + "\r\nsecond line\r\n");
+  LoadConfig();
+  EXPECT_EQ(game_dir, std::string(80, 'a'));
+  std::filesystem::remove(work.PathOf("ZORVAN32.CFG"));
+  std::filesystem::create_directory(work.PathOf("ZORVAN32.CFG"));
+  ResetDoorLibrary();
+  TypeKeys("Q");
+  EXPECT_EQ(RunEditorMain(), kRunErrorExitCode);
+  EXPECT_FALSE(ScreenShows("Gold in Hand"));
 }
 
 }  // namespace

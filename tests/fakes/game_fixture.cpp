@@ -20,11 +20,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-const std::pair<size_t, size_t> kReserved[] = {{74, 4},  {164, 2}, {168, 2}, {171, 8},
-                                               {182, 28}, {220, 1}, {223, 4}, {233, 3}};
-}
-
 TempGameDir::TempGameDir() {
   static std::mt19937_64 names{std::random_device{}()};
   fs::path base = fs::temp_directory_path();
@@ -98,12 +93,6 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name,
   r.dead = r.inn = r.sex = r.seen_bard = r.on_now = r.flirted = 0;
   r.skill_mystic = r.skill_thief = r.uses_mystic = r.uses_thief = r.weird_event = 0;
   return r;
-}
-
-std::string ReservedBytes(const PlayerRecord& record) {
-  std::string all = RecordBytes(record), reserved;
-  for (auto [offset, size] : kReserved) reserved += all.substr(offset, size);
-  return reserved;
 }
 
 std::string RecordBytes(const PlayerRecord& record) {

@@ -38,8 +38,6 @@ class TempGameDir {
 // change to them. married_to is -1.
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
 
-// The reserved stretches of a record, concatenated (for comparing before and after).
-std::string ReservedBytes(const PlayerRecord& record);
 // The record as its 236 bytes.
 std::string RecordBytes(const PlayerRecord& record);
 

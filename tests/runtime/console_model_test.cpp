@@ -4,12 +4,8 @@
 
 namespace {
 
-class ConsoleModelTest : public ::testing::Test {
- protected:
-  void SetUp() override { ConsoleReset(); }
-};
-
-TEST_F(ConsoleModelTest, WritesWrapAndScrollInsideTheWindowAndGotoStaysInIt) {
+TEST(ConsoleModelTest, WritesWrapAndScrollInsideTheWindowAndGotoStaysInIt) {
+  ConsoleReset();
   ConsoleSetWindow(1, 1, 80, 24);
   ConsoleWrite("abc\bX\r\nZ\r\b\b");  // backspace stops at column 1
   EXPECT_EQ(ConsoleTextAt(1, 1, 3), "abX");
@@ -25,24 +21,6 @@ TEST_F(ConsoleModelTest, WritesWrapAndScrollInsideTheWindowAndGotoStaysInIt) {
   EXPECT_EQ(ConsoleWhereX(), 1);
   EXPECT_EQ(ConsoleWhereY(), 24);
   EXPECT_EQ(ConsoleRowText(25), std::string(80, ' '));  // outside the window: untouched
-}
-
-TEST_F(ConsoleModelTest, ColourBitsAndClearToEndOfLineInTheCurrentAttribute) {
-  ConsoleSetAttr(0x1E);
-  ConsoleSetForeground(16 + 2);  // 16 or more: low four bits plus blink
-  EXPECT_EQ(ConsoleAttr(), 0x92);
-  ConsoleSetBackground(6);
-  EXPECT_EQ(ConsoleAttr(), 0xE2);
-  ConsoleSetForeground(3);  // below 16 clears blink again
-  ConsoleSetBright();
-  EXPECT_EQ(ConsoleAttr(), 0x6B);
-  ConsoleWrite("hello world");
-  ConsoleSetAttr(0x17);
-  ConsoleGotoXY(6, 1);
-  ConsoleClearEol();
-  EXPECT_EQ(ConsoleRowText(1), "hello" + std::string(75, ' '));
-  EXPECT_EQ(ConsoleCellAt(5, 1).attr, 0x6B);
-  EXPECT_EQ(ConsoleCellAt(80, 1).attr, 0x17);
 }
 
 }  // namespace

@@ -23,10 +23,7 @@ std::thread watcher;
 
 int Connect(int port) {
   const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
   if (s >= 0 && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return s;
   if (s >= 0) close(s);
   return -1;
@@ -48,7 +45,6 @@ void Watch() {
 extern "C" {
 
 FAKE_EXPORT int32_t DoorInitialize(void) {
-  FakeCount("DoorInitialize");
   const int port = std::atoi(FakeEnv("ZORVAN_FAKE_DOOR32_PORT").c_str());
   if (port <= 0 || line >= 0 || (line = Connect(port)) < 0) return 0;
   if (pipe(offline) != 0) std::abort();
@@ -58,7 +54,6 @@ FAKE_EXPORT int32_t DoorInitialize(void) {
 }
 
 FAKE_EXPORT void DoorShutdown(void) {
-  FakeCount("DoorShutdown");
   stopping = true;
   if (watcher.joinable()) watcher.join();
   for (int* fd : {&line, &offline[0], &offline[1]}) {
@@ -68,7 +63,6 @@ FAKE_EXPORT void DoorShutdown(void) {
 }
 
 FAKE_EXPORT int32_t DoorWrite(const void* buffer, int32_t count) {
-  FakeCount("DoorWrite");
   const auto* bytes = static_cast<const char*>(buffer);
   for (int32_t sent = 0; sent < count;) {
     const ssize_t n = send(line, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
@@ -79,18 +73,15 @@ FAKE_EXPORT int32_t DoorWrite(const void* buffer, int32_t count) {
 }
 
 FAKE_EXPORT int32_t DoorRead(void* buffer, int32_t size) {
-  FakeCount("DoorRead");
   return static_cast<int32_t>(recv(line, buffer, static_cast<size_t>(size), MSG_DONTWAIT));
 }
 
 FAKE_EXPORT intptr_t DoorGetAvailableEventHandle(void) {
-  FakeCount("DoorGetAvailableEventHandle");
   return line;
 }
 
 #ifndef FAKE_LACKS_ENTRY
 FAKE_EXPORT intptr_t DoorGetOfflineEventHandle(void) {
-  FakeCount("DoorGetOfflineEventHandle");
   return offline[0];
 }
 #endif

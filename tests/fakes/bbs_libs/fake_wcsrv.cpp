@@ -1,6 +1,6 @@
 // A fake WCSRV: the logged-in caller and the node, as the test's environment says.
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "comm/door32_library.h"
@@ -14,14 +14,12 @@ void Put32(uint8_t* at, int32_t value) {
 
 // "result,node,ansi,minutes,name"; the name is the rest, commas and all.
 bool Fields(int32_t (&numbers)[4], std::string& name) {
-  std::string text = FakeEnv("ZORVAN_FAKE_WCSRV");
-  for (int32_t& number : numbers) {
-    const size_t comma = text.find(',');
-    if (comma == std::string::npos) return false;
-    number = static_cast<int32_t>(std::strtol(text.substr(0, comma).c_str(), nullptr, 10));
-    text.erase(0, comma + 1);
-  }
-  name = text;
+  const std::string text = FakeEnv("ZORVAN_FAKE_WCSRV");
+  int name_at = -1;
+  std::sscanf(text.c_str(), "%d,%d,%d,%d,%n", &numbers[0], &numbers[1], &numbers[2], &numbers[3],
+              &name_at);
+  if (name_at < 0) return false;
+  name = text.substr(static_cast<size_t>(name_at));
   return true;
 }
 
