@@ -21,21 +21,13 @@
 
 namespace {
 
-struct Stretch {
-  size_t at, length;
-};
-#define RESERVED(f) {offsetof(PlayerRecord, f), sizeof(PlayerRecord::f)}
-const Stretch kReserved[] = {RESERVED(reserved_74),  RESERVED(reserved_164), RESERVED(reserved_168),
-                             RESERVED(reserved_171), RESERVED(reserved_182), RESERVED(reserved_220),
-                             RESERVED(reserved_223), RESERVED(reserved_233)};
-#undef RESERVED
 
 constexpr const char* kStampPrefix = "node stamp ";
 
 void Stamp(PlayerRecord& record, unsigned n) {
   record.real_name.Set(kStampPrefix + std::to_string(n));
   auto* bytes = reinterpret_cast<uint8_t*>(&record);
-  for (const Stretch& s : kReserved)
+  for (const ReservedStretch& s : kReservedStretches)
     for (size_t i = 0; i < s.length; ++i) bytes[s.at + i] = static_cast<uint8_t>(n * 31 + s.at + i);
 }
 

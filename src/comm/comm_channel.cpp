@@ -187,6 +187,14 @@ std::string CommChannel::LastError() {
   return last_error_;
 }
 
+void CommChannel::ReadingLoop() {
+  while (!terminating_) {
+    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    ReceiveStep();
+    ReceiveDone();  // the key wait looks again, whatever the step found
+  }
+}
+
 WaitSource CommChannel::MainWaitSource() {
   if (!in_poll_ || in_poll_->IsSet()) return {};
   return LineWaitSource();

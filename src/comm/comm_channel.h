@@ -84,8 +84,9 @@ class CommChannel {
   // Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
   bool LineLostSeen() const { return line_lost_; }
 
-  // The loops that ReaderProc and WriterProc run for a two-thread channel.
-  virtual void ReadingLoop() {}
+  // The loops that ReaderProc and WriterProc run for a two-thread channel. The reader sleeps until
+  // the main thread asks for input, then takes one ReceiveStep.
+  void ReadingLoop();
   virtual void WritingLoop() {}
 
   // The I/O threads, queues, locks and events; false when they are running already or any of
@@ -118,6 +119,11 @@ class CommChannel {
   // "text #number / system text", cut to 255 characters.
   void SetSystemError(std::string_view text, int error);
 
+  // What one reading step of a two-thread channel fills: at most this, and only while the main
+  // thread has asked (CharReady, ReadBlock, Carrier).
+  virtual void ReceiveStep() {}
+
+  static constexpr int32_t kReceiveStep = 1'024;
   static constexpr uint32_t kThreadWaitMs = 5'000;
   static constexpr uint32_t kStopWaitMs = 1'000;
   // The main thread's waits for queue room or bytes look at Carrier at least this often.

@@ -71,15 +71,6 @@ bool Door32Channel::Carrier() {
 
 void Door32Channel::Close() { StopThreads(); }
 
-// Reads only when the main thread asked (CharReady, ReadBlock, GetBufferStatus).
-void Door32Channel::ReadingLoop() {
-  while (!terminating_) {
-    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    ReceiveStep();
-    ReceiveDone();  // the key wait looks again, whatever the step found
-  }
-}
-
 void Door32Channel::ReceiveStep() {
   CritSection hold(in_lock_);
   in_poll_->Reset();

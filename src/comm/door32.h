@@ -10,7 +10,6 @@
 
 class Door32Channel : public NetworkChannel {
  public:
-  static constexpr int32_t kReceiveStep = 1'024;
 
   // Loads and initialises the library; ErrorFlag when it is missing, lacks an entry point or is not
   // ready for this caller.
@@ -26,14 +25,13 @@ class Door32Channel : public NetworkChannel {
   int32_t Handle() override { return attached_; }
   void Close() override;
 
-  void ReadingLoop() override;
   void WritingLoop() override;
 
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
   bool Bind();
-  void ReceiveStep();
+  void ReceiveStep() override;
 
   LibraryHandle library_ = nullptr;
   DoorInitializeProc door_initialize_ = nullptr;

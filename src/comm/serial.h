@@ -51,7 +51,7 @@ class SerialChannel : public CommChannel {
   void SetupBuffers();
   // The port's mode goes back as the BBS handed it over; a port the door opened is closed.
   void Release();
-  void ReceiveStep();
+  void ReceiveStep() override;
   void SendStep();
 
   SerialHandle port_ = kNoSerialPort;

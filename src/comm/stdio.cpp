@@ -55,14 +55,6 @@ void StdioChannel::Lost(std::string_view text, int error) {
   LineLost();
 }
 
-void StdioChannel::ReadingLoop() {
-  while (!terminating_) {
-    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    ReceiveStep();
-    ReceiveDone();  // the key wait looks again, whatever the step found
-  }
-}
-
 // Runs only when the main thread asked, and reads only what is there, so the thread never sits in
 // a read that StopThreads would have to wait for.
 void StdioChannel::ReceiveStep() {

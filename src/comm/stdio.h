@@ -7,7 +7,6 @@
 
 class StdioChannel : public NetworkChannel {
  public:
-  static constexpr int32_t kReceiveStep = 1'024;
 
   // utf8: the caller's terminal takes UTF-8 (a console on standard output is told so).
   explicit StdioChannel(bool utf8 = false) : utf8_(utf8) {}
@@ -25,13 +24,12 @@ class StdioChannel : public NetworkChannel {
   // The threads stop and the terminal gets its mode back; the descriptors stay open (the BBS's).
   void Close() override;
 
-  void ReadingLoop() override;
   void WritingLoop() override;
 
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
-  void ReceiveStep();
+  void ReceiveStep() override;
   void SendStep();
   void Lost(std::string_view text, int error);
 

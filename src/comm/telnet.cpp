@@ -86,14 +86,6 @@ void TelnetChannel::RawSend(const uint8_t* bytes, size_t n) {
   }
 }
 
-void TelnetChannel::ReadingLoop() {
-  while (!terminating_) {
-    if (!in_poll_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    ReceiveStep();
-    ReceiveDone();  // the key wait looks again, whatever the step found
-  }
-}
-
 // Runs only when the main thread asked (CharReady, ReadBlock, Carrier). recv never waits: a hang-up
 // is a readable socket whose recv gives 0, so it is seen without blocking the thread.
 void TelnetChannel::ReceiveStep() {

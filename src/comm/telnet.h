@@ -8,7 +8,6 @@
 
 class TelnetChannel : public NetworkChannel {
  public:
-  static constexpr int32_t kReceiveStep = 1'024;
   static constexpr size_t kSendBufferSize = 65'521;
 
   TelnetChannel() = default;
@@ -22,7 +21,6 @@ class TelnetChannel : public NetworkChannel {
   int32_t Handle() override { return socket_; }
   void Close() override;
 
-  void ReadingLoop() override;
   void WritingLoop() override;
 
  private:
@@ -31,7 +29,7 @@ class TelnetChannel : public NetworkChannel {
   WaitSource LineWaitSource() override;
   // Announcements and option replies go straight onto the socket, outside the output queue.
   void RawSend(const uint8_t* bytes, size_t n);
-  void ReceiveStep();
+  void ReceiveStep() override;
   void SendStep(uint8_t* send_buffer);
 
   std::atomic<bool> force_read_{true};

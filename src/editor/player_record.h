@@ -144,3 +144,14 @@ struct FieldRef {
 int32_t ReadField(const PlayerRecord& record, FieldRef field);
 // Stores value in the field's width (the low bytes, as the game's arithmetic does).
 void WriteField(PlayerRecord& record, FieldRef field, int64_t value);
+
+// The record's reserved stretches, which every write must give back as it read them.
+struct ReservedStretch {
+  size_t at, length;
+};
+#define PLAYER_RESERVED(f) ReservedStretch{offsetof(PlayerRecord, f), sizeof(PlayerRecord::f)}
+inline constexpr ReservedStretch kReservedStretches[] = {
+    PLAYER_RESERVED(reserved_74),  PLAYER_RESERVED(reserved_164), PLAYER_RESERVED(reserved_168),
+    PLAYER_RESERVED(reserved_171), PLAYER_RESERVED(reserved_182), PLAYER_RESERVED(reserved_220),
+    PLAYER_RESERVED(reserved_223), PLAYER_RESERVED(reserved_233)};
+#undef PLAYER_RESERVED

@@ -31,11 +31,14 @@ WakePipe wake_pipe;
 std::atomic<bool> wake_pending{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the wake is given from signal handlers");
 
+// The pipe is emptied before the flag drops: a wake given in between sees the flag still up and is
+// covered by this wait's return. The other way round, its byte could be read with the flag left up
+// over an empty pipe, and every later wake was lost.
 void DrainWake() {
-  wake_pending = false;
   char bytes[16];
   while (read(wake_pipe.read_fd, bytes, sizeof bytes) > 0) {
   }
+  wake_pending = false;
 }
 
 }  // namespace

@@ -332,15 +332,6 @@ void MailNews(Bytes in) {
   Check(ReadBytes(path) == kept + entry, "old text kept up to the mark, the entry whole after it");
 }
 
-// The reserved stretches of a record, as offsets and lengths.
-struct Stretch {
-  size_t at, length;
-};
-#define RESERVED(f) {offsetof(PlayerRecord, f), sizeof(PlayerRecord::f)}
-const Stretch kReserved[] = {RESERVED(reserved_74),  RESERVED(reserved_164), RESERVED(reserved_168),
-                             RESERVED(reserved_171), RESERVED(reserved_182), RESERVED(reserved_220),
-                             RESERVED(reserved_223), RESERVED(reserved_233)};
-#undef RESERVED
 
 void PlayerRecordRmw(Bytes in) {
   ResetLibrary();
@@ -368,7 +359,7 @@ void PlayerRecordRmw(Bytes in) {
         "records after it and any partial tail unchanged");
   Check(after.compare(at, kRecord, reinterpret_cast<const char*>(&current_record), kRecord) == 0,
         "the saved record is the edited one");
-  for (const Stretch& s : kReserved)
+  for (const ReservedStretch& s : kReservedStretches)
     Check(after.compare(at + s.at, s.length, file, at + s.at, s.length) == 0,
           "every reserved byte kept");
 }
