@@ -12,6 +12,10 @@ namespace {
 std::string recorded;
 std::vector<std::string> recorded_writes;
 int live_recorders = 0;
+void ClearRecord() {
+  recorded.clear();
+  recorded_writes.clear();
+}
 void Record(std::string_view bytes) {
   recorded.append(bytes);
   recorded_writes.emplace_back(bytes);
@@ -36,8 +40,7 @@ void ResetDoorLibrary() {
   LocalScreenReset();
   DoorOutputReset();
   if (live_recorders > 0) {  // a recorder made before the reset keeps recording, from empty
-    recorded.clear();
-    recorded_writes.clear();
+    ClearRecord();
     DoorSetOutputTap(&Record);
   }
   DoorInputReset();
@@ -47,7 +50,7 @@ void ResetDoorLibrary() {
 }
 
 OutputRecorder::OutputRecorder() {
-  Clear();
+  ClearRecord();
   ++live_recorders;
   DoorSetOutputTap(&Record);
 }
@@ -57,12 +60,8 @@ OutputRecorder::~OutputRecorder() {
 const std::string& OutputRecorder::Bytes() const { return recorded; }
 std::string OutputRecorder::Take() {
   std::string bytes = recorded;
-  Clear();
+  ClearRecord();
   return bytes;
-}
-void OutputRecorder::Clear() {
-  recorded.clear();
-  recorded_writes.clear();
 }
 const std::vector<std::string>& OutputRecorder::Writes() const { return recorded_writes; }
 

@@ -29,7 +29,6 @@ class OutputRecorder {
   ~OutputRecorder();  // stops recording
   const std::string& Bytes() const;
   std::string Take();  // the bytes so far, then clears
-  void Clear();
   // The blocks in the order DoorWrite handed them out (one per write).
   const std::vector<std::string>& Writes() const;
 };
