@@ -5,6 +5,7 @@
 
 idle CPU comes from the kernel's per-thread run time (/proc/<pid>/task/*/schedstat, nanoseconds,
 all threads); write(2) and send() counts come from strace (when installed) of the real program."""
+import contextlib
 import glob
 import os
 import pty
@@ -254,6 +255,22 @@ def bench_screen_to_caller(build, game, rounds=100):
           "p99 %.3f ms" % (rounds, size, percentile(times, 50), percentile(times, 99)))
 
 
+@contextlib.contextmanager
+def strace_log(what):
+    """A fresh strace log name (strace -f writes one file a thread), removed afterwards; None when
+    strace is not installed."""
+    if not shutil.which("strace"):
+        print("%s: strace is not installed, not measured" % what)
+        yield None
+        return
+    log = tempfile.mktemp(prefix="zorvan-strace-")
+    try:
+        yield log
+    finally:
+        for path in glob.glob(log + "*"):
+            os.unlink(path)
+
+
 def strace_lines(log):
     lines = []
     for path in glob.glob(log + "*"):
@@ -276,10 +293,12 @@ def count_calls(lines, call, fd):
 
 
 def bench_sends(build, game, rounds=20):
-    if not shutil.which("strace"):
-        print("send() calls per main screen: strace is not installed, not measured")
-        return
-    log = tempfile.mktemp(prefix="zorvan-strace-")
+    with strace_log("send() calls per main screen") as log:
+        if log:
+            sends_per_screen(build, game, rounds, log)
+
+
+def sends_per_screen(build, game, rounds, log):
     wrap = ["strace", "-f", "-qq", "-e", "trace=sendto,sendmsg,write", "-o", log]
     door = Door(os.path.join(build, "zorvan32"), game, wrap)
     try:
@@ -303,18 +322,18 @@ def bench_sends(build, game, rounds=20):
             sends.append(count_calls(new, "sendto", fd))
     finally:
         door.close()
-        for path in glob.glob(log + "*"):
-            os.unlink(path)
     calls = [c for c, _ in sends]
     print("send() calls per main-screen redraw to the caller (strace, %d redraws): max %d, "
           "median %d, %d bytes" % (rounds, max(calls), statistics.median(calls), sends[0][1]))
 
 
 def bench_local_redraw(build, game, rounds=20):
-    if not shutil.which("strace"):
-        print("write(2) calls per local redraw: strace is not installed, not measured")
-        return
-    log = tempfile.mktemp(prefix="zorvan-strace-")
+    with strace_log("write(2) calls per local redraw") as log:
+        if log:
+            writes_per_redraw(build, game, rounds, log)
+
+
+def writes_per_redraw(build, game, rounds, log):
     term = Pty(["strace", "-qq", "-e", "trace=write", "-o", log, os.path.join(build, "zorvan32")],
                game)
     try:
@@ -330,8 +349,6 @@ def bench_local_redraw(build, game, rounds=20):
             writes.append(count_calls(strace_lines(log)[len(before):], "write", 1))
     finally:
         term.close()
-        for path in glob.glob(log + "*"):
-            os.unlink(path)
     calls = [c for c, _ in writes]
     print("local redraw on the terminal (strace, %d redraws of the main screen): write(2) calls "
           "max %d, median %d; bytes median %d" % (rounds, max(calls), statistics.median(calls),

@@ -178,7 +178,8 @@ def serial_line(editor, sample):
         line.hang_up()
         hung_up = time.monotonic()
         sysop.wait_for("Caller Dropped Carrier")
-        # A serial line's hang-up waits for the once-a-second carrier check: up to 1 s more.
+        # The pty's hang-up wakes the key wait at once (1.6 s in all natively); this leg also
+        # renders the sysop's screen on the way, which a loaded sanitizer run slows: 1 s more.
         ends_soon(sysop.finish, hung_up, 3.5)
         assert not fcntl.fcntl(line.slave, fcntl.F_GETFL) & os.O_NONBLOCK, "left non-blocking"
         os.close(line.slave)

@@ -17,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "comm/caller_charset.h"
 #include "comm/local_screen.h"
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
@@ -283,6 +284,36 @@ void Keys(Bytes in) {
   }
 }
 
+void CallerCharsets(Bytes in) {
+  // The caller's bytes, whatever they are: a byte below 0x80 always comes out at once as itself
+  // (Esc and keys are never held), and a character made of several bytes never decodes to one.
+  const std::string wire = in.Rest();
+  CallerKeyDecoder decoder(ccUtf8);
+  for (const char c : wire) {
+    const auto byte = static_cast<uint8_t>(c);
+    const int out = decoder.Feed(byte);
+    if (byte < 0x80) Check(out == byte, "a byte below 0x80 passes at once");
+    else Check(out == -1 || out >= 0x80, "only the upper half comes from a sequence");
+  }
+  // The same bytes as CP437 text: what the door sends decodes back to itself, and after a send cut
+  // anywhere, the bytes reported sent are exactly those whose encoding went out whole.
+  std::string encoded;
+  CallerEncode(ccUtf8, wire, encoded);
+  CallerKeyDecoder back(ccUtf8);
+  std::string decoded;
+  for (const char c : encoded)
+    if (const int out = back.Feed(static_cast<uint8_t>(c)); out >= 0)
+      decoded.push_back(static_cast<char>(out));
+  Check(decoded == wire, "what is encoded decodes back");
+  const size_t cut = wire.empty() ? 0 : static_cast<uint8_t>(wire[0]) * encoded.size() / 255;
+  const size_t sent = CallerBytesSent(ccUtf8, wire, cut);
+  std::string head, one_more;
+  CallerEncode(ccUtf8, std::string_view(wire).substr(0, sent), head);
+  CallerEncode(ccUtf8, std::string_view(wire).substr(0, sent + 1), one_more);
+  Check(head.size() <= cut && (sent == wire.size() || one_more.size() > cut),
+        "bytes reported sent are those sent whole");
+}
+
 constexpr size_t kRecord = sizeof(PlayerRecord);
 
 void MarriageFile(Bytes in) {
@@ -376,6 +407,7 @@ const Target kTargets[] = {
     {"keys", &Keys, 4096},                {"marriage_file", &MarriageFile, 512},
     {"config_line", &ConfigLine, 512},    {"mail_news", &MailNews, 2048},
     {"player_record", &PlayerRecordRmw, 8 * kRecord + 2},
+    {"caller_charset", &CallerCharsets, 1024},
 };
 
 const Target* chosen = nullptr;
