@@ -15,6 +15,7 @@
 #include "runtime/halt.h"
 #include "runtime/key_decoder.h"
 #include "runtime/keyboard.h"
+#include "runtime/signals.h"
 #include "runtime/waiter.h"
 
 const std::string_view kStandardInputSet =
@@ -105,6 +106,9 @@ void WaitForKeyOrCheck(bool& line_usable) {
     line_usable = false;
     DoorCheckSoon();
   }
+  // The sysop's terminal hung up: a session ends at its next check as on SIGHUP; the plain editor
+  // has no session to end, so it ends here (every change is on disk already).
+  if (HangupSignalled() && !door_session.ChecksEnabled) Halt(0);
 }
 
 bool Allowed(std::string_view allowed, char key) {

@@ -4,5 +4,8 @@
 // From now on SIGHUP and SIGTERM are only noted (POSIX; nothing on Windows), so the session can end
 // at its next key wait, never in the middle of a file write.
 void HangupSignalsDefer();
-// Whether one of them has arrived since.
+// Whether one of them has arrived since, or a hang-up was noted.
 bool HangupSignalled();
+// The terminal or line went away without a signal (a wrapper that was the session leader took the
+// SIGHUP): the session ends at its next key wait just the same.
+void HangupNote();

@@ -25,3 +25,5 @@ void HangupSignalsDefer() {
 }
 
 bool HangupSignalled() { return hangup_signalled != 0; }
+
+void HangupNote() { hangup_signalled = 1; }

@@ -2,4 +2,9 @@
 
 // A Windows BBS ends a door through the connection, which the carrier check sees.
 void HangupSignalsDefer() {}
-bool HangupSignalled() { return false; }
+namespace {
+bool hangup_noted = false;
+}  // namespace
+
+bool HangupSignalled() { return hangup_noted; }
+void HangupNote() { hangup_noted = true; }

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "runtime/console.h"
+#include "runtime/signals.h"
 #include "runtime/waiter.h"
 
 namespace {
@@ -56,7 +57,8 @@ WaitOutcome WaitForInput(bool keyboard, WaitSource source, uint32_t timeout_ms) 
   pollfd fds[3];
   nfds_t n = 0;
   fds[n++] = {wake_pipe.read_fd, POLLIN, 0};
-  if (keyboard && ConsoleCurrentMode() == cmTerminal) fds[n++] = {STDIN_FILENO, POLLIN, 0};
+  const bool terminal = keyboard && ConsoleCurrentMode() == cmTerminal;
+  if (terminal) fds[n++] = {STDIN_FILENO, POLLIN, 0};
   const bool line = source.kind == wsHandle || source.kind == wsSocket;
   if (line) fds[n++] = {static_cast<int>(source.handle), POLLIN, 0};
   if (source.kind == wsPolled && timeout_ms > kPolledSliceMs) timeout_ms = kPolledSliceMs;
@@ -64,6 +66,9 @@ WaitOutcome WaitForInput(bool keyboard, WaitSource source, uint32_t timeout_ms) 
   if (r < 0) return errno == EINTR ? woReady : woTimeout;  // a signal: look at its flag now
   if (r == 0) return woTimeout;
   if (fds[0].revents != 0) DrainWake();
+  // A terminal that hung up stays readable for good (reads give nothing): without this the key
+  // wait would spin on it until someone killed the program.
+  if (terminal && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) HangupNote();
   if (line) {
     const short revents = fds[n - 1].revents;
     if ((revents & POLLIN) == 0 && (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)

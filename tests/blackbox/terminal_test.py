@@ -2,11 +2,17 @@
 """The editor in a real pseudo-terminal, as a sysop sees it: the sample game's first player on the
 screen, ] and [ moving through the players, the terminal too small (80x24), larger (120x40) and
 resized while a key is awaited, Q ending with the credits, exit code 0 and the terminal given back
-in its cooked mode."""
+in its cooked mode; then the terminal closed under a shell that takes the hang-up signal itself.
+"""
+import fcntl
 import os
+import signal
+import struct
+import subprocess
 import sys
+import termios
 
-from blackbox import MAIN, Terminal, scratch_game, wait_until
+from blackbox import COLUMNS, MAIN, ROWS, Caller, PtyLine, Terminal, scratch_game, wait_until
 
 NOTICE = "Zorvan/32 needs 80x25; this terminal is %dx%d."
 
@@ -22,6 +28,28 @@ def redrawn_whole(term, rows, columns, text):
     resize(term, rows, columns)
     wait_until(lambda: b"\x1b[2J" in term.data[mark:] and text in term.text(), term.pump,
                lambda: "%r redrawn:\n%s" % (text, term.text()))
+
+
+def terminal_gone(editor, game):
+    """The sysop's connection drops and no SIGHUP reaches the editor (blocked here, as when strace
+    or a wrapper script was the session leader): it must see the dead terminal itself and end with
+    code 0, not wait on it for good (it used to spin there at full CPU)."""
+    line = PtyLine()
+    fcntl.ioctl(line.slave, termios.TIOCSWINSZ, struct.pack("HHHH", ROWS, COLUMNS, 0, 0))
+
+    def own_terminal_sighup_blocked():
+        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGHUP})
+    editor = subprocess.Popen([editor], stdin=line.slave, stdout=line.slave, stderr=line.slave,
+                              cwd=game, env=dict(os.environ, LANG="C.UTF-8", TERM="xterm"),
+                              start_new_session=True, preexec_fn=own_terminal_sighup_blocked)
+    os.close(line.slave)
+    try:
+        Caller(line, encoding="utf-8").wait_for(MAIN % 0)
+        line.hang_up()
+        assert editor.wait(10) == 0, "exit code %s" % editor.returncode
+    finally:
+        editor.kill()
 
 
 def main():
@@ -64,6 +92,7 @@ def main():
         settings = tail.split()
         for flag in ("icanon", "echo", "isig"):
             assert flag in settings and "-" + flag not in settings, "terminal left without " + flag
+        terminal_gone(editor, game)
     print("editor terminal: passed")
 
 
