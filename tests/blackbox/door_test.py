@@ -3,9 +3,10 @@
 ends: DOOR32.SYS, hang-ups and signals), or the system's telnet client calling bbs_launcher
 (telnet), or the door as a WINServer door through our fake BBS libraries (winserver), or on a
 pseudo-terminal as a serial line (serial), or with the caller on its standard input and output
-(stdio), or for a UTF-8 caller (utf8).
+(stdio; stdio_pipes alone, for the Windows build under Wine), or for a UTF-8 caller (utf8).
   door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME socket|ends|telnet|serial|utf8
   door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME stdio FAST_CLOCK_LIBRARY
+  door_test.py ZORVAN32 - SAMPLE_GAME stdio_pipes [WINE]
   door_test.py ZORVAN32 - SAMPLE_GAME winserver FAKE_LIBRARY_DIR [WINE]"""
 import contextlib
 import fcntl
@@ -213,12 +214,18 @@ def stdio_caller(editor, sample, fast_clock):
         assert caller.finish() == 0, "exit code %s" % caller.child.exitstatus
         tail = caller.data.split(b"Idle Time Limit Exceeded", 1)[1]
         assert b"\x1b[0;37m" in tail, "the exit step did not reach the caller"
-    # Pipes: CP437 bytes as they are, the same edit, then the caller's input ends.
+    stdio_pipes(editor, sample)
+
+
+def stdio_pipes(editor, sample, wine=None):
+    # The caller on pipes (natively, or the Windows build under Wine): CP437 bytes as they are, an
+    # edit, then the caller's input ends.
     with scratch_game(sample) as game:
         set_nickname(game, 0, FRAMED)
-        with headless([editor, "-S", "-N2"], game, pipes=True) as door:
+        argv = ([wine] if wine else []) + [editor, "-S", "-N2"]
+        with headless(argv, game, pipes=True) as door:
             caller = Caller(PipeLine(door))
-            caller.wait_for(MAIN % 0)
+            caller.wait_for(MAIN % 0, 60)
             assert caller.wire.startswith(b"\x1b[2J"), caller.wire[:12]
             assert FRAMED in caller.wire, "CP437 bytes changed on the way"
             edit_as_caller(caller, game)
@@ -250,7 +257,8 @@ def utf8_caller(editor, sample):
 
 
 LEGS = {"socket": socket_handover, "ends": early_ends, "serial": serial_line,
-        "stdio": stdio_caller, "utf8": utf8_caller, "winserver": winserver}
+        "stdio": stdio_caller, "stdio_pipes": stdio_pipes, "utf8": utf8_caller,
+        "winserver": winserver}
 
 
 def main():
