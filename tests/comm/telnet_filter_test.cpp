@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -63,30 +62,6 @@ TEST(TelnetParseTest, AnEndlessSubnegotiationYieldsNothingAndEndsAtIacSe) {
   const Parsed got = Parse(in, {3, 500'000});
   EXPECT_EQ(got.data, Bytes{'k'});
   EXPECT_TRUE(got.replies.empty());
-}
-
-// Whatever the writer puts on the wire, in short sends from a small buffer, the parser gives back
-// as it was queued: a send may end between the two halves of a doubled 255.
-TEST(TelnetEscapeTest, ShortSendsRoundTripThroughTheParser) {
-  const Bytes queued = {255, 'a', 255, 255, 'b', 0, 255};
-  for (size_t capacity : {2, 3, 16}) {
-    for (size_t most : {1, 2, 3}) {  // the most one send takes
-      Bytes wire, buffer(capacity);
-      bool half_sent = false;
-      for (size_t done = 0, taken = 0; done < queued.size();) {
-        const size_t length = TelnetEscape(queued.data() + done, queued.size() - done, half_sent,
-                                           buffer.data(), buffer.size(), taken);
-        ASSERT_GT(length, 0u);
-        const size_t sent = std::min(length, most);
-        wire.insert(wire.end(), buffer.begin(), buffer.begin() + static_cast<long>(sent));
-        done += TelnetSentBytes(queued.data() + done, taken, half_sent, sent);
-      }
-      EXPECT_FALSE(half_sent);
-      const Parsed back = Parse(wire);
-      EXPECT_EQ(back.data, queued) << capacity << " " << most;
-      EXPECT_TRUE(back.replies.empty());
-    }
-  }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <vector>
 
 #include "door/output.h"
 #include "fakes/door_harness.h"
@@ -24,43 +23,39 @@ class DoorOutputTest : public ::testing::Test {
   OutputRecorder out;
 };
 
-// Printed, an unknown code goes whole; translated to tilde codes, it loses only its backtick and
-// what followed is read again. `B goes whole either way.
-TEST_F(DoorOutputTest, BacktickCodes) {
-  EXPECT_EQ(BytesOf([] { DoorPrintColour("`%a`Bb`xd~x05|1F`"); }), ESC + "[1;37mabd~x05|1F");
+void PrintAt10(std::string_view text) { DoorPrintAt(10, 1, text); }
+
+// Each text through its printer on a fresh library. Printed, an unknown backtick code goes whole;
+// translated to tilde codes, it loses only its backtick and what followed is read again. `B goes
+// whole either way.
+TEST_F(DoorOutputTest, ColourCodes) {
+  const struct {
+    void (*print)(std::string_view);
+    std::string text, bytes;
+  } cases[] = {
+      {&DoorPrintColour, "`%a`Bb`xd~x05|1F`", ESC + "[1;37mabd~x05|1F"},
+      // The blink bit folds into the background.
+      {&DoorPrintLn, "~c9e", ESC + "[1;33m" + ESC + "[44m\r\n"},
+      {&PrintAt10, "~FZ", ESC + "[1;10f" + ESC + "[0;30m" + ESC + "[40m"},  // non-hex counts as 0
+      {&PrintAt10, "~Y05", ESC + "[1;10f" + ESC + "[5;10f"},  // keeps the column
+      {&PrintAt10, "~X1", ESC + "[1;10f~X1"},                  // cut short by the end: text
+      {&PrintAt10, "5~ off~Q~", ESC + "[1;10f5~ off~Q~"},      // no code: text, and printing ends
+      {&DoorWrite, "a|1Fb", "a" + kWhiteOnBlue + "b"},
+      {&DoorWrite, "a|zzb", "a|zzb"},
+      {&DoorWrite, "|1", "|1"},  // three characters are enough, two are not
+      // Scanning goes on after a bar that is text; a colour above 127 loses 128.
+      {&DoorWrite, "|1|9F", "|1" + kWhiteOnBlue},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BytesOf([&] { c.print(c.text); }), c.bytes) << c.text;
   EXPECT_EQ(TranslateBackticks("`1`9`0`%"), "~C01~C09~C0A~C0F");
   EXPECT_EQ(TranslateBackticks("a`Bb`xY``1end`"), "abxY~C01end");
   // The tilde printer sets the colour, then the background again.
   EXPECT_EQ(BytesOf([] { BacktickTranslation = true, DoorPrintLn("`2Hi"); }),
             ESC + "[0;32m" + ESC + "[40m" + ESC + "[40mHi\r\n");
-}
-
-TEST_F(DoorOutputTest, TildeCodesAndPrintAt) {
-  // The blink bit folds into the background.
-  EXPECT_EQ(BytesOf([&] { DoorPrintLn("~c9e"); }), ESC + "[1;33m" + ESC + "[44m\r\n");
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"~FZ", ESC + "[0;30m" + ESC + "[40m"},  // a non-hex digit counts as 0
-      {"~Y05", ESC + "[5;10f"},  // keeps the column
-      {"~X1", "~X1"},            // cut short by the end: text
-      {"5~ off~Q~", "5~ off~Q~"},  // no code: text, and printing ends
-  };
-  for (const auto& [text, bytes] : cases)
-    EXPECT_EQ(BytesOf([&] { DoorPrintAt(10, 1, text); }), ESC + "[1;10f" + bytes) << text;
   DoorPrintAt(1, 3, "~x47Z");
   EXPECT_EQ(out.Bytes(), ESC + "[3;1f" + ESC + "[255D" + ESC + "[46CZ");
   EXPECT_EQ(ConsoleTextAt(47, 3, 1), "Z");
   EXPECT_EQ(ConsoleWhereX(), 48);
-}
-
-TEST_F(DoorOutputTest, PipeCodes) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"a|1Fb", "a" + kWhiteOnBlue + "b"}, {"a|zzb", "a|zzb"},
-      {"|1", "|1"},  // three characters are enough, two are not
-      // Scanning goes on after a bar that is text; a colour above 127 loses 128.
-      {"|1|9F", "|1" + kWhiteOnBlue},
-  };
-  for (const auto& [text, bytes] : cases)
-    EXPECT_EQ(BytesOf([&] { DoorWrite(text); }), bytes) << text;
 }
 
 TEST_F(DoorOutputTest, WritesAreCutTo255Characters) {
