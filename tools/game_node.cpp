@@ -21,7 +21,6 @@
 
 namespace {
 
-
 constexpr const char* kStampPrefix = "node stamp ";
 
 void Stamp(PlayerRecord& record, unsigned n) {

@@ -10,7 +10,6 @@
 
 class Door32Channel : public NetworkChannel {
  public:
-
   // Loads and initialises the library; ErrorFlag when it is missing, lacks an entry point or is not
   // ready for this caller.
   Door32Channel();

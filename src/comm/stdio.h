@@ -7,7 +7,6 @@
 
 class StdioChannel : public NetworkChannel {
  public:
-
   // utf8: the caller's terminal takes UTF-8 (a console on standard output is told so).
   explicit StdioChannel(bool utf8 = false) : utf8_(utf8) {}
   ~StdioChannel() override;

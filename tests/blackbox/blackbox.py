@@ -75,8 +75,8 @@ def wait_until(check, pump, what, seconds=20):
 
 
 def ends_soon(wait, since, limit=2.5):
-    """Exit code 0 within 2.5 s of a hang-up: 1.5 s of it is the carrier-lost message, the rest
-    slack for sanitizer builds on a loaded machine (natively it takes about 1.7 s)."""
+    """Exit code 0 within limit seconds of a hang-up: 1.5 s of it is the carrier-lost message, the
+    rest slack for sanitizer builds on a loaded machine (natively it takes about 1.7 s)."""
     code = wait()
     took = time.monotonic() - since
     assert code == 0 and took < limit, "exit code %s, %.2f s after the hang-up" % (code, took)

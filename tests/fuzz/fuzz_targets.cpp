@@ -363,7 +363,6 @@ void MailNews(Bytes in) {
   Check(ReadBytes(path) == kept + entry, "old text kept up to the mark, the entry whole after it");
 }
 
-
 void PlayerRecordRmw(Bytes in) {
   ResetLibrary();
   const uint8_t pick = in.Byte(), edit = in.Byte();
