@@ -56,7 +56,7 @@ bool ReadDropLines(const std::string& path, std::vector<std::string>& lines) {
   SetFileOpenMode(fmShared);
   OsFile file;
   std::string bytes;
-  const bool read = FileOpen(file, path, faRead) && FileReadAll(file, bytes);
+  const bool read = FileOpen(file, path, faRead) && FileReadHead(file, 1 << 20, bytes);
   SetFileOpenMode(mode);
   if (!read) return false;
   bytes = bytes.substr(0, bytes.find('\x1a'));

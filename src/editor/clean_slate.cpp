@@ -9,10 +9,12 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
+#include "editor/operation.h"
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/startup.h"
+#include "runtime/halt.h"
 
 namespace {
 
@@ -119,20 +121,26 @@ void CleanSlateReset() {
     DoorPrintColourLn(" Clean Slate Warning: Invalid response entered. Terminating process.");
     return;
   }
-  const PlayerRecord unchanged = current_record;
-  ApplyReset(current_record, type);
-  // The mail and news go out while PLAYER.DAT is held for the write: only when the reset can be
-  // saved, and a notice that cannot be written ends the program with the old values on disk.
-  WriteResult result =
-      WriteCurrentPlayer([&] { WriteCleanSlateNotices(type, current_player, name); });
+  // The reset is made on the record as read under the hold, and its mail and news go out only once
+  // it is written; a notice that cannot be written puts everything back.
+  GameOperation op(okCleanSlate);
+  PlayerRecord record;
+  WriteResult result = op.Begin();
+  if (result == wrDone) result = ReadCurrentMerged(record);
+  if (result == wrDone) {
+    ApplyReset(record, type);
+    result = op.Write(current_player, record);
+  }
+  WriteCleanSlateNotices(op, type, current_player, record.name.Get());
+  if (result == wrWritten) result = op.Commit();
+  if (result != wrWritten && !op.FailedFile().empty())
+    RunError(GamePath(op.FailedFile()), op.FailedError());  // with PLAYER.DAT as it was
   if (result != wrWritten) {
-    // A reset is not left waiting in memory like a field change: it was never announced.
-    current_record = unchanged;
     screen_notice =
         "  `@" + FileProblemText(result) + "  `%Clean Slate not done: no reset, no mail or news.";
     return;
   }
-  NoteCurrentPlayerSave(result);  // a change waiting from before went out with the reset
+  SetCurrentPlayerRecord(record);  // a change waiting from before went out with the reset
   DrawMainScreen();
   DoorPrintColourLn(" Clean State Info: " + name + " has been punished!  Stats Reset Finished!");
   DoorPrintColourLn(" Clean Slate Note: Player has been notified by mail, Daily News messages.");

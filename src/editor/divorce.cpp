@@ -1,6 +1,6 @@
-// Divorces: of two players, or of a player from a character. Each halves both partners' charm,
-// then writes the news, then the mail, then the records, so that the players learn of it even when
-// a record write is refused.
+// Divorces: of two players, or of a player from a character. Each is one operation: both records
+// read and written under one hold of PLAYER.DAT, the character's file with them, and the news and
+// mail only once all of that is written.
 #include <string>
 
 #include "door/helpers.h"
@@ -9,6 +9,7 @@
 #include "editor/mail_news.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 
@@ -21,73 +22,110 @@ constexpr int kLeavingCharacter = 2;
 constexpr int kFirstOfOthers = 5;
 constexpr int kSecondOfOthers = 6;
 
+const char* const kDivorceNotDone = "The divorce was not made: nothing was changed.";
+
 void HalveCharmOf(PlayerRecord& record) { record.charm = HalveCharm(record.charm); }
 
-// Both players' part of a divorce before the saves: charm halved, the news and the mail, and both
-// left unmarried.
-void SeparatePlayers(int32_t a, PlayerRecord& first, int32_t b, PlayerRecord& second) {
-  HalveCharmOf(first);
-  HalveCharmOf(second);
-  NewsDivorce(first.name.Get(), second.name.Get());
-  MailDivorceNotice(a, first.name.Get(), b, second.name.Get());
-  first.married_to = -1;
-  second.married_to = -1;
+void LeaveMarriage(PlayerRecord& record) {
+  HalveCharmOf(record);
+  record.married_to = -1;
+}
+
+// Player a (first, already read) from player b. b's side goes only while b is still married to a:
+// a link to a record that does not exist, or to someone married to another by now, just goes, with
+// no news or mail naming anyone else.
+WriteResult Separate(GameOperation& op, int32_t a, PlayerRecord& first, int32_t b,
+                     PlayerRecord& second) {
+  WriteResult read = op.Read(b, second);
+  if (read != wrDone && read != wrOutside) return read;
+  LeaveMarriage(first);
+  WriteResult result = op.Write(a, first);
+  if (read != wrDone || second.married_to != a || result != wrWritten) return result;
+  LeaveMarriage(second);
+  NewsDivorce(op, first.name.Get(), second.name.Get());
+  MailDivorceNotice(op, a, first.name.Get(), b, second.name.Get());
+  return op.Write(b, second);
+}
+
+bool Finish(GameOperation& op, WriteResult result) {
+  if (result == wrWritten) result = op.Commit();
+  if (result == wrWritten) return true;
+  screen_notice = NotDoneNotice(op, result, kDivorceNotDone);
+  return false;
 }
 
 // Kind 1: the current player from player b.
-void DivorceCurrentFromPlayer(int32_t a, int32_t b) {
-  LoadWorkRecord(b, kSpouseOfCurrent);
-  SeparatePlayers(a, current_record, b, work_records[kSpouseOfCurrent]);
-  SaveWorkRecord(b, kSpouseOfCurrent);
-  SaveCurrentPlayer();
+bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
+  GameOperation op(okDivorce);
+  PlayerRecord me;
+  WriteResult result = op.Begin();
+  if (result == wrDone) result = ReadCurrentMerged(me);
+  if (result == wrDone) result = Separate(op, a, me, b, work_records[kSpouseOfCurrent]);
+  if (!Finish(op, result)) return false;
+  SetCurrentPlayerRecord(me);
+  return true;
 }
 
 // Kinds 2, 5 and 6: two players, neither of them the current one.
-void DivorceOthers(int32_t a, int32_t b) {
-  LoadWorkRecord(a, kFirstOfOthers);
-  LoadWorkRecord(b, kSecondOfOthers);
-  SeparatePlayers(a, work_records[kFirstOfOthers], b, work_records[kSecondOfOthers]);
-  SaveWorkRecord(a, kFirstOfOthers);
-  SaveWorkRecord(b, kSecondOfOthers);
-  SaveCurrentPlayer();
+bool DivorceOthers(int32_t a, int32_t b) {
+  GameOperation op(okDivorce);
+  PlayerRecord& first = work_records[kFirstOfOthers];
+  WriteResult result = op.Begin();
+  if (result == wrDone) result = op.Read(a, first);
+  if (result == wrDone) result = Separate(op, a, first, b, work_records[kSecondOfOthers]);
+  return Finish(op, result);
 }
 
 // Kinds 3 and 4: the character's file goes; the mail reaches the player only.
-void DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
-  PlayerRecord& player = current ? current_record : work_records[kLeavingCharacter];
-  if (!current) LoadWorkRecord(a, kLeavingCharacter);
-  HalveCharmOf(player);
-  DeleteFileIfExists(GamePath(NpcFileName(character)));
-  NewsDivorce(player.name.Get(), NpcName(character));
-  MailDivorceNotice(a, player.name.Get(), b, NpcName(character));
-  player.married_to = -1;
-  if (!current) SaveWorkRecord(a, kLeavingCharacter);
-  SaveCurrentPlayer();
+bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
+  GameOperation op(okDivorce);
+  PlayerRecord player;
+  WriteResult result = op.Begin();
+  if (result == wrDone) result = current ? ReadCurrentMerged(player) : op.Read(a, player);
+  if (result == wrDone) {
+    LeaveMarriage(player);
+    result = op.Write(a, player);
+  }
+  if (result == wrWritten && !op.WriteCharacterFile(character, -1)) {
+    screen_notice = "  `#NPC Divorce Failure:  `%Failed to erase NPC file!";
+    return false;
+  }
+  NewsDivorce(op, player.name.Get(), NpcName(character));
+  MailDivorceNotice(op, a, player.name.Get(), b, NpcName(character));
+  if (!Finish(op, result)) return false;
+  if (current)
+    SetCurrentPlayerRecord(player);
+  else
+    work_records[kLeavingCharacter] = player;
+  return true;
 }
 
 }  // namespace
 
 int16_t HalveCharm(int16_t charm) { return static_cast<int16_t>(charm / 2); }
 
-void ExecuteDivorce(int32_t a, int32_t b, int kind, int character) {
+bool ExecuteDivorce(int32_t a, int32_t b, int kind, int character) {
   switch (kind) {
-    case 1: DivorceCurrentFromPlayer(a, b); break;
+    case 1: return DivorceCurrentFromPlayer(a, b);
     case 2:
     case 5:
-    case 6: DivorceOthers(a, b); break;
+    case 6: {
+      bool done = DivorceOthers(a, b);
+      return (!save_pending || SaveCurrentPlayer()) && done;
+    }
     case 3:
     case 4:
       if (character == npcQuenna || character == npcDask)
-        DivorceFromCharacter(a, b, kind == 3, character);
-      break;
-    default: break;
+        return DivorceFromCharacter(a, b, kind == 3, character);
+      return false;
+    default: return false;
   }
 }
 
 bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
   LoadWorkRecord(b, kSpouseOfCurrent);
   DoorPrintLn("  `!Okay to divorce `0" + current_record.name.Get() + " `!from `#" +
-              work_records[kSpouseOfCurrent].name.Get() + " `!now? ");
+              SpouseNameText(b, kSpouseOfCurrent) + " `!now? ");
   DoorPrintCodedLn("  `#Divorce Players Now?  `%Enter Y or N as response: ");
   bool yes = YesNo();
   DoorPrintLn(yes ? "`%Yes" : "`%No");
@@ -95,7 +133,7 @@ bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
     DoorPrintLn("  `#Divorce Update Info:  `%Changes aborted");
     return false;
   }
-  ExecuteDivorce(a, b, 1, npcNone);
+  if (!ExecuteDivorce(a, b, 1, npcNone)) return false;
   DoorPrintLn("  `#Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
   DoorPrintLn("  `!Player/Spouse Charm Change:  `%Charm points dropped by 50% for Player and former "
               "Spouse.");
@@ -103,16 +141,15 @@ bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
   return true;
 }
 
-void DivorceFromNpc(int32_t player, int who, int character) {
+bool DivorceFromNpc(int32_t player, int who, int character) {
   std::string file = NpcFileName(character);
-  ExecuteDivorce(player, 0, who == 1 ? 3 : 4, character);
+  if (!ExecuteDivorce(player, 0, who == 1 ? 3 : 4, character)) return false;
   DoorPrintLn("  `#NPC Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
   std::string name = (who == 1 ? current_record : work_records[kLeavingCharacter]).name.Get();
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
-  // The divorce deleted the file once already; a node may have held it.
-  DeleteFileIfExists(GamePath(file));
   bool left = FileExists(GamePath(file));
   if (left) DoorPrintLn("  `#NPC Divorce Failure:  `%Failed to erase NPC file!");
   DrawMainScreen();
   if (!left) DoorPrintLn("  `#NPC Divorce Info: `%" + file + " file has been deleted.");
+  return true;
 }

@@ -15,6 +15,9 @@ extern std::string game_dir;     // ends in the path separator, or empty for the
 extern std::string player_path;  // game_dir + PLAYER.DAT
 extern uint8_t current_player;   // a byte: only records 0-255 are reachable
 extern PlayerRecord current_record;
+// current_record as last read from or written to PLAYER.DAT: a save writes only the fields that
+// differ from it, so what others wrote to the rest stays.
+extern PlayerRecord current_as_read;
 extern PlayerRecord scratch_record;
 extern bool debug_mode;
 extern std::string seen_label;
@@ -22,9 +25,15 @@ extern std::string seen_label;
 extern bool save_pending;
 // A line for the row under the main screen, shown by its next redraw only.
 extern std::string screen_notice;
+// The journal could not be written once already (and the sysop was told).
+extern bool journal_warned;
+// ZORVAN32.LOG beside ZORVAN32.CFG, set once the configuration is loaded; empty: no journal.
+extern std::string journal_path;
 
 // Work records 1-8 (index 0 unused): other players read for marriages and the main screen.
 extern PlayerRecord work_records[9];
+// The record number each work record was last read from (-1: none, or the read failed).
+extern int32_t work_loaded_from[9];
 extern bool same_sex;
 extern int32_t quenna_spouse;
 extern int32_t dask_spouse;

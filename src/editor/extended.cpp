@@ -12,6 +12,7 @@
 #include "editor/editor_state.h"
 #include "editor/field_editors.h"
 #include "editor/main_screen.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/repair.h"
@@ -194,16 +195,16 @@ std::string ExtFieldText(char key) {
 }
 
 void SkillUsesUpdate() {
-  for (const SkillUse& s : kSkillUses) {
-    int32_t entitled = ReadField(current_record, s.skill) / s.divisor;  // toward zero
-    if (current_record.skill_class == s.skill_class) ++entitled;
-    // A byte holds no more than 127; a mystic at 127 in the own class must not wrap to -128.
-    if (entitled > INT8_MAX) entitled = INT8_MAX;
-    if (ReadField(current_record, s.uses) < entitled) {
-      WriteField(current_record, s.uses, entitled);
-      SaveCurrentPlayer();
+  WriteResult result = UpdateCurrentPlayer(okNewDay, [](PlayerRecord& record) {
+    for (const SkillUse& s : kSkillUses) {
+      int32_t entitled = ReadField(record, s.skill) / s.divisor;  // toward zero
+      if (record.skill_class == s.skill_class) ++entitled;
+      // A byte holds no more than 127; a mystic at 127 in the own class must not wrap to -128.
+      if (entitled > INT8_MAX) entitled = INT8_MAX;
+      if (ReadField(record, s.uses) < entitled) WriteField(record, s.uses, entitled);
     }
-  }
+  });
+  ReportOperation(result, {}, "The skill uses were not updated.");
 }
 
 void ExtendedEditor() {

@@ -10,11 +10,7 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-// What a failed write does: the Clean Slate notices must reach the player before the reset is
-// saved, so they stop the program; a lost marriage notice must not stop the marriage change.
-enum class OnFailure { kRunError, kSkip };
+using Lines = NoticeLines;
 
 const std::string kMailSeparator = "`2-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-";
 const std::string kNewsSeparator = "                 `#-=`%-=#-=`%-=#-=`%-=#-=`%-=#-=`%-= ";
@@ -24,51 +20,33 @@ const std::string kNewsSeparator = "                 `#-=`%-=#-=`%-=#-=`%-=#-=`%
 constexpr int64_t kEofBlock = 128;
 constexpr char kCtrlZ = 26;
 
-constexpr int64_t kNoMark = -1;
-constexpr int64_t kReadError = -2;
+// The file opened for appending with the writers' lock held: the game's nodes may go on reading,
+// another writer of ours waits its turn (up to the usual 5 s).
+bool OpenForAppend(OsFile& file, const std::string& path) {
+  OpenModeScope shared(fmShared);
+  return RetryWhileHeld(path, [&] {
+           return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
+         }) == wrDone;
+}
 
-// Where the first Ctrl-Z of the file's last block lies; kNoMark or kReadError.
-int64_t EofMarkOffset(OsFile& file) {
+// Where our bytes go: the first Ctrl-Z of the last block, or the end. replaced gets what that
+// overwrites.
+bool FindAppendStart(OsFile& file, int64_t& start, std::string& replaced) {
   int64_t length = FileLength(file);
-  if (length < 0) return kReadError;
-  int64_t start = std::max<int64_t>(0, length - kEofBlock);
-  std::string tail(static_cast<size_t>(length - start), '\0');
-  if (!tail.empty() && !FileReadAt(file, start, tail.data(), tail.size())) return kReadError;
+  if (length < 0) return false;
+  int64_t block = std::max<int64_t>(0, length - kEofBlock);
+  std::string tail(static_cast<size_t>(length - block), '\0');
+  if (!tail.empty() && !FileReadAt(file, block, tail.data(), tail.size())) return false;
   size_t mark = tail.find(kCtrlZ);
-  return mark == std::string::npos ? kNoMark : start + static_cast<int64_t>(mark);
+  start = mark == std::string::npos ? length : block + static_cast<int64_t>(mark);
+  replaced = mark == std::string::npos ? "" : tail.substr(mark);
+  return true;
 }
 
-// Without a mark the system appends, so a game node appending at the same moment keeps its line;
-// a mark is overwritten in place.
-bool AppendBytes(const std::string& path, const std::string& bytes) {
-  OsFile file;
-  if (!FileOpen(file, path, faReadWrite, /*create=*/true)) return false;
-  int64_t mark = EofMarkOffset(file);
-  if (mark == kReadError) return false;
-  if (mark == kNoMark) return FileAppend(path, bytes.data(), bytes.size());
-  return FileTruncate(file, mark) && FileWriteAt(file, mark, bytes.data(), bytes.size());
-}
-
-// False on failure, with the OS error in os_error.
-bool TryAppend(const std::string& path, const Lines& lines, int& os_error) {
-  std::string bytes;
-  for (const auto& line : lines) bytes += line + "\r\n";
-  // No exclusive open: the game's nodes read these files all day, and a node that merely has
-  // one open must not make a Clean Slate end the program.
-  uint8_t mode = CurrentFileOpenMode();
-  SetFileOpenMode(fmShared);
-  bool appended = AppendBytes(path, bytes);
-  SetFileOpenMode(mode);
-  if (!appended) os_error = FileLastError();
-  return appended;
-}
-
-// One message or entry: appended to the game file of that name in one opening.
-void AppendLines(const std::string& file_name, const Lines& lines, OnFailure on_failure) {
-  std::string path = GamePath(file_name);
-  int os_error = 0;
-  if (TryAppend(path, lines, os_error)) return;
-  if (on_failure == OnFailure::kRunError) RunError(path, os_error);
+// The file back to what it held before an append that began at start.
+bool CutBack(OsFile& file, int64_t start, const std::string& replaced) {
+  return FileTruncate(file, start) &&
+         (replaced.empty() || FileWriteAtEnd(file, replaced.data(), replaced.size()));
 }
 
 // The Clean Slate writer spells the name in capitals, the marriage writers in small letters; both
@@ -140,46 +118,62 @@ bool IsNpcName(const std::string& name) { return name == "Quenna" || name == "Da
 
 }  // namespace
 
-void WriteCleanSlateNotices(int type, int32_t player, const std::string& name) {
-  AppendLines(CleanSlateMailName(player), CleanSlateMail(type, name), OnFailure::kRunError);
-  AppendLines(kNewsName, CleanSlateNews(type, name), OnFailure::kRunError);
+bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out) {
+  std::string bytes;
+  for (const auto& line : lines) bytes += line + "\r\n";
+  out.path = path;
+  OsFile file;
+  bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
+  if (appended && !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
+    out.os_error = FileLastError();
+    CutBack(file, out.start, out.replaced);  // whole or not at all
+    return false;
+  }
+  if (!appended) out.os_error = FileLastError();
+  return appended;
 }
 
-void MailDivorceNotice(int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
-  AppendLines(NoticeMailName(a), DivorceNotice(name_a, name_b), OnFailure::kSkip);
+void TakeBackNotice(const AppendedNotice& notice) {
+  OsFile file;
+  if (OpenForAppend(file, notice.path)) CutBack(file, notice.start, notice.replaced);
+}
+
+void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name) {
+  op.Notice(CleanSlateMailName(player), CleanSlateMail(type, name));
+  op.Notice(kNewsName, CleanSlateNews(type, name));
+}
+
+void MailDivorceNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
+  op.Notice(NoticeMailName(a), DivorceNotice(name_a, name_b));
   // The game's characters have no mail file.
   if (!IsNpcName(name_b))
-    AppendLines(NoticeMailName(b), DivorceNotice(name_b, name_a), OnFailure::kSkip);
+    op.Notice(NoticeMailName(b), DivorceNotice(name_b, name_a));
 }
 
-void MailWeddingNotice(int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
-  AppendLines(NoticeMailName(a),
-              Notice(Attention(name_a, "           [Wedding Notice] "), WeddingBody(name_b)),
-              OnFailure::kSkip);
+void MailWeddingNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
+  op.Notice(NoticeMailName(a),
+              Notice(Attention(name_a, "           [Wedding Notice] "), WeddingBody(name_b)));
   // B's copy is not an exact mirror of A's (one more blank before the subject, a bare colour code
   // as its last line): the game's mail has always carried it so, and readers may rely on it.
-  AppendLines(NoticeMailName(b),
-              Notice(Attention(name_b, "            [Wedding Notice] "), WeddingBody(name_a), "`2"),
-              OnFailure::kSkip);
+  op.Notice(NoticeMailName(b),
+              Notice(Attention(name_b, "            [Wedding Notice] "), WeddingBody(name_a), "`2"));
 }
 
-void MailNpcWeddingNotice(int32_t player, const std::string& name, const std::string& npc_name) {
+void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& name, const std::string& npc_name) {
   std::string header = Attention(name, "           [NPC Wedding Notice] ");
   std::string body =
       "  `#Your sysop has Married you to `@" + npc_name + " `#today.  Congratulations.";
-  AppendLines(NoticeMailName(player), Notice(header, body), OnFailure::kSkip);
+  op.Notice(NoticeMailName(player), Notice(header, body));
 }
 
-void NewsDivorce(const std::string& name_a, const std::string& name_b) {
-  AppendLines(kNewsName,
+void NewsDivorce(GameOperation& op, const std::string& name_a, const std::string& name_b) {
+  op.Notice(kNewsName,
               {"  `#" + name_a + " `0was `!Divorced from `#" + name_b + " `0today by the Sysop.",
-               kNewsSeparator},
-              OnFailure::kSkip);
+               kNewsSeparator});
 }
 
-void NewsMarriage(const std::string& name_a, const std::string& name_b) {
-  AppendLines(kNewsName,
+void NewsMarriage(GameOperation& op, const std::string& name_a, const std::string& name_b) {
+  op.Notice(kNewsName,
               {"  `$" + name_a + " `0was `$Married to " + name_b + " `0today by the Sysop.",
-               kNewsSeparator},
-              OnFailure::kSkip);
+               kNewsSeparator});
 }

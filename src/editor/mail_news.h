@@ -1,11 +1,29 @@
-// In-game mail (MAILn.DAT) and the daily news (LOGNOW.TXT): appended to, byte for byte.
+// In-game mail (MAILn.DAT) and the daily news (LOGNOW.TXT): appended to, byte for byte. The
+// notices are handed to an operation, which appends them once its records are written.
 #pragma once
 #include <cstdint>
 #include <string>
 
-void WriteCleanSlateNotices(int type, int32_t player, const std::string& name);
-void MailDivorceNotice(int32_t a, const std::string& name_a, int32_t b, const std::string& name_b);
-void MailWeddingNotice(int32_t a, const std::string& name_a, int32_t b, const std::string& name_b);
-void MailNpcWeddingNotice(int32_t player, const std::string& name, const std::string& npc_name);
-void NewsDivorce(const std::string& name_a, const std::string& name_b);
-void NewsMarriage(const std::string& name_a, const std::string& name_b);
+#include "editor/operation.h"
+
+void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name);
+void MailDivorceNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b,
+                       const std::string& name_b);
+void MailWeddingNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b,
+                       const std::string& name_b);
+void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& name,
+                          const std::string& npc_name);
+void NewsDivorce(GameOperation& op, const std::string& name_a, const std::string& name_b);
+void NewsMarriage(GameOperation& op, const std::string& name_a, const std::string& name_b);
+
+// Where an append began, so that it can be taken back.
+struct AppendedNotice {
+  std::string path;
+  int64_t start = 0;
+  std::string replaced;  // the end-of-file mark and what followed it, overwritten by the append
+  int os_error = 0;
+};
+// The lines appended whole, under the writers' lock (the same lock for reading the file's end and
+// writing over its mark), or cut back to where they began. False with out.os_error on failure.
+bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out);
+void TakeBackNotice(const AppendedNotice& notice);

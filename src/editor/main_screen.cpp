@@ -116,7 +116,8 @@ std::string SkillClassText(int32_t skill_class) {
 // A player spouse by name; otherwise a character whose file names this player; otherwise nobody.
 std::string MarriedText(int32_t married_to) {
   if (married_to != -1) {
-    LoadWorkRecord(married_to, 1);
+    // A link beyond the file shows its number alone, never the name a buffer still holds.
+    if (!LoadWorkRecord(married_to, 1)) return IntToStr(married_to);
     return IntToStr(married_to) + " `2" + work_records[1].name.Get();
   }
   if (AnyNpcFileExists()) {
@@ -162,7 +163,7 @@ const char* const kQuitLossLine = "  `@Quit without saving:  `%the change to thi
 bool notice_on_screen = false;
 
 // A failed save stays visible on row 23 until a later save gets through; a notice of the last
-// command follows it, once.
+// command follows it on every redraw until the next key.
 void DrawNotices() {
   uint8_t row = 23;
   notice_on_screen = false;
@@ -171,7 +172,6 @@ void DrawNotices() {
     DoorPrintAt(1, row++, line);
     notice_on_screen = true;
   }
-  screen_notice.clear();
   if (notice_on_screen) DoorGotoXY(1, 22);
 }
 
@@ -277,6 +277,7 @@ void MainLoop() {
   bool quit_refused = false;
   for (;;) {
     char key = DoorGetChoice(kCommandSet);
+    screen_notice.clear();  // seen: it has stood on the screen until this key
     ClearNoticeRows();
     bool asked_before = quit_refused;
     quit_refused = false;

@@ -11,6 +11,7 @@
 #include "editor/mail_news.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 
@@ -120,7 +121,11 @@ void RepairDoubleMarriage(int32_t m) {
     if (ReadNpcSpouse(character) != current_player) continue;
     std::string name = NpcName(character);
     DoorPrintLn("  `#Two marriage Alert:  `%Player is Married to a Player AND to `$" + name + "!");
-    DeleteFileIfExists(GamePath(NpcFileName(character)));
+    GameOperation op(okDoubleMarriageRepair);
+    if (!op.WriteCharacterFile(character, -1) || op.Commit() != wrWritten) {
+      DoorPrintLn(std::string("  `@") + NpcFileName(character) + " could not be deleted!");
+      continue;
+    }
     DoorPrintLn("  `!ZORVAN/32 Advisory: `%Invalid marriage to " + name + " was deleted.");
   }
 }
@@ -143,8 +148,8 @@ bool ReadCharacters(MarriageRequest& rq) {
   rq.q = ReadQuennaSpouse();
   for (int character : {npcQuenna, npcDask}) {
     if ((character == npcQuenna ? rq.q : rq.d) != kSpouseUnknown) continue;
-    DoorPrintLn(std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
-                NpcName(character) + "'s marriage is unknown, so nothing was changed.");
+    screen_notice = std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
+                    NpcName(character) + "'s marriage is unknown, so nothing was changed.";
     return false;
   }
   return true;
@@ -158,12 +163,12 @@ bool GatherPlayers(MarriageRequest& rq) {
   if (rq.m >= 0) {
     rq.z_text = MainFieldText('Z');
     LoadWorkRecord(rq.m, kSpouseOfCurrent);
-    rq.b_name = work_records[kSpouseOfCurrent].name.Get();
+    rq.b_name = SpouseNameText(rq.m, kSpouseOfCurrent);
   }
   if (rq.r >= 0) {
     if (!LoadWorkRecord(rq.r, kProbe) || !LoadWorkRecord(rq.r, kRequested)) {
-      DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
-                  " could not be read, so nothing was changed.");
+      screen_notice = "  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
+                      " could not be read, so nothing was changed.";
       return false;
     }
     rq.p = work_records[kProbe].married_to;
@@ -222,7 +227,7 @@ void MarriageEditor() {
   // request cut down to it would turn into a divorce.
   int32_t count = PlayerCount();
   if (count <= 0) {
-    DoorPrintLn("  `@PLAYER.DAT is busy!  `%No marriage change was made.");
+    screen_notice = "  `@PLAYER.DAT is busy!  `%No marriage change was made.";
     return;
   }
   rq.r = RequestNumber(entry, count);
@@ -269,20 +274,43 @@ bool SameSexConfirm(const std::string& requested_name) {
   return yes;
 }
 
+namespace {
+
+const char* const kNoMarriage = "No marriage was made.";
+
+bool Taken(int32_t player) {
+  screen_notice =
+      "  `@Player " + IntToStr(player) + " is married to another now!  `%" + kNoMarriage;
+  return false;
+}
+
+bool Refuse(const GameOperation& op, WriteResult result) {
+  screen_notice = NotDoneNotice(op, result, kNoMarriage);
+  return false;
+}
+
+}  // namespace
+
 bool MarryPlayers(int32_t r) {
+  GameOperation op(okMarriage);
+  PlayerRecord me;
   PlayerRecord& spouse = work_records[kSpouseOfCurrent];
-  // Both halves or neither: without the spouse's record there is nothing sound to write.
-  if (!LoadWorkRecord(r, kSpouseOfCurrent)) {
-    DoorPrintLn("  `@PLAYER.DAT is busy!  `%Player " + IntToStr(r) +
-                " could not be read, so no marriage was made.");
-    return false;
-  }
-  current_record.married_to = static_cast<int16_t>(r);
-  SaveCurrentPlayer();
+  WriteResult result = op.Begin();
+  if (result == wrDone) result = ReadCurrentMerged(me);
+  if (result == wrDone) result = op.Read(r, spouse);
+  if (result != wrDone) return Refuse(op, result);
+  // Both must be free (or each other's) as read now: a node may have married either meanwhile.
+  if (me.married_to >= 0 && me.married_to != r) return Taken(current_player);
+  if (spouse.married_to >= 0 && spouse.married_to != current_player) return Taken(r);
+  me.married_to = static_cast<int16_t>(r);
   spouse.married_to = current_player;
-  SaveWorkRecord(r, kSpouseOfCurrent);
-  MailWeddingNotice(current_player, current_record.name.Get(), r, spouse.name.Get());
-  NewsMarriage(current_record.name.Get(), spouse.name.Get());
+  result = op.Write(current_player, me);
+  if (result == wrWritten) result = op.Write(r, spouse);
+  MailWeddingNotice(op, current_player, me.name.Get(), r, spouse.name.Get());
+  NewsMarriage(op, me.name.Get(), spouse.name.Get());
+  if (result == wrWritten) result = op.Commit();
+  if (result != wrWritten) return Refuse(op, result);
+  SetCurrentPlayerRecord(me);
   DrawMainScreen();
   return true;
 }
@@ -290,19 +318,27 @@ bool MarryPlayers(int32_t r) {
 bool MarryNpc() {
   int character = current_record.sex == 0 ? npcQuenna : current_record.sex == 5 ? npcDask : npcNone;
   if (character == npcNone) return false;
+  GameOperation op(okMarriage);
+  PlayerRecord me;
+  WriteResult result = op.Begin();
   // Still married: the divorce before could not delete the file and has said so.
-  if (FileExists(GamePath(NpcFileName(character)))) return false;
+  if (result == wrDone && FileExists(GamePath(NpcFileName(character)))) return false;
+  if (result == wrDone) result = ReadCurrentMerged(me);
+  if (result != wrDone) return Refuse(op, result);
+  std::string name = me.name.Get();
+  me.married_to = -1;
+  result = op.Write(current_player, me);
   // Without the file the character is not married, so the notices must not say otherwise.
-  if (!WriteNpcFile(character, current_player)) {
-    DoorPrintLn(std::string("  `@") + NpcFileName(character) +
-                " could not be written!  `%No marriage was made.");
+  if (result == wrWritten && !op.WriteCharacterFile(character, current_player)) {
+    screen_notice = std::string("  `@") + NpcFileName(character) +
+                    " could not be written!  `%" + kNoMarriage;
     return false;
   }
-  std::string name = current_record.name.Get();
-  current_record.married_to = -1;
-  SaveCurrentPlayer();
-  MailNpcWeddingNotice(current_player, name, NpcName(character));
-  NewsMarriage(name, NpcName(character));
+  MailNpcWeddingNotice(op, current_player, name, NpcName(character));
+  NewsMarriage(op, name, NpcName(character));
+  if (result == wrWritten) result = op.Commit();
+  if (result != wrWritten) return Refuse(op, result);
+  SetCurrentPlayerRecord(me);
   DrawMainScreen();
   DoorPrintLn("  `#Marriage Info: `0" + name + "`% is now `$Married `%to `!" + NpcName(character) +
               "!");
@@ -316,5 +352,6 @@ void CleanupNpcFile(int character) {
   if (debug_mode)
     DoorPrintLn(std::string("  `#NPC Divorce Cleanup:  `%Manually deleted ") +
                 NpcFileName(character) + " file.");
-  DeleteFileIfExists(path);
+  GameOperation op(okMarriage);
+  if (op.WriteCharacterFile(character, -1)) op.Commit();
 }

@@ -279,25 +279,26 @@ bool StillFree(const MarriageRequest& rq) {
   int32_t d = ReadDaskSpouse();
   int32_t q = ReadQuennaSpouse();
   if (q == kSpouseUnknown || d == kSpouseUnknown) {
-    DoorPrintLn("  `@MARRAGE.DAT or MARBARD.DAT cannot be read!  `%Nothing was changed.");
+    screen_notice = "  `@MARRAGE.DAT or MARBARD.DAT cannot be read!  `%Nothing was changed.";
     return false;
   }
   if (q == rq.r || d == rq.r) {
-    DoorPrintLn("  `@Marriage Warning: `%Requested spouse is married to `$Quenna or Dask. "
-                "`%Request Denied!");
+    screen_notice =
+        "  `@Marriage Warning: `%Requested spouse is married to `$Quenna or Dask. `%Request Denied!";
     return false;
   }
   if (q == current_player || d == current_player) {
-    DoorPrintLn("  `@Marriage Warning: `%Current player is married to `$Quenna or Dask. "
-                "`%Unable to handle here.");
+    screen_notice = "  `@Marriage Warning: `%Current player is married to `$Quenna or Dask. "
+                    "`%Unable to handle here.";
     return false;
   }
   return true;
 }
 
-void FromCharacter(int32_t player, int who, int character) {
-  DivorceFromNpc(player, who, character);
+bool FromCharacter(int32_t player, int who, int character) {
+  if (!DivorceFromNpc(player, who, character)) return false;
   NpcSpouse(character) = -1;
+  return true;
 }
 
 // False when the case stops at this step.
@@ -305,14 +306,14 @@ bool RunStep(const Step& step, const MarriageRequest& rq) {
   switch (step.op) {
     case soEnd: return false;
     case soRecheck: return StillFree(rq);
-    case soDivorceRFromS: ExecuteDivorce(rq.r, rq.p, 2, npcNone); return true;
-    case soDivorceCFromB: ExecuteDivorce(current_player, rq.m, 1, npcNone); return true;
+    // A step that could not be made stops the case: the next would build on what is not there.
+    case soDivorceRFromS: return ExecuteDivorce(rq.r, rq.p, 2, npcNone);
+    case soDivorceCFromB: return ExecuteDivorce(current_player, rq.m, 1, npcNone);
     case soConfirmCFromB: return ConfirmPlayerDivorce(current_player, rq.m);
-    case soCurrentFromNpc: FromCharacter(current_player, 1, step.character); return true;
-    case soRequestedFromNpc: FromCharacter(rq.r, 2, step.character); return true;
+    case soCurrentFromNpc: return FromCharacter(current_player, 1, step.character);
+    case soRequestedFromNpc: return FromCharacter(rq.r, 2, step.character);
     case soHolderFromNpc:
-      FromCharacter(step.character == npcQuenna ? rq.q : rq.d, 2, step.character);
-      return true;
+      return FromCharacter(step.character == npcQuenna ? rq.q : rq.d, 2, step.character);
     case soCleanup: CleanupNpcFile(step.character); return true;
     case soMarryPlayers: return MarryPlayers(rq.r);
     case soMarryNpc: return MarryNpc();

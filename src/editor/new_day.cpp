@@ -1,5 +1,6 @@
 // The main screen's new-day command: a player put into the state of a fresh game day.
 #include <string>
+#include <vector>
 
 #include "door/helpers.h"
 #include "door/output.h"
@@ -7,33 +8,30 @@
 #include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/main_screen.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/repair.h"
 
 namespace {
 
-void RestoreHitPoints() {
-  PlayerRecord& r = current_record;
+void RestoreHitPoints(PlayerRecord& r) {
   // A product beyond 16 bits wraps as the game's arithmetic does; the repair below then mends it.
   if (r.hit_max <= 0) r.hit_max = static_cast<int16_t>(r.level * 20);
   if (r.hit_points < r.hit_max) r.hit_points = r.hit_max;
   if (r.hit_points <= 0) r.hit_points = r.hit_max;
 }
 
-void MendGemsAndGold() {
-  PlayerRecord& r = current_record;
-  if (r.gems < 0) {
-    r.gems = 10;
-    DoorGotoXY(1, 24);
-    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
-  }
+// True when the gems were mended (the advisory says so).
+bool MendGemsAndGold(PlayerRecord& r) {
+  bool gems = r.gems < 0;
+  if (gems) r.gems = 10;
   if (r.gold > kTwoBillion) r.gold = kTwoBillion;
   if (r.bank > kTwoBillion) r.bank = kTwoBillion;
   if (r.experience > kTwoBillion) r.experience = kTwoBillion;
+  return gems;
 }
 
-void ClearDailyFlags() {
-  PlayerRecord& r = current_record;
+void ClearDailyFlags(PlayerRecord& r) {
   r.seen_master = 0;
   r.seen_bard = 0;
   r.seen_quenna = 0;
@@ -53,15 +51,28 @@ void DeleteNodeFiles() {
 
 }  // namespace
 
+// Each computing step is an operation on the record as read under the hold; the two questions
+// between them are field edits of their own.
 void NewDayForPlayer() {
-  RestoreHitPoints();
-  MendGemsAndGold();
+  bool gems = false;
+  WriteResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+    RestoreHitPoints(r);
+    gems = MendGemsAndGold(r);
+  });
+  if (!ReportOperation(result, {}, "The new day was not run.")) return;
+  if (gems) {
+    DoorGotoXY(1, 24);
+    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
+  }
   EditForestFights();
   EditPlayerFights();
-  ClearDailyFlags();
-  RepairStats();
-  if (current_record.on_now == 1) current_record.on_now = 0;
+  std::vector<const char*> lines;
+  result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+    ClearDailyFlags(r);
+    lines = ApplyRepairRules(r);
+    if (r.on_now == 1) r.on_now = 0;
+  });
+  if (!ReportOperation(result, lines, "The new day was only partly run.")) return;
   DeleteNodeFiles();
   DrawMainScreen();
-  SaveCurrentPlayer();
 }

@@ -8,6 +8,7 @@
 #include "door/input.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "runtime/files.h"
@@ -17,17 +18,9 @@ namespace {
 const char* const kQuennaFile = "MARRAGE.DAT";
 const char* const kDaskFile = "MARBARD.DAT";
 
-// The record number each work record was last read from (-1: none, or the read failed).
-int32_t loaded_from[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 
-// Opened exclusively, as the game's nodes open these files, with the same wait for a node as
-// PLAYER.DAT; the open mode is given back, since these opens are not PLAYER.DAT's.
-bool OpenWaiting(OsFile& file, const std::string& path, FileAccess access) {
-  uint8_t mode = CurrentFileOpenMode();
-  bool opened = OpenWithRetry(file, path, access) == wrDone;
-  SetFileOpenMode(mode);
-  return opened;
-}
+// A character's file is one short line; a huge one is read only as far as its number can reach.
+constexpr size_t kNpcFileHead = 4096;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -61,7 +54,8 @@ SpouseRead ReadSpouseFile(const char* name, int32_t& number) {
   if (!PathExists(path)) return srMissing;
   OsFile file;
   std::string bytes;
-  if (!OpenWaiting(file, path, faRead) || !FileReadAll(file, bytes))
+  // Opened exclusively, as the game's nodes open these files, with PLAYER.DAT's wait for a node.
+  if (OpenWithRetry(file, path, faRead) != wrDone || !FileReadHead(file, kNpcFileHead, bytes))
     return PathExists(path) ? srUnknown : srMissing;  // deleted meanwhile: unmarried after all
   number = FirstNumber(bytes);
   return srRead;
@@ -81,8 +75,10 @@ uint8_t AskBothCharacters() {
 }
 
 void RemoveCharacterFiles(uint8_t selection) {
-  if (selection == 1 || selection == 3) DeleteFileIfExists(GamePath(kDaskFile));
-  if (selection == 2 || selection == 3) DeleteFileIfExists(GamePath(kQuennaFile));
+  GameOperation op(okDoubleMarriageRepair);
+  if (selection == 1 || selection == 3) op.WriteCharacterFile(npcDask, -1);
+  if (selection == 2 || selection == 3) op.WriteCharacterFile(npcQuenna, -1);
+  op.Commit();
 }
 
 }  // namespace
@@ -118,14 +114,6 @@ const char* NpcFileName(int character) { return character == npcDask ? kDaskFile
 const char* NpcName(int character) { return character == npcDask ? "Dask Able" : "Quenna"; }
 int32_t& NpcSpouse(int character) { return character == npcDask ? dask_spouse : quenna_spouse; }
 
-bool WriteNpcFile(int character, int32_t player) {
-  std::string path = GamePath(NpcFileName(character));
-  std::string line = IntToStr(player) + "\r\n";
-  OsFile file;
-  return FileCreateEmpty(path) && OpenWaiting(file, path, faReadWrite) &&
-         FileWriteAt(file, 0, line.data(), line.size());
-}
-
 bool AnyNpcFileExists() {
   return PathExists(GamePath(kDaskFile)) || PathExists(GamePath(kQuennaFile));
 }
@@ -133,25 +121,18 @@ bool AnyNpcFileExists() {
 bool LoadWorkRecord(int32_t n, int work) {
   if (n == -1 || !ValidWork(work)) return false;
   player_path = GamePath("PLAYER.DAT");
-  if (PlayerCount() < n) return false;
+  if (PlayerCount() < n) {
+    work_loaded_from[work] = -1;
+    return false;
+  }
   // A failed read leaves the work record as it was.
   bool read = ReadPlayerRecord(n, work_records[work]) == wrDone;
-  loaded_from[work] = read ? n : -1;
+  work_loaded_from[work] = read ? n : -1;
   same_sex = work_records[work].sex == current_record.sex;
   return read;
 }
 
-void SaveWorkRecord(int32_t n, int work) {
-  if (!ValidWork(work)) return;
-  if (n < 0 || loaded_from[work] != n) {
-    DoorPrintLn("  `@Player " + IntToStr(n) + "'s record could not be read!  `%It was not written.");
-    return;
-  }
-  // Only existing records: writing past the end would add a stale copy of a player as a new one.
-  // A word when the write fails, since the other half of a marriage change would otherwise be lost
-  // silently.
-  WriteResult result = WritePlayerRecord(player_path, n, work_records[work], true);
-  if (result != wrWritten && result != wrOutside)
-    DoorPrintLn("  `@" + FileProblemText(result) + "  `%Player " + IntToStr(n) +
-                "'s record was not written.");
+std::string SpouseNameText(int32_t n, int work) {
+  if (ValidWork(work) && n >= 0 && work_loaded_from[work] == n) return work_records[work].name.Get();
+  return IntToStr(n);
 }

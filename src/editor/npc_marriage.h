@@ -19,21 +19,20 @@ constexpr int32_t kSpouseUnknown = -3;
 int32_t ReadQuennaSpouse();
 int32_t ReadDaskSpouse();
 bool AnyNpcFileExists();
-// The character's file, made anew with the one line naming player; false when it could not be.
-bool WriteNpcFile(int character, int32_t player);
 // False when nothing was read (n is -1 or past the end, or the file could not be read); the work
 // record then keeps what it held.
 bool LoadWorkRecord(int32_t n, int work);
-// Writes only a work record that was last loaded from record n: a stale buffer must never land on
-// another player.
-void SaveWorkRecord(int32_t n, int work);
+// The name of player n as work record `work` holds it, or the number alone when the buffer does not
+// hold player n (a link to a record that does not exist must never show another player's name).
+std::string SpouseNameText(int32_t n, int work);
 
 // charm / 2, toward zero.
 int16_t HalveCharm(int16_t charm);
 // kind 1: the current player (a) from player b; 2, 5, 6: players a and b, neither current; 3: the
-// current player from the character; 4: player a, not current, from the character.
-void ExecuteDivorce(int32_t a, int32_t b, int kind, int character);
+// current player from the character; 4: player a, not current, from the character. One operation,
+// whole or not at all; false (with the reason in screen_notice) when nothing was changed.
+bool ExecuteDivorce(int32_t a, int32_t b, int kind, int character);
 // Asks first; true when the operator said yes and the divorce was made.
 bool ConfirmPlayerDivorce(int32_t a, int32_t b);
-// who: 1 the current player, 2 another player.
-void DivorceFromNpc(int32_t player, int who, int character);
+// who: 1 the current player, 2 another player. False when nothing was changed.
+bool DivorceFromNpc(int32_t player, int who, int character);

@@ -17,6 +17,9 @@ constexpr int32_t kRetryMs = 5000;
 // Why the current player's change is waiting (while save_pending).
 WriteResult pending_cause = wrBusy;
 
+// The open of PLAYER.DAT that a PlayerFileHold keeps, or nullptr.
+OsFile* held_player_file = nullptr;
+
 struct FileProblem {
   WriteResult result;
   const char* text;
@@ -32,14 +35,13 @@ int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecord
 
 }  // namespace
 
-WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
-  SetFileOpenMode(fmExclusive);
+WriteResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
   int32_t start = MsOfDay();
   bool first_retry = true;
   for (;;) {
-    bool opened = FileOpen(file, path, access);
+    bool done = attempt();
     int error = FileLastError();
-    if (opened) return wrDone;
+    if (done) return wrDone;
     // Only a file held elsewhere is worth waiting for.
     if (!FileErrorIsSharingConflict(error)) return PathExists(path) ? wrNotWritable : wrMissing;
     if (MsElapsed(start, MsOfDay()) > kRetryMs) return wrBusy;
@@ -47,6 +49,25 @@ WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess acce
     first_retry = false;
     SleepMs(1);
   }
+}
+
+WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
+  OpenModeScope exclusive(fmExclusive);
+  return RetryWhileHeld(path, [&] { return FileOpen(file, path, access); });
+}
+
+PlayerFileHold::~PlayerFileHold() { Release(); }
+
+WriteResult PlayerFileHold::Take() {
+  if (held_player_file != nullptr) return wrBusy;  // one hold at a time
+  WriteResult result = OpenWithRetry(file_, GamePath("PLAYER.DAT"));
+  if (result == wrDone) held_player_file = &file_;
+  return result;
+}
+
+void PlayerFileHold::Release() {
+  if (held_player_file == &file_) held_player_file = nullptr;
+  FileClose(file_);
 }
 
 namespace {
@@ -58,25 +79,21 @@ void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
 }
 
 // At record n, which may be at most the record just past the end or, existing_only, must already be
-// in the file; before_write runs just before the write.
-WriteResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool existing_only,
-                      const std::function<void()>& before_write) {
+// in the file.
+WriteResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool existing_only) {
   int64_t length = FileLength(file);
   if (length < 0) return wrNotWritable;
   int64_t last_start = existing_only ? length - static_cast<int64_t>(kPlayerRecordSize) : length;
   if (n < 0 || RecordOffset(n) > last_start) return wrOutside;
-  if (before_write) before_write();
   return FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize) ? wrWritten : wrNotWritable;
 }
 
-WriteResult WriteRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
-                        bool existing_only, const std::function<void()>& before_write) {
+// work on PLAYER.DAT: through the hold when there is one, else with an open of its own.
+WriteResult WithPlayerFile(const std::string& path, const std::function<WriteResult(OsFile&)>& work) {
+  if (held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*held_player_file);
   OsFile file;
-  WriteResult result = OpenWithRetry(file, file_name);
-  if (result == wrDone) result = WriteHeld(file, n, record, existing_only, before_write);
-  FileClose(file);
-  SetFileOpenMode(fmShared);
-  return result;
+  WriteResult result = OpenWithRetry(file, path);
+  return result == wrDone ? work(file) : result;
 }
 
 // Text up to the first line end (or the text files' end-of-file mark), at most max characters.
@@ -91,27 +108,43 @@ std::string FirstLine(const std::string& bytes, size_t max) {
 std::string GamePath(const std::string& name) { return GameFilePath(game_dir, name); }
 
 WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
-  OsFile file;
-  WriteResult result = OpenWithRetry(file, GamePath("PLAYER.DAT"));
-  if (result != wrDone) return result;
-  PlayerRecord record;
-  if (n < 0) return wrOutside;
-  if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize))
-    return FileLastError() == 0 ? wrOutside : wrNotWritable;  // error 0: the end of the file
-  target = record;
-  return wrDone;
+  return WithPlayerFile(GamePath("PLAYER.DAT"), [&](OsFile& file) {
+    PlayerRecord record;
+    if (n < 0) return wrOutside;
+    if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize))
+      return FileLastError() == 0 ? wrOutside : wrNotWritable;  // error 0: the end of the file
+    target = record;
+    return wrDone;
+  });
+}
+
+void SetCurrentPlayerRecord(const PlayerRecord& record) {
+  current_record = record;
+  current_as_read = record;
+  save_pending = false;  // whatever change was waiting is in it or has just been replaced
 }
 
 void LoadCurrentPlayer() {
-  ReadRecordOrRunError(current_player, current_record);
-  save_pending = false;  // whatever change was waiting has just been replaced
+  PlayerRecord record;
+  ReadRecordOrRunError(current_player, record);
+  SetCurrentPlayerRecord(record);
 }
 
 WriteResult MoveToPlayer(uint8_t n) {
-  WriteResult result = ReadPlayerRecord(n, current_record);
+  PlayerRecord record;
+  WriteResult result = ReadPlayerRecord(n, record);
   if (result != wrDone) return result;
   current_player = n;
-  save_pending = false;
+  SetCurrentPlayerRecord(record);
+  return wrDone;
+}
+
+WriteResult ReadCurrentMerged(PlayerRecord& out) {
+  PlayerRecord disk;
+  WriteResult result = ReadPlayerRecord(current_player, disk);
+  if (result != wrDone) return result;
+  MergeChangedFields(current_as_read, current_record, disk);
+  out = disk;
   return wrDone;
 }
 
@@ -124,13 +157,12 @@ WriteResult CountPlayers(int32_t& count) {
   count = 0;
   player_path = GamePath("PLAYER.DAT");
   if (!PathExists(player_path)) return wrMissing;
-  OsFile file;
-  WriteResult result = OpenWithRetry(file, player_path);
-  if (result != wrDone) return result;
-  int64_t length = FileLength(file);
-  if (length < 0) return wrNotWritable;
-  count = static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
-  return wrDone;
+  return WithPlayerFile(player_path, [&](OsFile& file) {
+    int64_t length = FileLength(file);
+    if (length < 0) return wrNotWritable;
+    count = static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
+    return wrDone;
+  });
 }
 
 int32_t PlayerCount() {
@@ -141,23 +173,15 @@ int32_t PlayerCount() {
 
 WriteResult WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
                               bool existing_only) {
-  return WriteRecord(file_name, n, record, existing_only, nullptr);
-}
-
-WriteResult WriteCurrentPlayer(const std::function<void()>& before_write) {
-  return WriteRecord(player_path, current_player, current_record, false, before_write);
+  WriteResult result = WithPlayerFile(
+      file_name, [&](OsFile& file) { return WriteHeld(file, n, record, existing_only); });
+  if (held_player_file == nullptr) SetFileOpenMode(fmShared);  // the save's lasting mode
+  return result;
 }
 
 void NoteCurrentPlayerSave(WriteResult result) {
   save_pending = result != wrWritten;
   if (save_pending) pending_cause = result;
-}
-
-bool SaveCurrentPlayer() {
-  NoteCurrentPlayerSave(WriteCurrentPlayer());
-  // Say why the change is only in memory instead of losing it without a word.
-  if (save_pending) DoorPrintLn(SaveNotice());
-  return !save_pending;
 }
 
 bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }

@@ -17,8 +17,27 @@ constexpr WriteResult wrDone = wrWritten;
 
 // The exclusive open the game's nodes make, tried again after 1 ms while a node holds the file, for
 // up to 5 s on the time of day; waiting cures nothing else. wrDone, wrBusy, wrMissing or
-// wrNotWritable; the process's open mode is left exclusive.
+// wrNotWritable. The open mode is exclusive for this open only.
 WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access = faReadWrite);
+// attempt, tried again the same way while it fails on a file held elsewhere.
+WriteResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt);
+
+// PLAYER.DAT held for one operation: while a hold lives, every read, count and write of PLAYER.DAT
+// in this process goes through its open, so an operation's records are read and written with no
+// node in between. Holds do not nest.
+class PlayerFileHold {
+ public:
+  PlayerFileHold() = default;
+  ~PlayerFileHold();
+  PlayerFileHold(const PlayerFileHold&) = delete;
+  PlayerFileHold& operator=(const PlayerFileHold&) = delete;
+  WriteResult Take();  // waits for a node as a save does
+  bool Held() const { return file_.IsOpen(); }
+  void Release();
+
+ private:
+  OsFile file_;
+};
 
 // Record current_player into current_record; a failure ends the program through RunError.
 void LoadCurrentPlayer();
@@ -38,18 +57,21 @@ constexpr int32_t kPlayerCountUnknown = -1;
 int32_t PlayerCount();
 // Writes record n of the file and says what happened; nothing else. The exclusive open is retried
 // for up to 5 s only while a game node holds the file: waiting cures nothing else. existing_only: a
-// record that is not already in the file is not written (the work-record save: a stale buffer must
-// never become a new player); the check is made under the same exclusive open as the write.
+// record that is not already in the file is not written (a stale buffer must never become a new
+// player); the check is made under the same exclusive open as the write.
 WriteResult WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record,
                               bool existing_only = false);
-// current_record at current_player of player_path. before_write, when given, runs once the file is
-// held and the record is about to be written, so whatever it writes goes out only with the record
-// (and if it ends the program, PLAYER.DAT keeps its old values).
-WriteResult WriteCurrentPlayer(const std::function<void()>& before_write = nullptr);
-// The save every editor makes after a change: WriteCurrentPlayer, then save_pending and, on a
-// failure, the notice naming its cause. True when the record is on disk.
-bool SaveCurrentPlayer();
-// Takes a write of current_record as the current player's save: save_pending follows it.
+// The current player as this editor would have it now: record current_player as on disk, with
+// every field this editor changed since it last read or wrote the player (current_as_read) on it.
+WriteResult ReadCurrentMerged(PlayerRecord& out);
+// Takes a record just read or written as the current player's: shown, and what later saves merge
+// against.
+void SetCurrentPlayerRecord(const PlayerRecord& record);
+// The save every editor makes after a change: the record re-read under the exclusive open with
+// only this editor's changed fields written onto it, then shown as written. On a failure the change
+// waits in memory (save_pending) and the notice naming its cause is shown. True when on disk.
+bool SaveCurrentPlayer();  // with the operations, in operation.cpp
+// Takes an outcome of saving current_record as the current player's save: save_pending follows it.
 void NoteCurrentPlayerSave(WriteResult result);
 // Before another record is loaded over current_record (or the editor ends): a change that never
 // reached the file is saved once more; false when it still cannot be.

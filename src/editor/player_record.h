@@ -155,3 +155,28 @@ inline constexpr ReservedStretch kReservedStretches[] = {
     PLAYER_RESERVED(reserved_171), PLAYER_RESERVED(reserved_182), PLAYER_RESERVED(reserved_220),
     PLAYER_RESERVED(reserved_223), PLAYER_RESERVED(reserved_233)};
 #undef PLAYER_RESERVED
+
+// Every named field of the record, in record order: what a save merges, what the journal names and
+// what commands show. The reserved stretches are not fields: only the game changes them.
+enum RecordFieldType : uint8_t { rfNumber, rfText };
+struct RecordField {
+  const char* name;
+  uint16_t offset;
+  uint8_t size;  // a text field's size counts its length byte
+  bool is_signed;
+  RecordFieldType type;
+
+  FieldRef Ref() const { return FieldRef{offset, size, is_signed}; }
+};
+extern const RecordField kRecordFields[];
+extern const size_t kRecordFieldCount;
+// The field of that name, or nullptr.
+const RecordField* FindRecordField(std::string_view name);
+// A number in decimal, a text as its characters (CP437 bytes, codes and all).
+std::string RecordFieldValue(const PlayerRecord& record, const RecordField& field);
+// Whether the field's bytes differ (a text's bytes beyond its length included).
+bool RecordFieldDiffers(const PlayerRecord& a, const PlayerRecord& b, const RecordField& field);
+void CopyRecordField(PlayerRecord& to, const PlayerRecord& from, const RecordField& field);
+// onto, with every field that mine changed since base copied from mine: the record on disk keeps
+// whatever others wrote to the fields this editor left alone.
+void MergeChangedFields(const PlayerRecord& base, const PlayerRecord& mine, PlayerRecord& onto);

@@ -5,6 +5,7 @@
 
 #include "door/output.h"
 #include "editor/editor_state.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 
@@ -165,13 +166,31 @@ int64_t NewValue(const PlayerRecord& record, const RepairRule& rule) {
 
 }  // namespace
 
-void RepairStats() {
+std::vector<const char*> ApplyRepairRules(PlayerRecord& record) {
+  std::vector<const char*> lines;
   for (const RepairRule& rule : kRepairRules) {
-    if (!RuleApplies(current_record, rule)) continue;
+    if (!RuleApplies(record, rule)) continue;
     // WriteField keeps the low bytes: a product beyond the field's width wraps as the game's does.
-    WriteField(current_record, rule.field, NewValue(current_record, rule));
-    DoorWriteLn(rule.line);
-    if (rule.second_line != nullptr) DoorWriteLn(rule.second_line);
+    WriteField(record, rule.field, NewValue(record, rule));
+    lines.push_back(rule.line);
+    if (rule.second_line != nullptr) lines.push_back(rule.second_line);
   }
-  SaveCurrentPlayer();
+  return lines;
+}
+
+bool ReportOperation(WriteResult result, const std::vector<const char*>& lines,
+                     const char* not_done) {
+  if (result != wrWritten) {
+    screen_notice = "  `@" + FileProblemText(result) + "  `%" + not_done;
+    return false;
+  }
+  for (const char* line : lines) DoorWriteLn(line);
+  return true;
+}
+
+void RepairStats() {
+  std::vector<const char*> lines;
+  WriteResult result =
+      UpdateCurrentPlayer(okRepair, [&](PlayerRecord& record) { lines = ApplyRepairRules(record); });
+  ReportOperation(result, lines, "The repair was not made.");
 }

@@ -10,6 +10,7 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 
@@ -48,9 +49,12 @@ void DeletePlayer() {
   if (!AskYesNo()) return;
   // Only the length byte and the first character change: the rest of the record stays, so typing
   // the names again brings the player back.
-  current_record.name.Set("X");
-  current_record.real_name.Set("X");
-  SaveCurrentPlayer();
+  WriteResult result = UpdateCurrentPlayer(okDeletion, [](PlayerRecord& record) {
+    record.name.Set("X");
+    record.real_name.Set("X");
+  });
+  if (result != wrWritten)
+    screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
   DrawMainScreen();
 }
 

@@ -1,6 +1,7 @@
 // Time of day and sleeping: the clocks that the save retry and the session timers count with.
 #pragma once
 #include <cstdint>
+#include <string>
 
 constexpr int32_t kMsPerDay = 86'400'000;
 constexpr int32_t kSecondsPerDay = 86'400;
@@ -17,6 +18,9 @@ int32_t SecondsElapsed(int32_t earlier, int32_t later);
 int32_t SecondsOfDay();
 
 void SleepMs(uint32_t ms);
+
+// The local date and time to the millisecond, "YYYY-MM-DD HH:MM:SS.mmm", for records a sysop reads.
+std::string LocalTimestampText();
 
 // Tests: replace the time-of-day source (nullptr restores the real clock).
 using ClockSource = int32_t (*)();

@@ -1,6 +1,7 @@
 #include <sys/time.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 #include "runtime/clock.h"
@@ -21,4 +22,16 @@ void SleepMs(uint32_t ms) {
   // A signal cuts the sleep short: sleep the rest. Any other failure would repeat forever.
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
+}
+
+std::string LocalTimestampText() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                now.tv_nsec / 1'000'000L);
+  return text;
 }

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "runtime/clock.h"
 
 int32_t SystemMsOfDay() {
@@ -10,3 +12,12 @@ int32_t SystemMsOfDay() {
 }
 
 void SleepMs(uint32_t ms) { Sleep(ms); }
+
+std::string LocalTimestampText() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  return text;
+}

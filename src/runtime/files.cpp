@@ -2,6 +2,7 @@
 // whole-file read built on the positioned one.
 #include "runtime/files.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "runtime/files_os.h"
@@ -47,10 +48,10 @@ void FileClose(OsFile& file) {
   if (file.IsOpen()) FileCloseNative(file.Release());
 }
 
-bool FileReadAll(OsFile& file, std::string& out) {
+bool FileReadHead(OsFile& file, size_t max, std::string& out) {
   int64_t length = FileLength(file);
   if (length < 0) return false;
-  std::string bytes(static_cast<size_t>(length), '\0');
+  std::string bytes(static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(max))), '\0');
   if (!bytes.empty() && !FileReadAt(file, 0, bytes.data(), bytes.size())) return false;
   out = std::move(bytes);
   return true;

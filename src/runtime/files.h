@@ -11,8 +11,22 @@
 enum FileOpenMode : uint8_t { fmExclusive = 0x12, fmShared = 0x42 };
 void SetFileOpenMode(uint8_t mode);
 uint8_t CurrentFileOpenMode();
+// The open mode for one scope: what code needs for its own opens, given back at the scope's end so
+// that whether a later open takes locks never depends on what ran before it.
+class OpenModeScope {
+ public:
+  explicit OpenModeScope(uint8_t mode) : saved_(CurrentFileOpenMode()) { SetFileOpenMode(mode); }
+  ~OpenModeScope() { SetFileOpenMode(saved_); }
+  OpenModeScope(const OpenModeScope&) = delete;
+  OpenModeScope& operator=(const OpenModeScope&) = delete;
 
-enum FileAccess : uint8_t { faRead, faReadWrite };
+ private:
+  uint8_t saved_;
+};
+
+// faAppend: read/write where every write goes to the file's end as the system finds it then, so a
+// game node appending at the same moment keeps its line.
+enum FileAccess : uint8_t { faRead, faReadWrite, faAppend };
 
 // An open file; closes itself. Move-only.
 class OsFile {
@@ -55,14 +69,17 @@ void FileClose(OsFile& file);
 // Exactly n bytes at offset, or false (a short read is a failure, with error code 0 for end of file).
 bool FileReadAt(OsFile& file, int64_t offset, void* buffer, size_t n);
 bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n);
-// Opens path for appending (creating it when missing, with the current open mode's sharing), writes
-// n bytes at its end and closes it. The end is found by the system at the write, so another process
-// appending at the same time cannot have its bytes overwritten.
-bool FileAppend(const std::string& path, const void* buffer, size_t n);
+// n bytes at the end of a file opened with faAppend.
+bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n);
+// The lock two writers of ours take turns with on a text file the game's nodes read all day: it
+// denies no reader (a share mode would), only another holder of this lock. Not waiting; a holder
+// elsewhere is a sharing conflict. The file must be open for writing.
+bool FileLockWriters(OsFile& file);
 int64_t FileLength(OsFile& file);  // -1 on failure
 bool FileTruncate(OsFile& file, int64_t length);
-// Reads the whole file into out.
-bool FileReadAll(OsFile& file, std::string& out);
+// Reads the file's first max bytes (all of a shorter file) into out: a format that can use only
+// so much never has to hold a huge file in memory.
+bool FileReadHead(OsFile& file, size_t max, std::string& out);
 
 // True when a directory entry of that name exists: files and directories alike.
 bool PathExists(const std::string& path);

@@ -109,8 +109,10 @@ void FileCloseNative(intptr_t handle) { close(static_cast<int>(handle)); }
 
 bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create) {
   FileClose(file);
-  bool write = access == faReadWrite;
-  int fd = OpenLocked(path, (write ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0), write);
+  bool write = access != faRead;
+  int flags = write ? O_RDWR : O_RDONLY;
+  if (access == faAppend) flags |= O_APPEND;
+  int fd = OpenLocked(path, flags | (create ? O_CREAT : 0), write);
   if (fd < 0) return Fail();
   file.Adopt(fd);
   return true;
@@ -172,15 +174,11 @@ bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n) {
   return true;
 }
 
-bool FileAppend(const std::string& path, const void* buffer, size_t n) {
-  OsFile file;
-  int fd = OpenLocked(path, O_WRONLY | O_APPEND | O_CREAT, true);
-  if (fd < 0) return Fail();
-  file.Adopt(fd);
+bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n) {
   const auto* bytes = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < n) {
-    ssize_t put = write(fd, bytes + done, n - done);
+    ssize_t put = write(static_cast<int>(file.Native()), bytes + done, n - done);
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) return Fail();
     if (put == 0) {
@@ -190,6 +188,10 @@ bool FileAppend(const std::string& path, const void* buffer, size_t n) {
     done += static_cast<size_t>(put);
   }
   return true;
+}
+
+bool FileLockWriters(OsFile& file) {
+  return LockWholeFile(static_cast<int>(file.Native()), true) || Fail();
 }
 
 int64_t FileLength(OsFile& file) {

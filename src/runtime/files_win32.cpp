@@ -2,6 +2,8 @@
 // offset in an OVERLAPPED, so no file pointer is shared between them.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "runtime/files.h"
 #include "runtime/files_os.h"
 
@@ -36,7 +38,7 @@ void FileCloseNative(intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(han
 
 bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create) {
   FileClose(file);
-  DWORD rights = GENERIC_READ | (access == faReadWrite ? GENERIC_WRITE : 0);
+  DWORD rights = GENERIC_READ | (access != faRead ? GENERIC_WRITE : 0);
   HANDLE handle = OpenHandle(path, rights, create ? OPEN_ALWAYS : OPEN_EXISTING);
   if (handle == INVALID_HANDLE_VALUE) return Fail();
   file.Adopt(reinterpret_cast<intptr_t>(handle));
@@ -94,27 +96,31 @@ bool FileWriteAt(OsFile& file, int64_t offset, const void* buffer, size_t n) {
   return true;
 }
 
-bool FileAppend(const std::string& path, const void* buffer, size_t n) {
-  // Append access alone (no FILE_WRITE_DATA): every write goes to the end the system finds then.
-  HANDLE handle = OpenHandle(path, FILE_APPEND_DATA, OPEN_ALWAYS);
-  if (handle == INVALID_HANDLE_VALUE) return Fail();
+bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n) {
   const auto* bytes = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < n) {
+    OVERLAPPED end{};  // both offsets all ones: the end of the file as the system finds it
+    end.Offset = 0xFFFFFFFFu;
+    end.OffsetHigh = 0xFFFFFFFFu;
     DWORD want = static_cast<DWORD>(n - done < kMaxChunk ? n - done : kMaxChunk);
     DWORD put = 0;
-    if (!WriteFile(handle, bytes + done, want, &put, nullptr)) {
-      Fail();
-      break;
-    }
+    if (!WriteFile(NativeOf(file), bytes + done, want, &put, &end)) return Fail();
     if (put == 0) {
       FileSetLastError(ERROR_WRITE_FAULT);  // no progress: stop rather than spin
-      break;
+      return false;
     }
     done += put;
   }
-  CloseHandle(handle);
-  return done == n;
+  return true;
+}
+
+bool FileLockWriters(OsFile& file) {
+  // A byte far past any real end: locking it keeps no reader from the text.
+  OVERLAPPED where = At(INT64_MAX - 1);
+  return LockFileEx(NativeOf(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &where) ||
+         Fail();
 }
 
 int64_t FileLength(OsFile& file) {

@@ -29,9 +29,12 @@ TEST(FilesPosixTest, NodeLocksAndTheExclusiveOpenKeepEachOtherOut) {
         EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError())) << FileLastError();
       }
       EXPECT_FALSE(FileCreateEmpty(path));
-      EXPECT_FALSE(FileAppend(path, "x", 1));
       SetFileOpenMode(fmShared);
       EXPECT_TRUE(FileOpen(file, path, faReadWrite));
+      // Our appenders' lock: the node's lock keeps it out without the open being refused.
+      ASSERT_TRUE(FileOpen(file, path, faAppend));
+      EXPECT_FALSE(FileLockWriters(file));
+      EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError()));
       FileClose(file);
       EXPECT_EQ(node.Release(), 0);
     }

@@ -1,0 +1,103 @@
+#include "editor/journal.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "door/helpers.h"
+#include "door/session.h"
+#include "editor/editor_state.h"
+#include "editor/player_file.h"
+#include "runtime/clock.h"
+#include "runtime/cp437.h"
+#include "runtime/files.h"
+
+namespace {
+
+// Enough of the journal's end to hold its last whole line.
+constexpr int64_t kTailBytes = 8192;
+
+std::string Hex(uint8_t byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "\\x%02X", byte);
+  return text;
+}
+
+// The operation number of the last whole line in tail, 0 when none reads as one.
+int64_t LastOperationNumber(const std::string& tail) {
+  size_t end = tail.rfind('\n');
+  while (end != std::string::npos && end > 0) {
+    size_t begin = tail.rfind('\n', end - 1);
+    begin = begin == std::string::npos ? 0 : begin + 1;
+    std::string line = tail.substr(begin, end - begin);
+    // The fourth tab-separated field.
+    size_t at = 0;
+    for (int tab = 0; tab < 3 && at != std::string::npos; ++tab) {
+      at = line.find('\t', at);
+      if (at != std::string::npos) ++at;
+    }
+    if (at != std::string::npos) {
+      int32_t number = 0;
+      if (StrToIntWhole(line.substr(at, line.find('\t', at) - at), number) && number > 0)
+        return number;
+    }
+    if (begin == 0) break;
+    end = begin - 1;
+  }
+  return 0;
+}
+
+int64_t NextOperationNumber(OsFile& file) {
+  int64_t length = FileLength(file);
+  if (length <= 0) return 1;
+  int64_t start = std::max<int64_t>(0, length - kTailBytes);
+  std::string tail(static_cast<size_t>(length - start), '\0');
+  if (!FileReadAt(file, start, tail.data(), tail.size())) return 1;
+  return LastOperationNumber(tail) + 1;
+}
+
+std::string NodeText() {
+  return door_session.Kind == ckLocal ? "local" : std::to_string(door_session.Node);
+}
+
+std::string WhoText() {
+  return door_session.UserName.empty() ? "sysop" : JournalText(door_session.UserName);
+}
+
+}  // namespace
+
+std::string JournalPath() { return GameFilePath("", "ZORVAN32.LOG"); }
+
+std::string JournalText(const std::string& cp437) {
+  std::string out;
+  for (char c : cp437) {
+    auto byte = static_cast<uint8_t>(c);
+    if (byte < 0x20 || byte == 0x7F || byte == '\\')
+      out += Hex(byte);
+    else if (byte >= 0x80)
+      AppendUtf8(out, Cp437ToUnicode(byte));
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries) {
+  if (entries.empty() || journal_path.empty()) return true;
+  const std::string& path = journal_path;
+  OsFile file;
+  OpenModeScope shared(fmShared);
+  WriteResult held = RetryWhileHeld(path, [&] {
+    return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
+  });
+  if (held != wrDone) return false;
+  std::string number = std::to_string(NextOperationNumber(file));
+  std::string head = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t" + number +
+                     "\t" + operation + "\t";
+  std::string lines;
+  for (const JournalEntry& e : entries) {
+    lines += head + (e.player < 0 ? "-" : std::to_string(e.player)) + "\t" + JournalText(e.name) +
+             "\t" + e.field + "\t" + JournalText(e.old_value) + "\t" + JournalText(e.new_value) +
+             "\n";
+  }
+  return FileWriteAtEnd(file, lines.data(), lines.size());
+}

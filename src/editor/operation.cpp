@@ -1,0 +1,221 @@
+#include "editor/operation.h"
+
+#include <utility>
+
+#include "door/helpers.h"
+#include "door/output.h"
+#include "editor/editor_state.h"
+#include "editor/journal.h"
+#include "editor/mail_news.h"
+#include "editor/npc_marriage.h"
+#include "runtime/files.h"
+
+namespace {
+
+
+struct KindName {
+  OperationKind kind;
+  const char* name;
+};
+const KindName kKindNames[] = {
+    {okFieldEdit, "field-edit"},
+    {okRepair, "repair"},
+    {okNewDay, "new-day"},
+    {okCleanSlate, "clean-slate"},
+    {okDeletion, "deletion"},
+    {okMarriage, "marriage"},
+    {okDivorce, "divorce"},
+    {okDoubleMarriageRepair, "double-marriage-repair"},
+};
+
+// A character's file is one short line; more than this is not one the game wrote.
+constexpr size_t kCharacterFileMax = 4096;
+
+// The file's bytes (up to the cap) under the exclusive open, then the new ones written over them in
+// place and the rest cut off: at no moment is the file empty, which the game would read as player 0.
+bool RewriteInPlace(const std::string& path, const std::string& bytes, std::string& before) {
+  OsFile file;
+  OpenModeScope exclusive(fmExclusive);
+  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite, true); }) != wrDone)
+    return false;
+  if (!FileReadHead(file, kCharacterFileMax, before)) return false;
+  if (FileWriteAt(file, 0, bytes.data(), bytes.size()) &&
+      FileTruncate(file, static_cast<int64_t>(bytes.size())))
+    return true;
+  // Put the old line back rather than leave a torn one.
+  FileWriteAt(file, 0, before.data(), before.size());
+  FileTruncate(file, static_cast<int64_t>(before.size()));
+  return false;
+}
+
+// A character file back as it was before the operation.
+void RestoreFile(const std::string& path, bool existed, const std::string& before) {
+  if (!existed) {
+    DeleteFileIfExists(path);
+    return;
+  }
+  std::string ignored;
+  RewriteInPlace(path, before, ignored);
+}
+
+std::string FirstWordyLine(const NoticeLines& lines) {
+  for (const std::string& line : lines)
+    if (line.find_first_not_of(' ') != std::string::npos) return line;
+  return "";
+}
+
+}  // namespace
+
+const char* OperationName(OperationKind kind) {
+  for (const KindName& k : kKindNames)
+    if (k.kind == kind) return k.name;
+  return "?";
+}
+
+GameOperation::~GameOperation() {
+  if (!committed_) Undo();
+}
+
+WriteResult GameOperation::Begin() { return hold_.Take(); }
+
+WriteResult GameOperation::Read(int32_t n, PlayerRecord& out) {
+  if (!hold_.Held()) return wrBusy;
+  return ReadPlayerRecord(n, out);
+}
+
+WriteResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
+  if (!hold_.Held()) return wrBusy;
+  PlayerRecord before;
+  RecordChange* known = nullptr;
+  for (RecordChange& change : records_)
+    if (change.n == n) known = &change;
+  if (known == nullptr) {
+    WriteResult read = ReadPlayerRecord(n, before);
+    if (read != wrDone) return read;
+  }
+  WriteResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
+  if (result != wrWritten) return result;
+  if (known != nullptr)
+    known->after = record;
+  else
+    records_.push_back({n, before, record});
+  return wrWritten;
+}
+
+bool GameOperation::WriteCharacterFile(int character, int32_t player) {
+  std::string path = GamePath(NpcFileName(character));
+  FileChange change{path, PathExists(path), "", ""};
+  if (player < 0) {
+    if (!change.existed) return true;
+    OsFile file;
+    {
+      OpenModeScope exclusive(fmExclusive);
+      if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faRead); }) != wrDone ||
+          !FileReadHead(file, kCharacterFileMax, change.before))
+        return false;
+    }
+    FileClose(file);
+    if (DeleteFileIfExists(path) == 1 || PathExists(path)) return false;
+  } else {
+    change.after = IntToStr(player) + "\r\n";
+    if (!RewriteInPlace(path, change.after, change.before)) {
+      if (!change.existed) DeleteFileIfExists(path);
+      return false;
+    }
+  }
+  files_.push_back(std::move(change));
+  return true;
+}
+
+void GameOperation::Notice(const std::string& file_name, NoticeLines lines) {
+  notices_.push_back({file_name, std::move(lines)});
+}
+
+WriteResult GameOperation::Commit() {
+  std::vector<AppendedNotice> sent;
+  for (const PendingNotice& notice : notices_) {
+    AppendedNotice appended;
+    if (AppendNotice(GamePath(notice.file_name), notice.lines, appended)) {
+      sent.push_back(appended);
+      continue;
+    }
+    failed_file_ = notice.file_name;
+    failed_error_ = appended.os_error;
+    for (auto it = sent.rbegin(); it != sent.rend(); ++it) TakeBackNotice(*it);
+    Undo();
+    return wrNotWritable;
+  }
+  committed_ = true;
+  Journal();
+  hold_.Release();
+  return wrWritten;
+}
+
+void GameOperation::Undo() {
+  for (auto it = files_.rbegin(); it != files_.rend(); ++it)
+    RestoreFile(it->path, it->existed, it->before);
+  files_.clear();
+  if (!records_.empty() && hold_.Held()) {
+    for (auto it = records_.rbegin(); it != records_.rend(); ++it)
+      WritePlayerRecord(GamePath("PLAYER.DAT"), it->n, it->before, true);
+  }
+  records_.clear();
+  hold_.Release();
+}
+
+void GameOperation::Journal() {
+  std::vector<JournalEntry> entries;
+  for (const RecordChange& change : records_) {
+    std::string name = change.before.name.Get();
+    for (size_t i = 0; i < kRecordFieldCount; ++i) {
+      const RecordField& field = kRecordFields[i];
+      if (!RecordFieldDiffers(change.before, change.after, field)) continue;
+      entries.push_back({change.n, name, field.name, RecordFieldValue(change.before, field),
+                         RecordFieldValue(change.after, field)});
+    }
+  }
+  for (const FileChange& change : files_) {
+    auto number = [](const std::string& bytes, bool there) {
+      return there ? bytes.substr(0, bytes.find_first_of("\r\n")) : std::string("none");
+    };
+    std::string file = change.path.substr(change.path.find_last_of("/\\") + 1);
+    entries.push_back({-1, "", file, number(change.before, change.existed),
+                       number(change.after, !change.after.empty())});
+  }
+  for (const PendingNotice& notice : notices_)
+    entries.push_back({-1, "", "notice", notice.file_name, FirstWordyLine(notice.lines)});
+  if (!JournalAppend(OperationName(kind_), entries) && !journal_warned) {
+    journal_warned = true;
+    screen_notice = "  `@" + journal_path + " cannot be written!  `%Changes are not journaled.";
+  }
+}
+
+WriteResult UpdateCurrentPlayer(OperationKind kind,
+                                const std::function<void(PlayerRecord&)>& change) {
+  GameOperation op(kind);
+  WriteResult result = op.Begin();
+  PlayerRecord record;
+  if (result == wrDone) result = ReadCurrentMerged(record);
+  if (result != wrDone) return result;
+  if (change) change(record);
+  result = op.Write(current_player, record);
+  if (result == wrWritten) result = op.Commit();
+  if (result == wrWritten) SetCurrentPlayerRecord(record);
+  return result;
+}
+
+bool SaveCurrentPlayer() {
+  WriteResult result = UpdateCurrentPlayer(okFieldEdit, nullptr);
+  SetFileOpenMode(fmShared);  // what a save leaves for opens that set no mode of their own
+  NoteCurrentPlayerSave(result);
+  // Say why the change is only in memory instead of losing it without a word.
+  if (save_pending) DoorPrintLn(SaveNotice());
+  return !save_pending;
+}
+
+std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what) {
+  std::string cause = result == wrNotWritable && !op.FailedFile().empty()
+                          ? op.FailedFile() + " could not be written!"
+                          : FileProblemText(result);
+  return "  `@" + cause + "  `%" + what;
+}

@@ -1,0 +1,87 @@
+// One change to the game's files, whole or not at all. PLAYER.DAT is held from the first read to
+// the end, so every record is read and written with no node in between; the characters' marriage
+// files are rewritten in place under the same hold; mail and news go out only after the records
+// are written; a step that fails puts back everything the operation wrote, notices included. A
+// committed operation is journaled in ZORVAN32.LOG.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "editor/player_file.h"
+#include "editor/player_record.h"
+
+enum OperationKind : uint8_t {
+  okFieldEdit,
+  okRepair,
+  okNewDay,
+  okCleanSlate,
+  okDeletion,
+  okMarriage,
+  okDivorce,
+  okDoubleMarriageRepair,
+};
+// The journal's word for it: "field-edit", "repair", "new-day", ...
+const char* OperationName(OperationKind kind);
+
+using NoticeLines = std::vector<std::string>;
+
+class GameOperation {
+ public:
+  explicit GameOperation(OperationKind kind) : kind_(kind) {}
+  // An operation not committed puts back what it wrote.
+  ~GameOperation();
+  GameOperation(const GameOperation&) = delete;
+  GameOperation& operator=(const GameOperation&) = delete;
+
+  // Holds PLAYER.DAT, waiting for a node as a save does.
+  WriteResult Begin();
+  WriteResult Read(int32_t n, PlayerRecord& out);
+  // Only a record already in the file (wrOutside otherwise): a stale buffer never becomes a player.
+  WriteResult Write(int32_t n, const PlayerRecord& record);
+  // The character's file rewritten in place with the line naming player, or deleted for player -1.
+  // False, with the file as it was, when that could not be done.
+  bool WriteCharacterFile(int character, int32_t player);
+  // A mail message or news entry, appended at the commit.
+  void Notice(const std::string& file_name, NoticeLines lines);
+  // The notices, each whole or cut back to where it began, then the journal. wrWritten; or the
+  // notice that failed is named by FailedFile() and everything is put back.
+  WriteResult Commit();
+  const std::string& FailedFile() const { return failed_file_; }
+  int FailedError() const { return failed_error_; }
+
+ private:
+  struct RecordChange {
+    int32_t n;
+    PlayerRecord before, after;
+  };
+  struct FileChange {
+    std::string path;
+    bool existed;
+    std::string before, after;
+  };
+  struct PendingNotice {
+    std::string file_name;
+    NoticeLines lines;
+  };
+  void Undo();
+  void Journal();
+
+  OperationKind kind_;
+  PlayerFileHold hold_;
+  bool committed_ = false;
+  std::vector<RecordChange> records_;
+  std::vector<FileChange> files_;
+  std::vector<PendingNotice> notices_;
+  std::string failed_file_;
+  int failed_error_ = 0;
+};
+
+// The current player changed as one operation: read under the hold with this editor's own changes
+// on it, change applied (when given), written, shown as written. On a failure current_record is as
+// it was and the result says why.
+WriteResult UpdateCurrentPlayer(OperationKind kind,
+                                const std::function<void(PlayerRecord&)>& change);
+// A line for the rows under the main screen that says an operation was not done and why.
+std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what);
