@@ -43,8 +43,6 @@ std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
 // caller who hung up during the output before it is noticed now. The short delay gives the
 // channel's reader, woken by the wait's first polls, time to see the hang-up.
 constexpr int32_t kWaitStartCheckMs = 50;
-bool wait_started = false;
-int32_t wait_start_ms = 0;
 
 }  // namespace
 
@@ -69,12 +67,12 @@ std::string FormatHourMinSec(int32_t seconds) {
 }
 
 void DoorKeyWaitBegins() {
-  wait_started = true;
-  wait_start_ms = MsOfDay();
+  door_session.KeyWaitStarted = true;
+  door_session.KeyWaitStartMs = MsOfDay();
 }
 
 void DoorCheckSoon() {
-  if (!wait_started) DoorKeyWaitBegins();
+  if (!door_session.KeyWaitStarted) DoorKeyWaitBegins();
 }
 
 uint32_t DoorMsUntilCheck() {
@@ -82,8 +80,8 @@ uint32_t DoorMsUntilCheck() {
   // The clock moves in hundredths, so the gate opens one step after the interval.
   const int32_t now = MsOfDay();
   int32_t until = kCheckIntervalMs + kClockStepMs - MsElapsed(door_session.LastCheckMs, now);
-  if (wait_started)
-    until = std::min(until, kWaitStartCheckMs - MsElapsed(wait_start_ms, now));
+  if (door_session.KeyWaitStarted)
+    until = std::min(until, kWaitStartCheckMs - MsElapsed(door_session.KeyWaitStartMs, now));
   return static_cast<uint32_t>(std::clamp(until, 0, kCheckIntervalMs));
 }
 
@@ -92,9 +90,9 @@ void DoorPeriodicCheck() {
   // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
   if (HangupSignalled()) DoorRunEvent(door_session.OnCarrierLost);
   const int32_t now = MsOfDay();
-  const bool wait_check = wait_started && MsElapsed(wait_start_ms, now) >= kWaitStartCheckMs;
+  const bool wait_check = door_session.KeyWaitStarted && MsElapsed(door_session.KeyWaitStartMs, now) >= kWaitStartCheckMs;
   if (!wait_check && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
-  wait_started = false;
+  door_session.KeyWaitStarted = false;
   if (!DoorCarrierOk()) DoorRunEvent(door_session.OnCarrierLost);
   if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit)
     DoorRunEvent(door_session.OnIdleTimeout);

@@ -30,6 +30,8 @@ struct DoorSession {
   int32_t StartTime = 0;  // seconds since midnight
   bool IdleCheck = true;
   CallerCharset Charset = ccCp437;  // the caller's terminal: CP437 or UTF-8 (-U)
+  bool KeyWaitStarted = false;  // a key wait began and its first check is still to come
+  int32_t KeyWaitStartMs = 0;
 
   // Event slots; called only when filled.
   DoorEvent OnCarrierLost = nullptr;

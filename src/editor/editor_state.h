@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "editor/file_result.h"
 #include "editor/player_record.h"
 
 extern const char* const version_text;       // "v0.67 Beta"
@@ -23,8 +24,12 @@ extern bool debug_mode;
 extern std::string seen_label;
 // A save of the current player that failed; its change is only in memory.
 extern bool save_pending;
+// Why it is waiting (while save_pending).
+extern WriteResult pending_cause;
 // A line for the row under the main screen, shown by its next redraw only.
 extern std::string screen_notice;
+// Rows 23 and 24 hold a notice (or the warning of a refused Q) now.
+extern bool notice_on_screen;
 // The journal could not be written once already (and the sysop was told).
 extern bool journal_warned;
 // ZORVAN32.LOG beside ZORVAN32.CFG, set once the configuration is loaded; empty: no journal.

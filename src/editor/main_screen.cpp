@@ -159,9 +159,6 @@ void DrawFieldRow(const FieldPairRow& row) {
 const char* const kQuitAgainLine = "  `%Press `@Q `%again to quit and lose the change.";
 const char* const kQuitLossLine = "  `@Quit without saving:  `%the change to this player is lost.";
 
-// Rows 23 and 24 hold notices (or the warning of a refused Q).
-bool notice_on_screen = false;
-
 // A failed save stays visible on row 23 until a later save gets through; a notice of the last
 // command follows it on every redraw until the next key.
 void DrawNotices() {

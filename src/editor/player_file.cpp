@@ -14,9 +14,6 @@ namespace {
 // How long an exclusive open keeps retrying while a game node holds the file.
 constexpr int32_t kRetryMs = 5000;
 
-// Why the current player's change is waiting (while save_pending).
-WriteResult pending_cause = wrBusy;
-
 // The open of PLAYER.DAT that a PlayerFileHold keeps, or nullptr.
 OsFile* held_player_file = nullptr;
 

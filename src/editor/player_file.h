@@ -5,15 +5,10 @@
 #include <functional>
 #include <string>
 
+#include "editor/file_result.h"
 #include "editor/player_record.h"
 #include "runtime/files.h"
 
-// What an operation on PLAYER.DAT came to. wrBusy: a game node held the file past the 5-second
-// wait; wrMissing: no such file; wrNotWritable: it will not open for writing (read-only, a
-// directory, no permission) or the write failed; wrOutside: the record is not in the file.
-enum WriteResult : uint8_t { wrWritten, wrBusy, wrMissing, wrNotWritable, wrOutside };
-// A read or a count that worked.
-constexpr WriteResult wrDone = wrWritten;
 
 // The exclusive open the game's nodes make, tried again after 1 ms while a node holds the file, for
 // up to 5 s on the time of day; waiting cures nothing else. wrDone, wrBusy, wrMissing or
