@@ -16,6 +16,11 @@ void SetFileOpenMode(uint8_t mode) { open_mode = mode; }
 uint8_t CurrentFileOpenMode() { return open_mode; }
 bool FileModeIsExclusive() { return (open_mode & 0x70) == 0x10; }
 
+void FilesReset() {
+  open_mode = fmShared;
+  last_error = 0;
+}
+
 int FileLastError() { return last_error; }
 void FileSetLastError(int os_error) { last_error = os_error; }
 

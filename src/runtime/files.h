@@ -11,6 +11,8 @@
 enum FileOpenMode : uint8_t { fmExclusive = 0x12, fmShared = 0x42 };
 void SetFileOpenMode(uint8_t mode);
 uint8_t CurrentFileOpenMode();
+// The open mode and the last error back to their start values.
+void FilesReset();
 // The open mode for one scope: what code needs for its own opens, given back at the scope's end so
 // that whether a later open takes locks never depends on what ran before it.
 class OpenModeScope {

@@ -9,3 +9,5 @@ bool HangupSignalled();
 // The terminal or line went away without a signal (a wrapper that was the session leader took the
 // SIGHUP): the session ends at its next key wait just the same.
 void HangupNote();
+// Nothing noted any more (the start value).
+void HangupForget();

@@ -27,3 +27,5 @@ void HangupSignalsDefer() {
 bool HangupSignalled() { return hangup_signalled != 0; }
 
 void HangupNote() { hangup_signalled = 1; }
+
+void HangupForget() { hangup_signalled = 0; }

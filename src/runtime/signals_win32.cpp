@@ -8,3 +8,4 @@ bool hangup_noted = false;
 
 bool HangupSignalled() { return hangup_noted; }
 void HangupNote() { hangup_noted = true; }
+void HangupForget() { hangup_noted = false; }

@@ -27,6 +27,8 @@ constexpr uint32_t kPolledSliceMs = 10;
 
 // Ends the wait in progress, or the next one if none is (any thread; async-signal-safe on POSIX).
 void WaitWake();
+// A wake given and not yet taken by a wait is dropped.
+void WaitForgetWake();
 // Blocks until the local keyboard has input (when keyboard is true and the console is a real one),
 // the source is ready, WaitWake was called since the last return, or timeout_ms has passed.
 WaitOutcome WaitForInput(bool keyboard, WaitSource source, uint32_t timeout_ms);

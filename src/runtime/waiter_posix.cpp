@@ -44,6 +44,10 @@ void DrainWake() {
 
 }  // namespace
 
+void WaitForgetWake() {
+  if (wake_pipe.read_fd >= 0) DrainWake();
+}
+
 void WaitWake() {
   if (wake_pipe.write_fd < 0 || wake_pending.exchange(true)) return;
   const int saved = errno;  // a signal handler must leave errno as it found it

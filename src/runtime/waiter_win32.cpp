@@ -39,6 +39,8 @@ bool ConsoleHasKeyPress(HANDLE input) {
 
 }  // namespace
 
+void WaitForgetWake() { WaitForSingleObject(wake_event, 0); }
+
 void WaitWake() {
   if (wake_event != nullptr) SetEvent(wake_event);
 }

@@ -197,9 +197,9 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
     StartEditorOn(game, 1);
     OutputRecorder recorder;
     TypeKeys("#" + c.keys + "Q");
-    SetFileOpenMode(fmExclusive);
     OsFile node;
     if (busy) {
+      OpenModeScope exclusive(fmExclusive);
       ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
     }
     {

@@ -188,11 +188,10 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     if (c.cause != "busy") fs::remove(path);
     if (c.cause == "unwritable") fs::create_directory(path);
     OsFile node;  // the node's open
-    SetFileOpenMode(fmExclusive);
     if (c.cause == "busy") {
+      OpenModeScope exclusive(fmExclusive);
       ASSERT_TRUE(FileOpen(node, path, faReadWrite));
     }
-    SetFileOpenMode(fmShared);
     const bool ends = c.cause == "busy";
     OutputRecorder output;
     {

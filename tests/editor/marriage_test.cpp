@@ -304,7 +304,6 @@ WriteResult Send(const std::function<void(GameOperation&)>& notices) {
 class MailNewsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EditorStateReset();
     InstallHaltCatcher();
     game_dir = game.Dir();
   }

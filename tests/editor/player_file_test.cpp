@@ -20,11 +20,7 @@ namespace {
 
 class PlayerFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetDoorLibrary();
-    EditorStateReset();
-    game_dir = game.Dir();
-  }
+  void SetUp() override { game_dir = game.Dir(); }
   TempGameDir game;
 };
 

@@ -4,9 +4,11 @@
 #include "door/input.h"
 #include "door/output.h"
 #include "door/session.h"
+#include "editor/editor_state.h"
 #include "runtime/console.h"
 #include "runtime/halt.h"
 #include "runtime/keyboard.h"
+#include "runtime/state.h"
 
 namespace {
 std::string recorded;
@@ -32,6 +34,12 @@ int HaltCodeOf(const std::function<void()>& act) {
     return halt.code;
   }
   return -1;
+}
+
+void ResetEverything() {
+  RuntimeReset();
+  ResetDoorLibrary();
+  EditorStateReset();
 }
 
 void ResetDoorLibrary() {

@@ -21,6 +21,9 @@ int HaltCodeOf(const std::function<void()>& act);
 // A live OutputRecorder stays attached, emptied.
 void ResetDoorLibrary();
 
+// The runtime, the door library and the editor all back to program start (each test begins here).
+void ResetEverything();
+
 // Everything written through DoorWrite since the last Reset/Take, as one byte string. Recorders share
 // one record, so a test fixture may hold one as a member across ResetDoorLibrary.
 class OutputRecorder {

@@ -1,0 +1,16 @@
+#include "runtime/state.h"
+
+#include "runtime/clock.h"
+#include "runtime/files.h"
+#include "runtime/halt.h"
+#include "runtime/signals.h"
+#include "runtime/waiter.h"
+
+void RuntimeReset() {
+  FilesReset();
+  ClockOverride(nullptr);
+  HangupForget();
+  WaitForgetWake();
+  ExitProc = nullptr;
+  SetHaltHook(nullptr);
+}
