@@ -121,8 +121,7 @@ bool IsNpcName(const std::string& name) { return name == "Quenna" || name == "Da
 bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out) {
   std::string bytes;
   for (const auto& line : lines) bytes += line + "\r\n";
-  out.path = path;
-  OsFile file;
+  OsFile& file = out.file;
   bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
   if (appended && !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
     out.os_error = FileLastError();
@@ -133,9 +132,8 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
   return appended;
 }
 
-void TakeBackNotice(const AppendedNotice& notice) {
-  OsFile file;
-  if (OpenForAppend(file, notice.path)) CutBack(file, notice.start, notice.replaced);
+void TakeBackNotice(AppendedNotice& notice) {
+  if (notice.file.IsOpen()) CutBack(notice.file, notice.start, notice.replaced);
 }
 
 void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name) {

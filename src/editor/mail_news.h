@@ -5,6 +5,7 @@
 #include <string>
 
 #include "editor/operation.h"
+#include "runtime/files.h"
 
 void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name);
 void MailDivorceNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b,
@@ -16,9 +17,10 @@ void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& 
 void NewsDivorce(GameOperation& op, const std::string& name_a, const std::string& name_b);
 void NewsMarriage(GameOperation& op, const std::string& name_a, const std::string& name_b);
 
-// Where an append began, so that it can be taken back.
+// Where an append began, so that it can be taken back; the file stays open with the writers' lock
+// until this is dropped, so no other writer's entry can come after it and be cut with it.
 struct AppendedNotice {
-  std::string path;
+  OsFile file;
   int64_t start = 0;
   std::string replaced;  // the end-of-file mark and what followed it, overwritten by the append
   int os_error = 0;
@@ -26,4 +28,4 @@ struct AppendedNotice {
 // The lines appended whole, under the writers' lock (the same lock for reading the file's end and
 // writing over its mark), or cut back to where they began. False with out.os_error on failure.
 bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out);
-void TakeBackNotice(const AppendedNotice& notice);
+void TakeBackNotice(AppendedNotice& notice);

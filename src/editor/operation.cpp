@@ -1,5 +1,6 @@
 #include "editor/operation.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "door/helpers.h"
@@ -56,6 +57,22 @@ void RestoreFile(const std::string& path, bool existed, const std::string& befor
   }
   std::string ignored;
   RewriteInPlace(path, before, ignored);
+}
+
+// One append per file, in the order of first mention: a second open of a file this operation holds
+// would wait for our own lock.
+std::vector<PendingNotice> NoticesByFile(const std::vector<PendingNotice>& notices) {
+  std::vector<PendingNotice> files;
+  for (const PendingNotice& notice : notices) {
+    auto same = std::find_if(files.begin(), files.end(), [&](const PendingNotice& f) {
+      return UpperStr(f.file_name) == UpperStr(notice.file_name);
+    });
+    if (same == files.end())
+      files.push_back(notice);
+    else
+      same->lines.insert(same->lines.end(), notice.lines.begin(), notice.lines.end());
+  }
+  return files;
 }
 
 std::string FirstWordyLine(const NoticeLines& lines) {
@@ -132,11 +149,12 @@ void GameOperation::Notice(const std::string& file_name, NoticeLines lines) {
 }
 
 WriteResult GameOperation::Commit() {
+  // Each file stays locked until the last notice is out, so taking one back cuts only our entry.
   std::vector<AppendedNotice> sent;
-  for (const PendingNotice& notice : notices_) {
+  for (const PendingNotice& notice : NoticesByFile(notices_)) {
     AppendedNotice appended;
     if (AppendNotice(GamePath(notice.file_name), notice.lines, appended)) {
-      sent.push_back(appended);
+      sent.push_back(std::move(appended));
       continue;
     }
     failed_file_ = notice.file_name;

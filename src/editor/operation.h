@@ -27,6 +27,12 @@ const char* OperationName(OperationKind kind);
 
 using NoticeLines = std::vector<std::string>;
 
+// A mail message or news entry waiting for its operation's commit.
+struct PendingNotice {
+  std::string file_name;
+  NoticeLines lines;
+};
+
 class GameOperation {
  public:
   explicit GameOperation(OperationKind kind) : kind_(kind) {}
@@ -60,10 +66,6 @@ class GameOperation {
     std::string path;
     bool existed;
     std::string before, after;
-  };
-  struct PendingNotice {
-    std::string file_name;
-    NoticeLines lines;
   };
   void Undo();
   void Journal();
