@@ -10,6 +10,7 @@
 #include "door/session.h"
 #include "door/startup.h"
 #include "editor/editor_state.h"
+#include "editor/journal.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
@@ -59,6 +60,7 @@ void ConfigPrompt() {
 void LoadConfig() {
   if (!PathExists(ConfigPath())) ConfigPrompt();
   game_dir = ReadFirstLine(ConfigPath(), kGameDirMax);
+  journal_path = JournalPath();  // beside the configuration
 }
 
 int EditorMain(int argc, char** argv) {
