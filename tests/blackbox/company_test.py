@@ -61,13 +61,17 @@ def saves_keep_what_others_wrote(editor, sample):
         assert field(game, 0, "gold") == 123456
         assert field(game, 0, "experience") == 777777, "the save undid the node's experience"
         term.wait_for("777,777")  # shown as written
+        # Journaled as that one field, old and new.
+        line = open(os.path.join(game, "ZORVAN32.LOG"), "rb").read().decode().splitlines()[-1]
+        assert line.split("\t")[1:] == ["local", "sysop", "1", "field-edit", "0", "Brannock",
+                                         "gold", "48250", "123456"], line
         # A deletion by one editor, then a second editor's charm edit of the same player.
         first, second = term, open_on(editor, game, 0)
         first.send("X")
         first.wait_for("Are you SURE")
         first.send("Y")
-        first.wait_for("Nickname")
-        assert records(players(game))[0][:2] == b"\x01X"
+        wait_until(lambda: records(players(game))[0][:2] == b"\x01X", first.pump,
+                   lambda: "no deletion on disk")
         edit_number(second, "G", 99, "Enter Charm Points")
         assert records(players(game))[0][:2] == b"\x01X", "the deleted player came back"
         assert field(game, 0, "charm") == 99
