@@ -10,6 +10,7 @@
 #include "door/helpers.h"
 #include "door/session.h"
 #include "runtime/files.h"
+#include "runtime/regular_files.h"
 
 namespace {
 
@@ -49,16 +50,19 @@ std::string_view Mid(std::string_view text, size_t from, size_t count) {
   return from < text.size() ? text.substr(from, count) : std::string_view{};
 }
 
+// A drop file is a few hundred bytes. A longer one is no drop file the BBS wrote for this call: it
+// is taken for one that cannot be opened, not held in memory.
+constexpr int64_t kDropFileMax = 64 * 1024;
+
 // Lines end in CR LF or LF (BBSes on Linux write LF); a DOS end-of-file mark ends the text.
 bool ReadDropLines(const std::string& path, std::vector<std::string>& lines) {
-  // The BBS wrote this file and may still hold it: a shared open, whatever the editor's mode.
-  const uint8_t mode = CurrentFileOpenMode();
-  SetFileOpenMode(fmShared);
+  // The BBS wrote this file and may still hold it: a shared open. A pipe or a device put in its
+  // place is refused at once, never waited on.
   OsFile file;
+  if (!FileOpenRegular(file, path)) return false;
+  const int64_t length = FileLength(file);
   std::string bytes;
-  const bool read = FileOpen(file, path, faRead) && FileReadHead(file, 1 << 20, bytes);
-  SetFileOpenMode(mode);
-  if (!read) return false;
+  if (length < 0 || length > kDropFileMax || !FileReadHead(file, kDropFileMax, bytes)) return false;
   bytes = bytes.substr(0, bytes.find('\x1a'));
   size_t start = 0;
   while (start < bytes.size()) {
@@ -170,7 +174,7 @@ void ReadDorinfoDef(const std::string& path) { WalkDropFile(path, kDorinfoDef); 
 void ReadInfoFile(const std::string& path) { WalkDropFile(path, kInfoFile); }
 
 DropFileReader DropFileReaderFor(const std::string& path) {
-  if (!FileExists(path)) return nullptr;
+  if (!PathIsRegularFile(path)) return nullptr;
   const std::string upper = UpperStr(path);
   for (const DropFileName& entry : kDropFileNames)
     if (upper.find(entry.name) != std::string::npos) return entry.reader;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "door/helpers.h"
 #include "door/input.h"
@@ -14,10 +15,13 @@
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
+#include "runtime/clock.h"
 #include "runtime/console.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
 #include "runtime/path_rules.h"
+#include "runtime/signals.h"
+#include "runtime/waiter.h"
 
 namespace {
 
@@ -40,6 +44,71 @@ bool VarnExeOpens(const std::string& dir) {
   return opened;
 }
 
+// No directory name holds a control character. A NUL would even end the path early in every
+// system call, so that each game file's name became whatever stood before it (PLAYER.DAT, say).
+bool UsableGamePath(const std::string& path) {
+  return std::none_of(path.begin(), path.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+[[noreturn]] void HaltOnInvalidPath() {
+  DoorWriteLn("Invalid Varn Path! Halting...");
+  Halt(0);
+}
+
+constexpr int32_t kBusyLookMs = 1000;  // between looks at a held PLAYER.DAT
+constexpr uint32_t kKeyPollMs = 50;    // a caller's key is seen this soon
+
+// One try of the exclusive open that a record read makes: whether a game node holds PLAYER.DAT now.
+// The read itself waits 5 s with no key looked at, so it is made again only once the file is free.
+bool PlayerFileHeld() {
+  OpenModeScope exclusive(fmExclusive);
+  OsFile file;
+  return !FileOpen(file, GamePath("PLAYER.DAT"), faReadWrite) &&
+         FileErrorIsSharingConflict(FileLastError());
+}
+
+// Whether Esc or Q came within about ms. The keys come through the door library's check, so a door
+// still ends at the caller's time limit or hang-up meanwhile.
+bool GiveUpWithin(int32_t ms) {
+  const int32_t start = MsOfDay();
+  do {
+    while (DoorKeyPressed()) {
+      const char key = UpperChar(DoorReadKey());
+      if (!DoorLastKeyExtended() && (key == kKeyEscape || key == 'Q')) return true;
+    }
+    // The plain editor's terminal went away: there is no one left to wait for the file.
+    if (HangupSignalled() && !door_session.ChecksEnabled) Halt(0);
+    WaitForInput(true, WaitSource{}, kKeyPollMs);
+  } while (MsElapsed(start, MsOfDay()) < ms);
+  return false;
+}
+
+// Record 0 for the first screen. A game node may hold PLAYER.DAT through a long turn: the operator
+// (or the caller) is told and may give up, rather than the start ending in an I/O error. Any other
+// failure still ends it with the runtime's report.
+void LoadFirstPlayer() {
+  bool told = false;
+  for (;;) {
+    const WriteResult result = MoveToPlayer(0);
+    if (result == wrDone) return;
+    if (result != wrBusy) {
+      LoadCurrentPlayer();  // reports the failure and ends, unless the file has just come good
+      return;
+    }
+    if (!told) {
+      DoorPrintColourLn("  `@" + FileProblemText(wrBusy));
+      DoorPrintColourLn("  `%Waiting for the game to let go of it; Esc or Q gives up.");
+      told = true;
+    }
+    do {
+      if (GiveUpWithin(kBusyLookMs)) Halt(0);
+    } while (PlayerFileHeld());
+  }
+}
+
 }  // namespace
 
 void ConfigPrompt() {
@@ -50,17 +119,20 @@ void ConfigPrompt() {
   // Upper-casing would break a path on a case-sensitive file system.
   if (!PathsAreCaseSensitive()) path = UpperStr(path);
   path.resize(std::min(path.size(), kGameDirMax));
-  if (!VarnExeOpens(path)) {
-    DoorWriteLn("Invalid Varn Path! Halting...");
-    Halt(0);
-  }
+  if (!VarnExeOpens(path)) HaltOnInvalidPath();
   WriteTextLine(AddBackslash(path), kConfigName, true);
 }
 
-void LoadConfig() {
+bool LoadConfig() {
   if (!PathExists(ConfigPath())) ConfigPrompt();
-  game_dir = ReadFirstLine(ConfigPath(), kGameDirMax);
+  std::string line = ReadFirstLine(ConfigPath(), kGameDirMax);
+  if (!UsableGamePath(line)) {
+    game_dir.clear();
+    return false;
+  }
+  game_dir = std::move(line);
   journal_path = JournalPath();  // beside the configuration
+  return true;
 }
 
 int EditorMain(int argc, char** argv) {
@@ -73,8 +145,8 @@ int EditorMain(int argc, char** argv) {
   if (!first.empty() && first[0] == '-') DoorStartup(argc, argv);
   if (UpperStr(first) == "/DEBUG") debug_mode = true;
   current_player = 0;
-  LoadConfig();
-  LoadCurrentPlayer();
+  if (!LoadConfig()) HaltOnInvalidPath();
+  LoadFirstPlayer();
   ReadQuennaSpouse();
   ReadDaskSpouse();
   player_path = GamePath("PLAYER.DAT");
@@ -84,6 +156,7 @@ int EditorMain(int argc, char** argv) {
 }
 
 int ZorvanMain(int argc, char** argv) {
+  HaltOnUncaughtException();  // even then the terminal and the caller's line are given back
   DoorSessionInit();  // first, so that its exit step still finds the screen open
   if (DoorWantsLocalConsole(argc, argv)) ConsoleOpen();  // -S: the terminal is the caller's
   return EditorMain(argc, argv);

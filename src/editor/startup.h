@@ -5,7 +5,9 @@
 int ZorvanMain(int argc, char** argv);
 // The same without opening the console presenter (tests drive it on the headless model).
 int EditorMain(int argc, char** argv);
-void LoadConfig();
+// game_dir from ZORVAN32.CFG, after the first-run prompt when there is none. False, with game_dir
+// empty, when the line cannot name a directory (it holds a control character).
+bool LoadConfig();
 void ConfigPrompt();
 // Waits for Y, N or Enter; true only for Y. Prints nothing.
 bool YesNo();

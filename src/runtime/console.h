@@ -73,3 +73,6 @@ bool ConsoleIsHeadless();
 void ConsolePresent();
 // Shows the last frame, leaves the cursor below it and restores the terminal. Safe to call twice.
 void ConsoleClose();
+// Restores the terminal at once, drawing nothing and allocating nothing: for an end that cannot
+// draw any more (memory ran out). Nothing when the console is headless or already closed.
+void ConsoleRestoreModes();

@@ -69,12 +69,18 @@ termios RawMode(termios mode) {
   return mode;
 }
 
-// Async-signal-safe: give the terminal back and die of the signal as if nothing had caught it.
-void OnTerminatingSignal(int signal_number) {
+// Plain colours, the cursor shown and below the screen, and the modes the terminal came with;
+// async-signal-safe.
+void GiveTerminalBack() {
   static const char kLeave[] = "\x1b[0m\x1b[?25h\x1b[25H\r\n";
   ssize_t ignored = write(STDOUT_FILENO, kLeave, sizeof kLeave - 1);
   (void)ignored;
   tcsetattr(STDIN_FILENO, TCSADRAIN, &presenter.saved_termios);
+}
+
+// Give the terminal back and die of the signal as if nothing had caught it.
+void OnTerminatingSignal(int signal_number) {
+  GiveTerminalBack();
   struct sigaction action{};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
@@ -171,4 +177,11 @@ void ConsoleClose() {
   RestoreSignals();
   presenter.mode = cmHeadless;
   presenter.pen = TerminalPen{};
+}
+
+void ConsoleRestoreModes() {
+  if (presenter.mode != cmTerminal) return;
+  GiveTerminalBack();
+  RestoreSignals();
+  presenter.mode = cmHeadless;
 }

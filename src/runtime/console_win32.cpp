@@ -109,6 +109,11 @@ void ConsoleClose() {
   const ConsoleFrame& frame = ConsoleSnapshot();
   int below = FrameUsedRows(frame) + 1;
   PlaceCursor(1, below);  // the prompt comes back under the picture
+  ConsoleRestoreModes();
+}
+
+void ConsoleRestoreModes() {
+  if (presenter.mode != cmWin32) return;
   if (presenter.saved_code_page != 0) SetConsoleOutputCP(presenter.saved_code_page);
   if (presenter.input_mode_saved) SetConsoleMode(presenter.in, presenter.saved_input_mode);
   presenter.mode = cmHeadless;

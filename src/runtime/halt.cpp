@@ -1,26 +1,71 @@
 #include "runtime/halt.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <thread>
 
+#include "runtime/console.h"
 #include "runtime/files.h"
 
 ExitProcedure ExitProc = nullptr;
 
 namespace {
+
 HaltHook halt_hook = nullptr;
 std::string final_report;  // printed once the exit steps have given the terminal back
-}  // namespace
+std::thread::id halting_thread;  // where the exit steps may run after an uncaught exception
 
-void SetHaltHook(HaltHook hook) { halt_hook = hook; }
-
-void Halt(int code) {
-  // Each step restores the step it replaced, so the chain runs to its end.
+// Each step restores the step it replaced, so the chain runs to its end.
+void RunExitSteps() {
   while (ExitProc != nullptr) {
     ExitProcedure step = ExitProc;
     ExitProc = nullptr;
     step();
   }
+}
+
+// The exception's own text; the pointer lives as long as error does.
+const char* UncaughtText(const std::exception_ptr& error) {
+  if (!error) return "std::terminate called";
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+  }
+  return "an exception of unknown type";
+}
+
+[[noreturn]] void EndOnUncaughtException() {
+  static std::atomic<bool> ending{false};
+  if (!ending.exchange(true)) {
+    const std::exception_ptr error = std::current_exception();
+    if (std::this_thread::get_id() == halting_thread) {
+      try {
+        RunExitSteps();
+      } catch (...) {  // a step that failed as well: the terminal below is what matters
+      }
+    }
+    ConsoleRestoreModes();  // the steps did not run, or failed before the console's
+    std::fprintf(stderr, "zorvan32: ended by an uncaught exception: %s\n", UncaughtText(error));
+    std::fflush(stderr);
+  }
+  std::abort();
+}
+
+}  // namespace
+
+void SetHaltHook(HaltHook hook) { halt_hook = hook; }
+
+void HaltOnUncaughtException() {
+  halting_thread = std::this_thread::get_id();
+  std::set_terminate(&EndOnUncaughtException);
+}
+
+void Halt(int code) {
+  RunExitSteps();
   if (!final_report.empty()) {
     std::fflush(stdout);  // whatever the exit steps wrote comes before the report
     std::fputs(final_report.c_str(), stderr);

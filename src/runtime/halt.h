@@ -16,6 +16,12 @@ extern ExitProcedure ExitProc;
 constexpr int kRunErrorExitCode = 2;
 [[noreturn]] void RunError(const std::string& file, int os_error);
 
+// From now on an exception that nothing catches (std::bad_alloc when memory runs out, say) ends the
+// program through the exit steps as Halt does, so the terminal and the caller's line are given
+// back; one line naming it goes to stderr, then the program aborts as it would have. Call it on
+// the thread that will call Halt: exit steps run only there, since one may need another thread.
+void HaltOnUncaughtException();
+
 // The report line RunError prints, for tests and for the Windows console.
 std::string RunErrorText(const std::string& file, int os_error);
 

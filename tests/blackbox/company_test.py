@@ -98,7 +98,7 @@ def divorce_while_a_node_holds_the_file(editor, node, sample):
         term.wait_for("Enter Player #")
         term.send("-1\r")
         term.wait_for("Divorce Players Now?")
-        holder = subprocess.Popen([node, "hold", os.path.join(game, "PLAYER.DAT"), "7"],
+        holder = subprocess.Popen([node, "hold", os.path.join(game, "PLAYER.DAT"), "10"],
                                   stdout=subprocess.PIPE, text=True)
         assert holder.stdout.readline().strip() == "game_node: holding"
         term.send("Y")

@@ -77,7 +77,8 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
   }
 }
 
-// A file that cannot be read changes nothing; the editor's own open mode is back afterwards.
+// A file that cannot be read changes nothing, and neither does one longer than any drop file, not
+// even by its head; the editor's own open mode is back afterwards.
 TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
   TempGameDir dir;
   DoorSessionReset();
@@ -85,6 +86,13 @@ TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
   dir.MakeDir("DOOR.SYS");
   ReadDoorSys(dir.PathOf("DOOR.SYS"));  // a directory
   EXPECT_EQ(door_session.UserName, "kept");
+  const std::string head = "2\r\n7\r\n0\r\nBBS\r\n1\r\nAnn\r\n";
+  for (const size_t size : {size_t{64 * 1024}, size_t{64 * 1024 + 1}}) {
+    door_session.UserName = "kept";
+    dir.WriteFile("DOOR32.SYS", head + std::string(size - head.size(), ' '));
+    ReadDoor32Sys(dir.PathOf("DOOR32.SYS"));
+    EXPECT_EQ(door_session.UserName, size > 64 * 1024 ? "kept" : "Ann") << size;
+  }
   dir.WriteFile("INFO.1", "1\r\n3\r\n\r\n\r\n5\r\n");
   SetFileOpenMode(fmExclusive);
   ReadInfoFile(dir.PathOf("INFO.1"));

@@ -140,8 +140,11 @@ TEST_F(DoorStartupTest, StartsThatEndAtOnceWithCodeZero) {
     int row;
     std::string text;
   };
+  game_.MakeDir("DORINFO1.DEF");
   const std::vector<Case> cases = {
       {{"-S", DropOption("DOOR.SYS")}, "zv", 2, "  Drop File Not Found"},
+      // only a plain file is a drop file
+      {{DropOption("DORINFO1.DEF")}, "zv", 2, "  Drop File Not Found"},
       // only -S puts the caller on the standard handles: a file naming that kind is refused
       {{DropOption("odd_door32.sys")}, "zv", 2, "  No Carrier Detected"},
       // the usage names the program as it was started, without its folder

@@ -4,6 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/npc_marriage.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/repair.h"
 #include "editor/startup.h"
@@ -332,8 +334,14 @@ void MarriageFile(Bytes in) {
 
 void ConfigLine(Bytes in) {
   ResetLibrary();
-  WriteBytes(scratch + "ZORVAN32.CFG", in.Rest());
-  LoadConfig();
+  const std::string content = in.Rest();
+  WriteBytes(scratch + "ZORVAN32.CFG", content);
+  const std::string line = content.substr(0, content.find_first_of("\r\n\x1a")).substr(0, 80);
+  const bool control = std::any_of(line.begin(), line.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  Check(LoadConfig() != control, "a line with a control character is refused, any other kept");
+  Check(control ? game_dir.empty() : game_dir == line, "the game directory is the line checked");
   Check(game_dir.size() <= 80, "the game directory is cut at its maximum");
   Check(game_dir.find_first_of("\r\n\x1a") == std::string::npos, "one line only");
   (void)GamePath("PLAYER.DAT");
@@ -347,8 +355,10 @@ void MailNews(Bytes in) {
   // What one append adds, on a missing file.
   std::remove(GamePath(name).c_str());
   auto append = [which] {
-    if (which & 1) NewsMarriage("Aria", "Bron");
-    else MailWeddingNotice(1, "Aria", 2, "Bron");
+    GameOperation op(okMarriage);
+    if (which & 1) NewsMarriage(op, "Aria", "Bron");
+    else MailWeddingNotice(op, 1, "Aria", 2, "Bron");
+    Check(op.Commit() == wrWritten, "the notices were appended");
   };
   append();
   const std::string path = GamePath(name);
