@@ -8,7 +8,8 @@ void ReadDoorSys(const std::string& path);
 void ReadDorinfoDef(const std::string& path);
 void ReadInfoFile(const std::string& path);
 
-// The reader for a drop file, by the name that occurs in its path; nullptr when the file does not
-// exist or its name is none of the four.
+// The reader for a drop file, by the name that occurs in its path; nullptr when it is not a regular
+// file (missing, a directory, a pipe, a device) or its name is none of the four. A drop file over
+// 64 KiB is none the BBS wrote for this call: it reads as one that cannot be opened.
 using DropFileReader = void (*)(const std::string& path);
 DropFileReader DropFileReaderFor(const std::string& path);
