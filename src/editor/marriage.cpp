@@ -121,11 +121,7 @@ void RepairDoubleMarriage(int32_t m) {
     if (ReadNpcSpouse(character) != current_player) continue;
     std::string name = NpcName(character);
     DoorPrintLn("  `#Two marriage Alert:  `%Player is Married to a Player AND to `$" + name + "!");
-    GameOperation op(okDoubleMarriageRepair);
-    if (!op.WriteCharacterFile(character, -1) || op.Commit() != wrWritten) {
-      DoorPrintLn(std::string("  `@") + NpcFileName(character) + " could not be deleted!");
-      continue;
-    }
+    if (!DeleteCharacterFiles(okDoubleMarriageRepair, {character})) continue;
     DoorPrintLn("  `!ZORVAN/32 Advisory: `%Invalid marriage to " + name + " was deleted.");
   }
 }
@@ -352,6 +348,5 @@ void CleanupNpcFile(int character) {
   if (debug_mode)
     DoorPrintLn(std::string("  `#NPC Divorce Cleanup:  `%Manually deleted ") +
                 NpcFileName(character) + " file.");
-  GameOperation op(okMarriage);
-  if (op.WriteCharacterFile(character, -1)) op.Commit();
+  DeleteCharacterFiles(okMarriage, {character});
 }

@@ -75,10 +75,9 @@ uint8_t AskBothCharacters() {
 }
 
 void RemoveCharacterFiles(uint8_t selection) {
-  GameOperation op(okDoubleMarriageRepair);
-  if (selection == 1 || selection == 3) op.WriteCharacterFile(npcDask, -1);
-  if (selection == 2 || selection == 3) op.WriteCharacterFile(npcQuenna, -1);
-  op.Commit();
+  if (selection == 1) DeleteCharacterFiles(okDoubleMarriageRepair, {npcDask});
+  if (selection == 2) DeleteCharacterFiles(okDoubleMarriageRepair, {npcQuenna});
+  if (selection == 3) DeleteCharacterFiles(okDoubleMarriageRepair, {npcDask, npcQuenna});
 }
 
 }  // namespace

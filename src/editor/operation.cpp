@@ -35,9 +35,16 @@ constexpr size_t kCharacterFileMax = 4096;
 // The file's bytes (up to the cap) under the exclusive open, then the new ones written over them in
 // place and the rest cut off: at no moment is the file empty, which the game would read as player 0.
 bool RewriteInPlace(const std::string& path, const std::string& bytes, std::string& before) {
+  // A file made anew is linked into place whole: created empty and then written, a node could read
+  // it in between.
+  if (!PathExists(path) && FileCreateWhole(path, bytes)) {
+    before.clear();
+    return true;
+  }
+  if (!PathExists(path) && !FileErrorIsAlreadyThere(FileLastError())) return false;
   OsFile file;
   OpenModeScope exclusive(fmExclusive);
-  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite, true); }) != wrDone)
+  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite); }) != wrDone)
     return false;
   if (!FileReadHead(file, kCharacterFileMax, before)) return false;
   if (FileWriteAt(file, 0, bytes.data(), bytes.size()) &&
@@ -229,6 +236,19 @@ bool SaveCurrentPlayer() {
   // Say why the change is only in memory instead of losing it without a word.
   if (save_pending) DoorPrintLn(SaveNotice());
   return !save_pending;
+}
+
+bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters) {
+  GameOperation op(kind);
+  WriteResult result = op.Begin();
+  for (int character : characters) {
+    if (result == wrDone && !op.WriteCharacterFile(character, -1)) result = wrNotWritable;
+    if (result != wrDone) {
+      screen_notice = NotDoneNotice(op, result, std::string(NpcFileName(character)) + " was not deleted.");
+      return false;
+    }
+  }
+  return op.Commit() == wrWritten;
 }
 
 std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -85,5 +86,8 @@ class GameOperation {
 // it was and the result says why.
 WriteResult UpdateCurrentPlayer(OperationKind kind,
                                 const std::function<void(PlayerRecord&)>& change);
+// The characters' files deleted as one operation of that kind, under the hold of PLAYER.DAT like any
+// other. False, with the reason in screen_notice, when not all of them could be.
+bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters);
 // A line for the rows under the main screen that says an operation was not done and why.
 std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what);

@@ -65,6 +65,11 @@ enum FileLockKind : uint8_t { lkRecord, lkOfd, lkFlock };
 // a node. Fails like FileOpen (a lock held elsewhere is a sharing conflict); where the kind does not
 // exist it fails with the platform's not-supported error.
 bool FileOpenLockedAs(OsFile& file, const std::string& path, FileLockKind kind);
+// Makes path, which must not exist yet, with all of bytes at once: written under a temporary name
+// beside it, then linked into place, so no reader ever sees it empty or half written. False when
+// path exists already (FileErrorIsAlreadyThere) or the file could not be made.
+bool FileCreateWhole(const std::string& path, const std::string& bytes);
+bool FileErrorIsAlreadyThere(int os_error);
 // Opens path for writing, creating it empty or truncating it (used to create a missing text file).
 bool FileCreateEmpty(const std::string& path);
 void FileClose(OsFile& file);

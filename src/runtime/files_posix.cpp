@@ -190,6 +190,29 @@ bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n) {
   return true;
 }
 
+bool FileCreateWhole(const std::string& path, const std::string& bytes) {
+  std::string temporary = path + ".new" + std::to_string(getpid());
+  OsFile file;
+  int fd = OpenPlain(temporary, O_WRONLY | O_CREAT | O_TRUNC);
+  if (fd < 0) return Fail();
+  file.Adopt(fd);
+  bool written = FileWriteAt(file, 0, bytes.data(), bytes.size());
+  int error = FileLastError();
+  FileClose(file);
+  // link refuses a name that exists, where rename would replace it.
+  bool placed = written && link(temporary.c_str(), path.c_str()) == 0;
+  if (written && !placed) error = errno;
+  if (written && !placed && error != EEXIST) {  // no hard links here (FAT, SMB): rename will do
+    placed = rename(temporary.c_str(), path.c_str()) == 0;
+    if (!placed) error = errno;
+  }
+  unlink(temporary.c_str());
+  if (!placed) FileSetLastError(error);
+  return placed;
+}
+
+bool FileErrorIsAlreadyThere(int os_error) { return os_error == EEXIST; }
+
 bool FileLockWriters(OsFile& file) {
   return LockWholeFile(static_cast<int>(file.Native()), true) || Fail();
 }

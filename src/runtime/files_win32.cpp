@@ -115,6 +115,28 @@ bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n) {
   return true;
 }
 
+bool FileCreateWhole(const std::string& path, const std::string& bytes) {
+  std::string temporary = path + ".new" + std::to_string(GetCurrentProcessId());
+  HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Fail();
+  OsFile file;
+  file.Adopt(reinterpret_cast<intptr_t>(handle));
+  bool written = FileWriteAt(file, 0, bytes.data(), bytes.size());
+  FileClose(file);
+  // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that exists.
+  bool placed = written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+  if (!placed) {
+    if (written) Fail();
+    DeleteFileA(temporary.c_str());
+  }
+  return placed;
+}
+
+bool FileErrorIsAlreadyThere(int os_error) {
+  return os_error == ERROR_ALREADY_EXISTS || os_error == ERROR_FILE_EXISTS;
+}
+
 bool FileLockWriters(OsFile& file) {
   // A byte far past any real end: locking it keeps no reader from the text.
   OVERLAPPED where = At(INT64_MAX - 1);

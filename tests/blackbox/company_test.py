@@ -50,7 +50,8 @@ def edit_number(term, key, value, prompt):
 def done(*terms):
     for term in terms:
         term.quit()
-        assert term.finish() == 0
+        code = term.finish()
+        assert code == 0, "exit code %s" % code
 
 
 def saves_keep_what_others_wrote(editor, sample):
@@ -58,7 +59,7 @@ def saves_keep_what_others_wrote(editor, sample):
         term = open_on(editor, game, 0)
         node_writes(game, 0, "experience", 777777)
         edit_number(term, "M", 123456, "Enter Gold in Hand")
-        assert field(game, 0, "gold") == 123456
+        assert field(game, 0, "gold") == 123456, field(game, 0, "gold")
         assert field(game, 0, "experience") == 777777, "the save undid the node's experience"
         term.wait_for("777,777")  # shown as written
         # Journaled as that one field, old and new.
@@ -74,7 +75,7 @@ def saves_keep_what_others_wrote(editor, sample):
                    lambda: "no deletion on disk")
         edit_number(second, "G", 99, "Enter Charm Points")
         assert records(players(game))[0][:2] == b"\x01X", "the deleted player came back"
-        assert field(game, 0, "charm") == 99
+        assert field(game, 0, "charm") == 99, field(game, 0, "charm")
         # A Clean Slate by one, then the other's gold edit: the reset stays.
         first.send("#")
         first.wait_for("Enter Y or N")
@@ -86,7 +87,7 @@ def saves_keep_what_others_wrote(editor, sample):
         edit_number(second, "M", 4242, "Enter Gold in Hand")
         assert (field(game, 0, "hit_points"), field(game, 0, "level")) == (20, 1), \
             "the Clean Slate was undone"
-        assert field(game, 0, "gold") == 4242
+        assert field(game, 0, "gold") == 4242, field(game, 0, "gold")
         done(first, second)
 
 
@@ -100,7 +101,8 @@ def divorce_while_a_node_holds_the_file(editor, node, sample):
         term.wait_for("Divorce Players Now?")
         holder = subprocess.Popen([node, "hold", os.path.join(game, "PLAYER.DAT"), "10"],
                                   stdout=subprocess.PIPE, text=True)
-        assert holder.stdout.readline().strip() == "game_node: holding"
+        said = holder.stdout.readline().strip()
+        assert said == "game_node: holding", said
         term.send("Y")
         # The line stays under the redrawn screen until the next key.
         term.wait_for(BUSY_DIVORCE)
@@ -131,8 +133,8 @@ def spouse_beyond_the_file(editor, sample):
         term.wait_for("Divorce Players Now?")
         term.send("Y")
         term.wait_for("Nobody")
-        assert field(game, 5, "married_to") == -1
-        assert field(game, 5, "charm") == int(charm / 2)
+        assert field(game, 5, "married_to") == -1, field(game, 5, "married_to")
+        assert field(game, 5, "charm") == int(charm / 2), (charm, field(game, 5, "charm"))
         mail = [n for n in os.listdir(game) if n.lower().startswith("mail")]
         assert mail == [], "mail written: %s" % mail
         assert (open(os.path.join(game, "LOGNOW.TXT"), "rb").read()
