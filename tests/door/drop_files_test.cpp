@@ -97,7 +97,6 @@ TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
   SetFileOpenMode(fmExclusive);
   ReadInfoFile(dir.PathOf("INFO.1"));
   EXPECT_EQ(CurrentFileOpenMode(), fmExclusive);
-  SetFileOpenMode(fmShared);
   EXPECT_EQ(door_session.TimeLimit, 300);
 }
 

@@ -18,8 +18,6 @@ using namespace std::string_literals;  // "\0H"s keeps the NUL of an extended ke
 
 class DoorInputTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetDoorLibrary(); }
-  void TearDown() override { ClockOverride(nullptr); }
   // Reads a key for each of {code, extended}.
   static void ExpectKeys(const std::vector<std::pair<int, bool>>& keys) {
     for (auto [code, extended] : keys) {

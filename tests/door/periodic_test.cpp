@@ -18,13 +18,11 @@ constexpr int32_t kHour = 3600;
 class DoorPeriodicTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetDoorLibrary();
     DoorSessionInit();
     door_session.ChecksEnabled = true;
     door_session.TimeLimit = kHour;
     ConsoleSetWindow(1, 1, kConsoleColumns, kConsoleRows - 1);
   }
-  void TearDown() override { ClockOverride(nullptr); }
 };
 
 // The idle and used times are counted back from now, across midnight in the last case.

@@ -43,17 +43,12 @@ std::string Brief(const DoorOptions& o) {
 class DoorStartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetDoorLibrary();
     DoorSessionInit();
     // A telnet socket 1234 on node 3, 45 minutes; and a file naming the stdio kind.
     game_.WriteFile("door32.sys",
                     "2\r\n1234\r\n0\r\nBBS\r\n1\r\nAnn Lee\r\nAnn\r\n10\r\n45\r\n1\r\n3\r\n");
     game_.WriteFile("odd_door32.sys",
                     "4\r\n1\r\n0\r\nBBS\r\n1\r\nEve\r\nEve\r\n1\r\n9\r\n1\r\n2\r\n");
-  }
-  void TearDown() override {
-    ExitProc = nullptr;
-    ClockOverride(nullptr);
   }
   std::string DropOption(const char* name = "door32.sys") const {
     return "-D" + game_.PathOf(name);

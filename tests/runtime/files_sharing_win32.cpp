@@ -24,7 +24,6 @@ TEST(FilesWin32Test, AnExclusiveOpenExcludesEveryOtherOpener) {
   ASSERT_TRUE(FileOpen(other, path, faReadWrite));
   SetFileOpenMode(fmExclusive);
   EXPECT_FALSE(FileOpen(exclusive, path, faReadWrite));
-  SetFileOpenMode(fmShared);
 }
 
 }  // namespace

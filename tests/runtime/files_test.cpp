@@ -19,7 +19,6 @@ std::string RecordOf(char fill) {
 class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override { SetFileOpenMode(fmExclusive); }
-  void TearDown() override { SetFileOpenMode(fmShared); }
   TempGameDir scratch;
   std::string path = scratch.PathOf("PLAYER.DAT");
 };
