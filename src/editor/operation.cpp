@@ -13,7 +13,6 @@
 
 namespace {
 
-
 struct KindName {
   OperationKind kind;
   const char* name;
