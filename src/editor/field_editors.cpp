@@ -71,6 +71,7 @@ void RunNumberEditor(const NumberEditor& editor) {
   else
     BlankLine();
   int32_t old_value = ReadField(current_record, editor.field);
+  DoorClearEol();  // an earlier, longer prompt on this row leaves nothing behind
   DoorPrintColourLn(std::string(editor.prompt) +
                     (editor.commas ? IntToStrCommas(old_value) : IntToStr(old_value)));
   DoorPrintColour(editor.input_marker);

@@ -82,6 +82,15 @@ def main():
         term.wait_for((NOTICE % (40, 20))[:40])
         assert not screen.row(1).strip(), "the notice wrapped: " + screen.row(1)
         redrawn_whole(term, 25, 80, MAIN % 1)
+        # New Day asks two numbers on one row: the second prompt keeps nothing of the first's.
+        term.send("*")
+        term.wait_for("Old value: 15")
+        term.send("15\r")
+        term.wait_for("Enter Player Fights Left")
+        row = next(r for r in screen.screen.display if "Enter Player Fights" in r)
+        assert row.rstrip().endswith("Old value: 3"), "stale text on the prompt: " + row
+        term.send("3\r")
+        term.wait_gone("Enter Player Fights Left")
         term.send("q")
         term.wait_for_data(b"EXIT=")
         term.finish()
