@@ -37,6 +37,18 @@ int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
   return Saturate(int64_t{value} * seconds_per_unit);
 }
 
+// DOOR32.SYS gives the minutes left, but a BBS on Linux writes seconds there (252 minutes as 15120),
+// which read as minutes kept its caller for 252 hours. No call is granted more than a day, so a value
+// above a day's 1440 minutes cannot be minutes of one call and is taken as seconds. At or below the
+// bound the two cannot be told apart and the format's minutes stand (such a BBS's caller with at
+// most 24 minutes left gets that many hours).
+constexpr int32_t kMinutesPerDay = 1440;
+int32_t Door32TimeFromLine(std::string_view line) {
+  int32_t value = 0;
+  if (StrToIntWhole(line, value) && value > kMinutesPerDay) return value;
+  return TimeFromLine(line, 60);
+}
+
 // The BBS's 1-based record position as our 0-based one.
 int32_t RecordFromLine(std::string_view line) { return Saturate(int64_t{StrToIntOr(line, 1)} - 1); }
 
@@ -93,7 +105,7 @@ const DropLine kDoor32Sys[] = {
     {6, [](std::string_view l) { S().UserName = l; }},
     {7, [](std::string_view l) { S().Alias = l; }},
     {8, [](std::string_view l) { S().SecurityLevel = StrToIntOr(l, 0); }},
-    {9, [](std::string_view l) { S().TimeLimit = TimeFromLine(l, 60); }},
+    {9, [](std::string_view l) { S().TimeLimit = Door32TimeFromLine(l); }},
     {10, [](std::string_view l) { S().Ansi = StrToIntOr(l, 1) != 0; }},
     {11, [](std::string_view l) { S().Node = StrToIntOr(l, 0); }},
 };
@@ -158,13 +170,30 @@ const DropLine kInfoFile[] = {
 struct DropFileName {
   std::string_view name;
   DropFileReader reader;
+  int connection_line;  // the line that says whether the caller is on a port, a socket or local
 };
 const DropFileName kDropFileNames[] = {
-    {"DOOR32.SYS", &ReadDoor32Sys},
-    {"DOOR.SYS", &ReadDoorSys},
-    {"DORINFO", &ReadDorinfoDef},
-    {"INFO.", &ReadInfoFile},
+    {"DOOR32.SYS", &ReadDoor32Sys, 1},
+    {"DOOR.SYS", &ReadDoorSys, 1},
+    {"DORINFO", &ReadDorinfoDef, 4},
+    {"INFO.", &ReadInfoFile, 12},
 };
+
+const DropFileName* DropFileNameFor(const std::string& path) {
+  if (!PathIsRegularFile(path)) return nullptr;
+  const std::string upper = UpperStr(path);
+  for (const DropFileName& entry : kDropFileNames)
+    if (upper.find(entry.name) != std::string::npos) return &entry;
+  return nullptr;
+}
+
+// A line as a log may show it: control characters as "?", and not more than a log line holds.
+std::string LoggableLine(std::string_view line) {
+  std::string out(line.substr(0, 40));
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
 
 }  // namespace
 
@@ -174,9 +203,20 @@ void ReadDorinfoDef(const std::string& path) { WalkDropFile(path, kDorinfoDef); 
 void ReadInfoFile(const std::string& path) { WalkDropFile(path, kInfoFile); }
 
 DropFileReader DropFileReaderFor(const std::string& path) {
-  if (!PathIsRegularFile(path)) return nullptr;
-  const std::string upper = UpperStr(path);
-  for (const DropFileName& entry : kDropFileNames)
-    if (upper.find(entry.name) != std::string::npos) return entry.reader;
-  return nullptr;
+  const DropFileName* entry = DropFileNameFor(path);
+  return entry != nullptr ? entry->reader : nullptr;
+}
+
+std::string DropFileConnectionLine(const std::string& path) {
+  const std::string file_name = path.substr(path.find_last_of(PathSeparator()) + 1);
+  const DropFileName* entry = DropFileNameFor(path);
+  std::vector<std::string> lines;
+  if (entry == nullptr || !ReadDropLines(path, lines)) return file_name + " cannot be read";
+  const auto line = [&lines](int n) {
+    return static_cast<size_t>(n) <= lines.size() ? lines[static_cast<size_t>(n - 1)] : "";
+  };
+  int n = entry->connection_line;
+  // INFO.n: its port line decides unless the connection word says LOCAL.
+  if (entry->reader == &ReadInfoFile && UpperStr(line(n)) != "LOCAL") n = 9;
+  return file_name + " line " + std::to_string(n) + " says \"" + LoggableLine(line(n)) + "\"";
 }

@@ -64,7 +64,7 @@ int32_t ClampNumber(const NumberEditor& editor, int32_t number) {
   return number;
 }
 
-void RunNumberEditor(const NumberEditor& editor) {
+std::optional<int32_t> AskNumber(const NumberEditor& editor) {
   DoorGotoXY(1, editor.prompt_row);
   if (editor.empty_line)
     DoorWriteLn("");
@@ -77,9 +77,14 @@ void RunNumberEditor(const NumberEditor& editor) {
   DoorPrintColour(editor.input_marker);
   std::string answer = DoorInputLine();
   // Esc backs out: the field keeps its value (and nothing is written).
-  if (DoorInputEscaped()) return;
-  int32_t number = StrToIntLead(answer);
-  WriteField(current_record, editor.field, ClampNumber(editor, number));
+  if (DoorInputEscaped()) return std::nullopt;
+  return ClampNumber(editor, StrToIntLead(answer));
+}
+
+void RunNumberEditor(const NumberEditor& editor) {
+  std::optional<int32_t> number = AskNumber(editor);
+  if (!number) return;
+  WriteField(current_record, editor.field, *number);
   SaveCurrentPlayer();
 }
 
@@ -90,8 +95,8 @@ bool RunMainNumberEditor(char key) {
   return true;
 }
 
-void EditForestFights() { RunMainNumberEditor('9'); }
-void EditPlayerFights() { RunMainNumberEditor('0'); }
+std::optional<int32_t> AskForestFights() { return AskNumber(*FindMainNumberEditor('9')); }
+std::optional<int32_t> AskPlayerFights() { return AskNumber(*FindMainNumberEditor('0')); }
 
 bool RunFieldEditor(char key) {
   if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');

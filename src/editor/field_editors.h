@@ -1,14 +1,16 @@
 // The main screen's field editors: number editors, text editors and toggles, each from its table.
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "editor/player_record.h"
 
 // Runs the editor or toggle of a main-screen field key (1-9, 0, A-P, @); false for other keys.
 bool RunFieldEditor(char key);
-// Reused by the new-day command.
-void EditForestFights();
-void EditPlayerFights();
+// The new-day command's two questions: the answer clamped as the editor would store it, or nothing
+// when Esc backed out. Nothing is saved: the new day writes it with the rest of its changes.
+std::optional<int32_t> AskForestFights();
+std::optional<int32_t> AskPlayerFights();
 
 // One number editor: prompt with the old value, a line of input, its leading number clamped on the
 // full 32-bit value before it is stored in the field's width, then the save. The extended screen
@@ -27,6 +29,8 @@ struct NumberEditor {
 };
 
 void RunNumberEditor(const NumberEditor& editor);
+// Its question alone: the clamped answer, or nothing when Esc backed out.
+std::optional<int32_t> AskNumber(const NumberEditor& editor);
 
 // A flag flipped by one key: on becomes off; off, and any other value when others_to_on, becomes on;
 // other values otherwise stay (some flags hold values the game alone knows).

@@ -81,6 +81,61 @@ std::string JournalText(const std::string& cp437) {
   return out;
 }
 
+bool ReadJournal(const std::string& path, std::vector<JournalLine>& lines) {
+  lines.clear();
+  if (!PathExists(path)) return true;
+  OsFile file;
+  std::string bytes;
+  {
+    OpenModeScope shared(fmShared);
+    if (!FileOpen(file, path, faRead)) return false;
+  }
+  int64_t length = FileLength(file);
+  if (length < 0 || !FileReadHead(file, static_cast<size_t>(length), bytes)) return false;
+  size_t begin = 0;
+  for (size_t end = bytes.find('\n'); end != std::string::npos; end = bytes.find('\n', begin)) {
+    std::string text = bytes.substr(begin, end - begin);
+    begin = end + 1;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    std::vector<std::string> parts;
+    for (size_t at = 0;;) {
+      size_t tab = text.find('\t', at);
+      parts.push_back(text.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    int32_t op = 0;
+    if (parts.size() != 10 || !StrToIntWhole(parts[3], op) || op <= 0) continue;
+    lines.push_back({parts[0], parts[1], parts[2], op, parts[4], parts[5], parts[6], parts[7],
+                     parts[8], parts[9]});
+  }
+  return true;
+}
+
+std::string JournalHex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (char c : bytes) {
+    hex += kDigits[static_cast<uint8_t>(c) >> 4];
+    hex += kDigits[static_cast<uint8_t>(c) & 15];
+  }
+  return hex;
+}
+
+bool JournalUnhex(std::string_view hex, std::string& bytes) {
+  auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  if (hex.size() % 2 != 0) return false;
+  bytes.clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    int high = digit(hex[i]), low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return true;
+}
+
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries) {
   if (entries.empty() || journal_path.empty()) return true;
   const std::string& path = journal_path;

@@ -3,10 +3,13 @@
 //   time  node  who  operation-number  operation  player  name  field  old  new
 // time is local "YYYY-MM-DD HH:MM:SS.mmm"; node is the door's node or "local"; who the caller's
 // name or "sysop"; player is a record number or "-"; text is UTF-8, with tabs, control characters
-// and backslashes written as \xNN.
+// and backslashes written as \xNN. Besides the field lines, a written record has a "record" line
+// with its 236 bytes before and after in hex, and a marriage file a "MARRAGE.DAT-bytes" line with
+// its bytes ("none": no file), so that undo can put them back exactly.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct JournalEntry {
@@ -19,5 +22,19 @@ std::string JournalPath();
 // One operation's lines, appended to journal_path (nothing while it is empty), numbered one past the journal's last operation, in one write while the
 // journal's writers' lock is held. False when the journal could not be written.
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries);
+// One line as read back; the texts are as the journal has them (UTF-8, \xNN).
+struct JournalLine {
+  std::string time, node, who;
+  int64_t op = 0;
+  std::string operation, player, name, field, old_value, new_value;
+};
+// The journal's lines in file order; a line that is not a whole journal line is passed over. A
+// missing journal has no lines; false when it is there but cannot be read.
+bool ReadJournal(const std::string& path, std::vector<JournalLine>& lines);
+
 // CP437 text as the journal writes it.
 std::string JournalText(const std::string& cp437);
+// Bytes that must come back exactly (a whole record, a marriage file) as two hex digits each, and
+// back again; false for text that is not such hex.
+std::string JournalHex(std::string_view bytes);
+bool JournalUnhex(std::string_view hex, std::string& bytes);

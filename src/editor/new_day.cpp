@@ -51,28 +51,27 @@ void DeleteNodeFiles() {
 
 }  // namespace
 
-// Each computing step is an operation on the record as read under the hold; the two questions
-// between them are field edits of their own.
+// One operation on the record as read under the hold, so that it is journaled (and undone) as one;
+// the two questions come first, since nothing may wait for a key while PLAYER.DAT is held.
 void NewDayForPlayer() {
+  const std::optional<int32_t> forest = AskForestFights();
+  const std::optional<int32_t> fights = AskPlayerFights();
   bool gems = false;
+  std::vector<const char*> lines;
   WriteResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
     RestoreHitPoints(r);
     gems = MendGemsAndGold(r);
-  });
-  if (!ReportOperation(result, {}, "The new day was not run.")) return;
-  if (gems) {
-    DoorGotoXY(1, 24);
-    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
-  }
-  EditForestFights();
-  EditPlayerFights();
-  std::vector<const char*> lines;
-  result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+    if (forest) r.forest_fights = static_cast<int16_t>(*forest);
+    if (fights) r.player_fights = static_cast<int16_t>(*fights);
     ClearDailyFlags(r);
     lines = ApplyRepairRules(r);
     if (r.on_now == 1) r.on_now = 0;
   });
-  if (!ReportOperation(result, lines, "The new day was only partly run.")) return;
+  if (!ReportOperation(result, lines, "The new day was not run.")) return;
+  if (gems) {
+    DoorGotoXY(1, 24);
+    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
+  }
   DeleteNodeFiles();
   DrawMainScreen();
 }

@@ -1,6 +1,7 @@
 #include "editor/operation.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "door/helpers.h"
@@ -26,6 +27,7 @@ const KindName kKindNames[] = {
     {okMarriage, "marriage"},
     {okDivorce, "divorce"},
     {okDoubleMarriageRepair, "double-marriage-repair"},
+    {okUndo, "undo"},
 };
 
 // A character's file is one short line; more than this is not one the game wrote.
@@ -126,9 +128,15 @@ WriteResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
 }
 
 bool GameOperation::WriteCharacterFile(int character, int32_t player) {
+  if (player < 0) return WriteCharacterFileBytes(character, nullptr);
+  const std::string line = IntToStr(player) + "\r\n";
+  return WriteCharacterFileBytes(character, &line);
+}
+
+bool GameOperation::WriteCharacterFileBytes(int character, const std::string* bytes) {
   std::string path = GamePath(NpcFileName(character));
   FileChange change{path, PathExists(path), "", ""};
-  if (player < 0) {
+  if (bytes == nullptr) {
     if (!change.existed) return true;
     OsFile file;
     {
@@ -140,7 +148,7 @@ bool GameOperation::WriteCharacterFile(int character, int32_t player) {
     FileClose(file);
     if (DeleteFileIfExists(path) == 1 || PathExists(path)) return false;
   } else {
-    change.after = IntToStr(player) + "\r\n";
+    change.after = *bytes;
     if (!RewriteInPlace(path, change.after, change.before)) {
       if (!change.existed) DeleteFileIfExists(path);
       return false;
@@ -189,26 +197,36 @@ void GameOperation::Undo() {
 
 void GameOperation::Journal() {
   std::vector<JournalEntry> entries;
+  auto bytes = [](const PlayerRecord& record) {
+    return JournalHex({reinterpret_cast<const char*>(&record), sizeof record});
+  };
   for (const RecordChange& change : records_) {
     std::string name = change.before.name.Get();
+    if (std::memcmp(&change.before, &change.after, sizeof change.before) == 0) continue;
     for (size_t i = 0; i < kRecordFieldCount; ++i) {
       const RecordField& field = kRecordFields[i];
       if (!RecordFieldDiffers(change.before, change.after, field)) continue;
       entries.push_back({change.n, name, field.name, RecordFieldValue(change.before, field),
                          RecordFieldValue(change.after, field)});
     }
+    entries.push_back({change.n, name, "record", bytes(change.before), bytes(change.after)});
   }
   for (const FileChange& change : files_) {
     auto number = [](const std::string& bytes, bool there) {
       return there ? bytes.substr(0, bytes.find_first_of("\r\n")) : std::string("none");
     };
     std::string file = change.path.substr(change.path.find_last_of("/\\") + 1);
+    bool after_there = !change.after.empty();
     entries.push_back({-1, "", file, number(change.before, change.existed),
-                       number(change.after, !change.after.empty())});
+                       number(change.after, after_there)});
+    entries.push_back({-1, "", file + "-bytes",
+                       change.existed ? JournalHex(change.before) : "none",
+                       after_there ? JournalHex(change.after) : "none"});
   }
   for (const PendingNotice& notice : notices_)
     entries.push_back({-1, "", "notice", notice.file_name, FirstWordyLine(notice.lines)});
-  if (!JournalAppend(OperationName(kind_), entries) && !journal_warned) {
+  const std::string name = name_.empty() ? OperationName(kind_) : name_;
+  if (!JournalAppend(name.c_str(), entries) && !journal_warned) {
     journal_warned = true;
     screen_notice = "  `@" + journal_path + " cannot be written!  `%Changes are not journaled.";
   }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/player_file.h"
@@ -22,6 +23,7 @@ enum OperationKind : uint8_t {
   okMarriage,
   okDivorce,
   okDoubleMarriageRepair,
+  okUndo,
 };
 // The journal's word for it: "field-edit", "repair", "new-day", ...
 const char* OperationName(OperationKind kind);
@@ -50,6 +52,10 @@ class GameOperation {
   // The character's file rewritten in place with the line naming player, or deleted for player -1.
   // False, with the file as it was, when that could not be done.
   bool WriteCharacterFile(int character, int32_t player);
+  // The same with the file's exact bytes (undo puts back what was there), or none: deleted.
+  bool WriteCharacterFileBytes(int character, const std::string* bytes);
+  // The journal's name for it, when not the kind's own ("undo-17").
+  void SetName(std::string name) { name_ = std::move(name); }
   // A mail message or news entry, appended at the commit.
   void Notice(const std::string& file_name, NoticeLines lines);
   // The notices, each whole or cut back to where it began, then the journal. wrWritten; or the
@@ -72,6 +78,7 @@ class GameOperation {
   void Journal();
 
   OperationKind kind_;
+  std::string name_;
   PlayerFileHold hold_;
   bool committed_ = false;
   std::vector<RecordChange> records_;

@@ -62,10 +62,13 @@ def saves_keep_what_others_wrote(editor, sample):
         assert field(game, 0, "gold") == 123456, field(game, 0, "gold")
         assert field(game, 0, "experience") == 777777, "the save undid the node's experience"
         term.wait_for("777,777")  # shown as written
-        # Journaled as that one field, old and new.
-        line = open(os.path.join(game, "ZORVAN32.LOG"), "rb").read().decode().splitlines()[-1]
-        assert line.split("\t")[1:] == ["local", "sysop", "1", "field-edit", "0", "Brannock",
-                                         "gold", "48250", "123456"], line
+        # Journaled as that one field, old and new, and the record's bytes before and after.
+        lines = [line.split("\t")[1:] for line in
+                 open(os.path.join(game, "ZORVAN32.LOG"), "rb").read().decode().splitlines()]
+        assert [line[:-2] for line in lines] == [
+            ["local", "sysop", "1", "field-edit", "0", "Brannock", "gold"],
+            ["local", "sysop", "1", "field-edit", "0", "Brannock", "record"]], lines
+        assert lines[0][-2:] == ["48250", "123456"], lines[0]
         # A deletion by one editor, then a second editor's charm edit of the same player.
         first, second = term, open_on(editor, game, 0)
         first.send("X")

@@ -321,6 +321,8 @@ def replay(lines, start_fields, start_characters, problems):
     for line in lines:
         field, old, new = line["field"], line["old"], line["new"]
         where = "journal line %d (%s, %s)" % (line["number"], line["operation"], line["who"])
+        if field == "record" or field.endswith("-bytes"):
+            continue  # the exact bytes for undo; the field lines carry the values
         if field == "notice":
             notices[old.upper(), new] += 1
         elif field in CHARACTER_FILES:

@@ -1,0 +1,21 @@
+// Command words: a first argument that does not begin with "-" or "/" and names one of these runs
+// it without the screen (no raw mode, no screen codes, messages on stderr); any other first
+// argument keeps the editor's own behaviour. Exit codes: 0 done, 1 nothing to do or nothing found,
+// 2 a file that cannot be read or written (missing, busy past the usual wait, unreadable) or a
+// wrong argument.
+#pragma once
+#include <string>
+#include <vector>
+
+bool IsCommandWord(const char* word);
+int RunCommandWord(int argc, char** argv);
+
+using CommandArgs = std::vector<std::string>;  // the arguments after the word
+
+// Shared by the commands: the game directory from ZORVAN32.CFG (false, with the cause on stderr,
+// when it cannot be had), and a line on stderr.
+bool CommandLoadGame();
+void CommandError(const std::string& text);
+
+int RunUndo(const CommandArgs& args);
+int RunLog(const CommandArgs& args);

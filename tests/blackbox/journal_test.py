@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""The change journal and undo through the real program on the sample game: each kind of operation,
+made by keys in a pseudo-terminal, leaves one journal line per changed field that agrees with the
+record bytes before and after; `zorvan32 undo` then puts PLAYER.DAT and the marriage files back
+byte for byte. Undo leaves (and names) a field a node changed since and restores the rest; undoing
+an undo redoes; `log` narrows to a player; a journal that cannot be written stops no save and is
+reported once; two editors and undos at once leave only whole lines.
+  journal_test.py ZORVAN32 SAMPLE_GAME"""
+import os
+import struct
+import subprocess
+import sys
+
+from blackbox import MAIN, RECORD, Terminal, players, records, scratch_game, wait_until
+
+GAME_FILES = ("PLAYER.DAT", "MARRAGE.DAT", "MARBARD.DAT")
+# Numeric fields by offset, size and sign, as the journal names them (enough to check each line).
+NUMBERS = {"gold": (109, "<i"), "bank": (113, "<i"), "charm": (121, "<h"), "level": (127, "<h"),
+           "hit_points": (72, "<h"), "hit_max": (78, "<h"), "married_to": (221, "<h"),
+           "experience": (158, "<i"), "forest_fights": (105, "<h"), "gems": (156, "<h")}
+TEXTS = {"name": (0, 20), "real_name": (21, 50)}
+
+
+def snapshot(game):
+    return {name: open(os.path.join(game, name), "rb").read()
+            if os.path.exists(os.path.join(game, name)) else None for name in GAME_FILES}
+
+
+def journal(game):
+    path = os.path.join(game, "ZORVAN32.LOG")
+    if not os.path.exists(path):
+        return []
+    return [line.split("\t") for line in open(path, "rb").read().decode().split("\n")[:-1]]
+
+
+def value(record, field):
+    if field in TEXTS:
+        at, _ = TEXTS[field]
+        return record[at + 1:at + 1 + record[at]].decode("cp437")
+    at, form = NUMBERS[field]
+    return str(struct.unpack_from(form, record, at)[0])
+
+
+def check_lines(lines, before, after, kind):
+    """The operation's lines against the records before and after it."""
+    assert lines and all(line[4] == kind for line in lines), (kind, lines)
+    assert len({line[3] for line in lines}) == 1, "one operation number: %s" % lines
+    old, new = records(before), records(after)
+    changed = {n for n in range(len(new)) if old[n] != new[n]}
+    assert {int(line[5]) for line in lines if line[7] == "record"} == changed, (changed, lines)
+    for line in lines:
+        if line[7] == "record":
+            n = int(line[5])
+            assert (bytes.fromhex(line[8]), bytes.fromhex(line[9])) == (old[n], new[n]), line[:8]
+        elif line[7] in NUMBERS or line[7] in TEXTS:
+            n = int(line[5])
+            assert (line[8], line[9]) == (value(old[n], line[7]), value(new[n], line[7])), line
+
+
+def undo(editor, game, *args):
+    done = subprocess.run([editor, "undo", *args], cwd=game, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, text=True, timeout=60)
+    return done.returncode, done.stdout + done.stderr
+
+
+def open_on(editor, game, account):
+    term = Terminal([editor], game)
+    term.wait_for(MAIN % 0)
+    for n in range(1, account + 1):
+        term.send("]")
+        term.wait_for(MAIN % n)
+    return term
+
+
+# Each operation: the account, the keys, the journal's word for it.
+OPERATIONS = [
+    (0, ["M", "123\r"], "field-edit"),
+    (5, ["$", "A", "Q"], "repair"),
+    (5, ["*", "15\r", "3\r"], "new-day"),
+    (6, ["#", "Y", "2\r"], "clean-slate"),
+    (6, ["X", "Y"], "deletion"),
+    (0, ["Z", "-1\r", "Y"], "divorce"),
+    (2, ["Z", "-1\r", "Y", "Y"], "divorce"),  # from Quenna: MARRAGE.DAT goes
+]
+
+
+def each_operation_is_journaled_and_undone(editor, sample):
+    for account, keys, kind in OPERATIONS:
+        with scratch_game(sample) as game:
+            term = open_on(editor, game, account)
+            start = snapshot(game)
+            for key in keys:
+                term.send(key)
+                term.pump(0.3)
+            wait_until(lambda: journal(game), term.pump, lambda: "no journal for " + kind)
+            term.wait_for(MAIN % account)
+            term.quit()
+            assert term.finish() == 0
+            lines, after = journal(game), snapshot(game)
+            check_lines(lines, start["PLAYER.DAT"], after["PLAYER.DAT"], kind)
+            files = [line for line in lines if line[7].endswith("-bytes")]
+            for line in files:
+                name = line[7][:-len("-bytes")]
+                assert line[8] == (start[name].hex().upper() if start[name] else "none"), line
+            code, said = undo(editor, game)
+            assert code == 0 and "undo of operation 1 (%s" % kind in said, (kind, code, said)
+            assert snapshot(game) == start, "%s not put back byte for byte:\n%s" % (kind, said)
+            if kind == "divorce" and account == 2:
+                assert "notices already sent stay sent: LOGNOW.TXT mail2.dat" in said, said
+            # Undoing the undo redoes; a plain undo then takes the operation back again, and after
+            # that there is nothing left to undo.
+            code, said = undo(editor, game, "2")
+            assert code == 0 and snapshot(game) == after, said
+            assert undo(editor, game)[0] == 0 and snapshot(game) == start
+            assert undo(editor, game) == (1, "nothing to undo\n")
+
+
+def a_node_change_is_left_and_named(editor, sample):
+    with scratch_game(sample) as game:
+        term = open_on(editor, game, 0)
+        term.send("Z")
+        term.wait_for("Enter Player #")
+        term.send("-1\r")
+        term.wait_for("Divorce Players Now?")
+        term.send("Y")
+        wait_until(lambda: journal(game), term.pump, lambda: "no journal")
+        term.quit()
+        assert term.finish() == 0
+        # A node gives Sellith (1) charm meanwhile.
+        with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
+            f.seek(RECORD + 121)
+            f.write(struct.pack("<h", 777))
+        code, said = undo(editor, game)
+        assert code == 0, said
+        assert "player 1 Sellith charm: changed since (now 777), left as it is" in said, said
+        assert "player 1 Sellith married_to: -1 -> 0" in said, said
+        record = records(players(game))
+        assert struct.unpack_from("<h", record[1], 121)[0] == 777
+        assert struct.unpack_from("<h", record[1], 221)[0] == 0
+        assert struct.unpack_from("<h", record[0], 221)[0] == 1
+        out = subprocess.run([editor, "log", "--player", "1"], cwd=game, text=True,
+                             stdout=subprocess.PIPE).stdout.splitlines()
+        assert out and all(line.split("\t")[5] == "1" for line in out), out
+        assert out[0].split("\t")[4] == "undo-1", "newest first: %s" % out[0]
+
+
+def unwritable_journal_stops_nothing(editor, sample):
+    with scratch_game(sample) as game:
+        os.mkdir(os.path.join(game, "ZORVAN32.LOG"))  # even root cannot append to a directory
+        term = open_on(editor, game, 0)
+        for gold in (111, 222):
+            term.send("M")
+            term.wait_for("Enter Gold in Hand")
+            term.send("%d\r" % gold)
+            term.wait_gone("Enter Gold in Hand")
+            assert struct.unpack_from("<i", records(players(game))[0], 109)[0] == gold
+            if gold == 111:
+                term.wait_for("cannot be written!  Changes are not journaled.")
+        term.send("]")
+        term.wait_for(MAIN % 1)
+        assert "not journaled" not in term.text()  # told once only
+        term.quit()
+        assert term.finish() == 0
+
+
+def writers_and_undos_leave_whole_lines(editor, sample):
+    with scratch_game(sample) as game:
+        terms = [open_on(editor, game, n) for n in (0, 1)]
+        for round_ in range(15):
+            for n, term in enumerate(terms):
+                term.send("M")
+                term.send("%d\r" % (1000 * round_ + n))
+            undo(editor, game)
+            for term in terms:
+                term.wait_gone("Enter Gold in Hand")
+        for term in terms:
+            term.quit()
+            assert term.finish() == 0
+        data = open(os.path.join(game, "ZORVAN32.LOG"), "rb").read()
+        assert data.endswith(b"\n")
+        ops = set()
+        for line in data.split(b"\n")[:-1]:
+            parts = line.decode().split("\t")
+            assert len(parts) == 10 and parts[3].isdigit(), line
+            ops.add(int(parts[3]))
+        assert ops == set(range(1, max(ops) + 1)), "operation numbers not one each: %s" % ops
+
+
+def main(editor, sample):
+    each_operation_is_journaled_and_undone(editor, sample)
+    a_node_change_is_left_and_named(editor, sample)
+    unwritable_journal_stops_nothing(editor, sample)
+    writers_and_undos_leave_whole_lines(editor, sample)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
+    print("journal and undo: passed")
