@@ -15,13 +15,6 @@
 
 namespace {
 
-// Work records by role, kept apart so that one divorce inside a marriage change never overwrites
-// a player another step still holds.
-constexpr int kSpouseOfCurrent = 1;
-constexpr int kLeavingCharacter = 2;
-constexpr int kFirstOfOthers = 5;
-constexpr int kSecondOfOthers = 6;
-
 const char* const kDivorceNotDone = "The divorce was not made: nothing was changed.";
 
 void HalveCharmOf(PlayerRecord& record) { record.charm = HalveCharm(record.charm); }
@@ -60,7 +53,7 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
   PlayerRecord me;
   WriteResult result = op.Begin();
   if (result == wrDone) result = ReadCurrentMerged(me);
-  if (result == wrDone) result = Separate(op, a, me, b, work_records[kSpouseOfCurrent]);
+  if (result == wrDone) result = Separate(op, a, me, b, work_records[wkSpouseOfCurrent]);
   if (!Finish(op, result)) return false;
   SetCurrentPlayerRecord(me);
   return true;
@@ -69,10 +62,10 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
 // Kinds 2, 5 and 6: two players, neither of them the current one.
 bool DivorceOthers(int32_t a, int32_t b) {
   GameOperation op(okDivorce);
-  PlayerRecord& first = work_records[kFirstOfOthers];
+  PlayerRecord& first = work_records[wkFirstOfOthers];
   WriteResult result = op.Begin();
   if (result == wrDone) result = op.Read(a, first);
-  if (result == wrDone) result = Separate(op, a, first, b, work_records[kSecondOfOthers]);
+  if (result == wrDone) result = Separate(op, a, first, b, work_records[wkSecondOfOthers]);
   return Finish(op, result);
 }
 
@@ -96,7 +89,7 @@ bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
   if (current)
     SetCurrentPlayerRecord(player);
   else
-    work_records[kLeavingCharacter] = player;
+    work_records[wkLeavingCharacter] = player;
   return true;
 }
 
@@ -104,28 +97,28 @@ bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
 
 int16_t HalveCharm(int16_t charm) { return static_cast<int16_t>(charm / 2); }
 
-bool ExecuteDivorce(int32_t a, int32_t b, int kind, int character) {
+bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character) {
   switch (kind) {
-    case 1: return DivorceCurrentFromPlayer(a, b);
-    case 2:
-    case 5:
-    case 6: {
+    case dkCurrentFromPlayer: return DivorceCurrentFromPlayer(a, b);
+    case dkOthers:
+    case dkOthersAgain:
+    case dkOthersOnceMore: {
       bool done = DivorceOthers(a, b);
       return (!save_pending || SaveCurrentPlayer()) && done;
     }
-    case 3:
-    case 4:
+    case dkCurrentFromCharacter:
+    case dkOtherFromCharacter:
       if (character == npcQuenna || character == npcDask)
-        return DivorceFromCharacter(a, b, kind == 3, character);
+        return DivorceFromCharacter(a, b, kind == dkCurrentFromCharacter, character);
       return false;
     default: return false;
   }
 }
 
 bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
-  LoadWorkRecord(b, kSpouseOfCurrent);
+  LoadWorkRecord(b, wkSpouseOfCurrent);
   DoorPrintLn("  `!Okay to divorce `0" + current_record.name.Get() + " `!from `#" +
-              SpouseNameText(b, kSpouseOfCurrent) + " `!now? ");
+              SpouseNameText(b, wkSpouseOfCurrent) + " `!now? ");
   DoorPrintCodedLn("  `#Divorce Players Now?  `%Enter Y or N as response: ");
   bool yes = YesNo();
   DoorPrintLn(yes ? "`%Yes" : "`%No");
@@ -133,7 +126,7 @@ bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
     DoorPrintLn("  `#Divorce Update Info:  `%Changes aborted");
     return false;
   }
-  if (!ExecuteDivorce(a, b, 1, npcNone)) return false;
+  if (!ExecuteDivorce(a, b, dkCurrentFromPlayer, npcNone)) return false;
   DoorPrintLn("  `#Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
   DoorPrintLn("  `!Player/Spouse Charm Change:  `%Charm points dropped by 50% for Player and former "
               "Spouse.");
@@ -141,11 +134,13 @@ bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
   return true;
 }
 
-bool DivorceFromNpc(int32_t player, int who, int character) {
+bool DivorceFromNpc(int32_t player, DivorceWho who, int character) {
   std::string file = NpcFileName(character);
-  if (!ExecuteDivorce(player, 0, who == 1 ? 3 : 4, character)) return false;
+  DivorceKind kind = who == dwCurrent ? dkCurrentFromCharacter : dkOtherFromCharacter;
+  if (!ExecuteDivorce(player, 0, kind, character)) return false;
   DoorPrintLn("  `#NPC Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
-  std::string name = (who == 1 ? current_record : work_records[kLeavingCharacter]).name.Get();
+  const PlayerRecord& left = who == dwCurrent ? current_record : work_records[wkLeavingCharacter];
+  std::string name = left.name.Get();
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
   bool left = FileExists(GamePath(file));
   if (left) DoorPrintLn("  `#NPC Divorce Failure:  `%Failed to erase NPC file!");

@@ -19,8 +19,9 @@ struct JournalEntry {
 
 // Where the journal belongs: ZORVAN32.LOG in the directory of ZORVAN32.CFG (the working one).
 std::string JournalPath();
-// One operation's lines, appended to journal_path (nothing while it is empty), numbered one past the journal's last operation, in one write while the
-// journal's writers' lock is held. False when the journal could not be written.
+// One operation's lines, appended to journal_path (nothing while it is empty), numbered one past
+// the journal's last operation, in one write while the journal's writers' lock is held. False when
+// the journal could not be written.
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries);
 // One line as read back; the texts are as the journal has them (UTF-8, \xNN).
 struct JournalLine {

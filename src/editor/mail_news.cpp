@@ -123,7 +123,8 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
   for (const auto& line : lines) bytes += line + "\r\n";
   OsFile& file = out.file;
   bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
-  if (appended && !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
+  if (appended &&
+      !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
     out.os_error = FileLastError();
     CutBack(file, out.start, out.replaced);  // whole or not at all
     return false;
@@ -141,23 +142,26 @@ void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const s
   op.Notice(kNewsName, CleanSlateNews(type, name));
 }
 
-void MailDivorceNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
+void MailDivorceNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b,
+                       const std::string& name_b) {
   op.Notice(NoticeMailName(a), DivorceNotice(name_a, name_b));
   // The game's characters have no mail file.
   if (!IsNpcName(name_b))
     op.Notice(NoticeMailName(b), DivorceNotice(name_b, name_a));
 }
 
-void MailWeddingNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b, const std::string& name_b) {
+void MailWeddingNotice(GameOperation& op, int32_t a, const std::string& name_a, int32_t b,
+                       const std::string& name_b) {
   op.Notice(NoticeMailName(a),
-              Notice(Attention(name_a, "           [Wedding Notice] "), WeddingBody(name_b)));
+            Notice(Attention(name_a, "           [Wedding Notice] "), WeddingBody(name_b)));
   // B's copy is not an exact mirror of A's (one more blank before the subject, a bare colour code
   // as its last line): the game's mail has always carried it so, and readers may rely on it.
   op.Notice(NoticeMailName(b),
-              Notice(Attention(name_b, "            [Wedding Notice] "), WeddingBody(name_a), "`2"));
+            Notice(Attention(name_b, "            [Wedding Notice] "), WeddingBody(name_a), "`2"));
 }
 
-void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& name, const std::string& npc_name) {
+void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& name,
+                          const std::string& npc_name) {
   std::string header = Attention(name, "           [NPC Wedding Notice] ");
   std::string body =
       "  `#Your sysop has Married you to `@" + npc_name + " `#today.  Congratulations.";
@@ -166,12 +170,12 @@ void MailNpcWeddingNotice(GameOperation& op, int32_t player, const std::string& 
 
 void NewsDivorce(GameOperation& op, const std::string& name_a, const std::string& name_b) {
   op.Notice(kNewsName,
-              {"  `#" + name_a + " `0was `!Divorced from `#" + name_b + " `0today by the Sysop.",
-               kNewsSeparator});
+            {"  `#" + name_a + " `0was `!Divorced from `#" + name_b + " `0today by the Sysop.",
+             kNewsSeparator});
 }
 
 void NewsMarriage(GameOperation& op, const std::string& name_a, const std::string& name_b) {
   op.Notice(kNewsName,
-              {"  `$" + name_a + " `0was `$Married to " + name_b + " `0today by the Sysop.",
-               kNewsSeparator});
+            {"  `$" + name_a + " `0was `$Married to " + name_b + " `0today by the Sysop.",
+             kNewsSeparator});
 }

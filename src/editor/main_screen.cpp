@@ -117,8 +117,8 @@ std::string SkillClassText(int32_t skill_class) {
 std::string MarriedText(int32_t married_to) {
   if (married_to != -1) {
     // A link beyond the file shows its number alone, never the name a buffer still holds.
-    if (!LoadWorkRecord(married_to, 1)) return IntToStr(married_to);
-    return IntToStr(married_to) + " `2" + work_records[1].name.Get();
+    if (!LoadWorkRecord(married_to, wkSpouseOfCurrent)) return IntToStr(married_to);
+    return IntToStr(married_to) + " `2" + work_records[wkSpouseOfCurrent].name.Get();
   }
   if (AnyNpcFileExists()) {
     int32_t dask = ReadDaskSpouse();

@@ -17,14 +17,6 @@
 
 namespace {
 
-// Work records by role (see the divorce operations for the others).
-constexpr int kSpouseOfCurrent = 1;
-constexpr int kRequested = 2;
-constexpr int kSpouseOfRequested = 3;
-constexpr int kProbe = 4;
-constexpr int kQuennaHusband = 7;
-constexpr int kDaskWife = 8;
-
 const char* const kNoChangeLine = "  `!Marriage Update Info:  `0No changes selected at this time";
 
 // How the current player stands; a character marriage is tested before a player marriage, Quenna
@@ -158,23 +150,23 @@ bool GatherPlayers(MarriageRequest& rq) {
   rq.sex = current_record.sex;
   if (rq.m >= 0) {
     rq.z_text = MainFieldText('Z');
-    LoadWorkRecord(rq.m, kSpouseOfCurrent);
-    rq.b_name = SpouseNameText(rq.m, kSpouseOfCurrent);
+    LoadWorkRecord(rq.m, wkSpouseOfCurrent);
+    rq.b_name = SpouseNameText(rq.m, wkSpouseOfCurrent);
   }
   if (rq.r >= 0) {
-    if (!LoadWorkRecord(rq.r, kProbe) || !LoadWorkRecord(rq.r, kRequested)) {
+    if (!LoadWorkRecord(rq.r, wkProbe) || !LoadWorkRecord(rq.r, wkRequested)) {
       screen_notice = "  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
                       " could not be read, so nothing was changed.";
       return false;
     }
-    rq.p = work_records[kProbe].married_to;
+    rq.p = work_records[wkProbe].married_to;
     rq.same_sex = same_sex;
-    rq.r_name = work_records[kRequested].name.Get();
-    if (rq.p >= 0 && LoadWorkRecord(rq.p, kSpouseOfRequested))
-      rq.s_name = work_records[kSpouseOfRequested].name.Get();
+    rq.r_name = work_records[wkRequested].name.Get();
+    if (rq.p >= 0 && LoadWorkRecord(rq.p, wkSpouseOfRequested))
+      rq.s_name = work_records[wkSpouseOfRequested].name.Get();
   }
-  if (rq.q >= 0) rq.qh_name = work_records[kQuennaHusband].name.Get();
-  if (rq.d >= 0) rq.dw_name = work_records[kDaskWife].name.Get();
+  if (rq.q >= 0) rq.qh_name = work_records[wkQuennaHusband].name.Get();
+  if (rq.d >= 0) rq.dw_name = work_records[wkDaskWife].name.Get();
   return true;
 }
 
@@ -290,7 +282,7 @@ bool Refuse(const GameOperation& op, WriteResult result) {
 bool MarryPlayers(int32_t r) {
   GameOperation op(okMarriage);
   PlayerRecord me;
-  PlayerRecord& spouse = work_records[kSpouseOfCurrent];
+  PlayerRecord& spouse = work_records[wkSpouseOfCurrent];
   WriteResult result = op.Begin();
   if (result == wrDone) result = ReadCurrentMerged(me);
   if (result == wrDone) result = op.Read(r, spouse);

@@ -295,7 +295,7 @@ bool StillFree(const MarriageRequest& rq) {
   return true;
 }
 
-bool FromCharacter(int32_t player, int who, int character) {
+bool FromCharacter(int32_t player, DivorceWho who, int character) {
   if (!DivorceFromNpc(player, who, character)) return false;
   NpcSpouse(character) = -1;
   return true;
@@ -307,13 +307,13 @@ bool RunStep(const Step& step, const MarriageRequest& rq) {
     case soEnd: return false;
     case soRecheck: return StillFree(rq);
     // A step that could not be made stops the case: the next would build on what is not there.
-    case soDivorceRFromS: return ExecuteDivorce(rq.r, rq.p, 2, npcNone);
-    case soDivorceCFromB: return ExecuteDivorce(current_player, rq.m, 1, npcNone);
+    case soDivorceRFromS: return ExecuteDivorce(rq.r, rq.p, dkOthers, npcNone);
+    case soDivorceCFromB: return ExecuteDivorce(current_player, rq.m, dkCurrentFromPlayer, npcNone);
     case soConfirmCFromB: return ConfirmPlayerDivorce(current_player, rq.m);
-    case soCurrentFromNpc: return FromCharacter(current_player, 1, step.character);
-    case soRequestedFromNpc: return FromCharacter(rq.r, 2, step.character);
+    case soCurrentFromNpc: return FromCharacter(current_player, dwCurrent, step.character);
+    case soRequestedFromNpc: return FromCharacter(rq.r, dwOther, step.character);
     case soHolderFromNpc:
-      return FromCharacter(step.character == npcQuenna ? rq.q : rq.d, 2, step.character);
+      return FromCharacter(step.character == npcQuenna ? rq.q : rq.d, dwOther, step.character);
     case soCleanup: CleanupNpcFile(step.character); return true;
     case soMarryPlayers: return MarryPlayers(rq.r);
     case soMarryNpc: return MarryNpc();

@@ -87,7 +87,7 @@ int32_t ReadQuennaSpouse() {
   SpouseRead read = ReadSpouseFile(kQuennaFile, number);
   if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
   quenna_spouse = number;
-  LoadWorkRecord(number, 7);
+  LoadWorkRecord(number, wkQuennaHusband);
   return number;
 }
 
@@ -104,7 +104,7 @@ int32_t ReadDaskSpouse() {
       }
     }
     dask_spouse = dask;
-    LoadWorkRecord(dask, 8);
+    LoadWorkRecord(dask, wkDaskWife);
     return dask;
   }
 }
@@ -132,6 +132,7 @@ bool LoadWorkRecord(int32_t n, int work) {
 }
 
 std::string SpouseNameText(int32_t n, int work) {
-  if (ValidWork(work) && n >= 0 && work_loaded_from[work] == n) return work_records[work].name.Get();
+  if (ValidWork(work) && n >= 0 && work_loaded_from[work] == n)
+    return work_records[work].name.Get();
   return IntToStr(n);
 }

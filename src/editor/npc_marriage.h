@@ -11,12 +11,41 @@ const char* NpcName(int character);      // "Quenna", "Dask Able"
 // quenna_spouse or dask_spouse.
 int32_t& NpcSpouse(int character);
 
+// The work records' roles: other players read for a marriage change or the main screen, each
+// kept in its own buffer so that one step never overwrites a player another step still holds.
+enum WorkSlot : uint8_t {
+  wkSpouseOfCurrent = 1,   // the other player of the current player's divorce or wedding
+  wkLeavingCharacter = 2,  // a player, not the current one, divorced from a character
+  wkRequested = 2,         // the requested spouse (never needed beside the one above)
+  wkSpouseOfRequested = 3,
+  wkProbe = 4,             // read for its married_to alone
+  wkFirstOfOthers = 5,     // the two players of a divorce the current player takes no part in
+  wkSecondOfOthers = 6,
+  wkQuennaHusband = 7,     // loaded whenever MARRAGE.DAT is read
+  wkDaskWife = 8,          // loaded whenever MARBARD.DAT is read
+};
+
+// ExecuteDivorce's kinds: 2, 5 and 6 all divorce two players neither of whom is current.
+enum DivorceKind : uint8_t {
+  dkCurrentFromPlayer = 1,
+  dkOthers = 2,
+  dkCurrentFromCharacter = 3,
+  dkOtherFromCharacter = 4,
+  dkOthersAgain = 5,
+  dkOthersOnceMore = 6,
+};
+// Whom DivorceFromNpc divorces.
+enum DivorceWho : uint8_t { dwCurrent = 1, dwOther = 2 };
+
 // What ReadQuennaSpouse and ReadDaskSpouse give for a file that exists but could not be read even
 // after the wait (a node holds it): who the character is married to is not known, which must never
 // be taken for "nobody".
 constexpr int32_t kSpouseUnknown = -3;
 
 int32_t ReadQuennaSpouse();
+// May ask the operator a question and delete files: a player married to both characters is
+// offered the repair (0 keeps both, 1-3 delete one or both files) before the number is returned.
+// That is why drawing the main screen can ask one.
 int32_t ReadDaskSpouse();
 bool AnyNpcFileExists();
 // False when nothing was read (n is -1 or past the end, or the file could not be read); the work
@@ -28,11 +57,10 @@ std::string SpouseNameText(int32_t n, int work);
 
 // charm / 2, toward zero.
 int16_t HalveCharm(int16_t charm);
-// kind 1: the current player (a) from player b; 2, 5, 6: players a and b, neither current; 3: the
-// current player from the character; 4: player a, not current, from the character. One operation,
-// whole or not at all; false (with the reason in screen_notice) when nothing was changed.
-bool ExecuteDivorce(int32_t a, int32_t b, int kind, int character);
+// One divorce of its kind, as one operation, whole or not at all; false (with the reason in
+// screen_notice) when nothing was changed.
+bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character);
 // Asks first; true when the operator said yes and the divorce was made.
 bool ConfirmPlayerDivorce(int32_t a, int32_t b);
-// who: 1 the current player, 2 another player. False when nothing was changed.
-bool DivorceFromNpc(int32_t player, int who, int character);
+// False when nothing was changed.
+bool DivorceFromNpc(int32_t player, DivorceWho who, int character);

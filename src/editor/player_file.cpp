@@ -86,7 +86,8 @@ WriteResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool 
 }
 
 // work on PLAYER.DAT: through the hold when there is one, else with an open of its own.
-WriteResult WithPlayerFile(const std::string& path, const std::function<WriteResult(OsFile&)>& work) {
+WriteResult WithPlayerFile(const std::string& path,
+                           const std::function<WriteResult(OsFile&)>& work) {
   if (held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*held_player_file);
   OsFile file;
   WriteResult result = OpenWithRetry(file, path);
