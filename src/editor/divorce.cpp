@@ -139,8 +139,8 @@ bool DivorceFromNpc(int32_t player, DivorceWho who, int character) {
   DivorceKind kind = who == dwCurrent ? dkCurrentFromCharacter : dkOtherFromCharacter;
   if (!ExecuteDivorce(player, 0, kind, character)) return false;
   DoorPrintLn("  `#NPC Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
-  const PlayerRecord& left = who == dwCurrent ? current_record : work_records[wkLeavingCharacter];
-  std::string name = left.name.Get();
+  const PlayerRecord& leaving = who == dwCurrent ? current_record : work_records[wkLeavingCharacter];
+  std::string name = leaving.name.Get();
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
   bool left = FileExists(GamePath(file));
   if (left) DoorPrintLn("  `#NPC Divorce Failure:  `%Failed to erase NPC file!");
