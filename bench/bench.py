@@ -4,7 +4,8 @@
   bench.py <build dir> <sample game dir> [idle seconds]
 
 idle CPU comes from the kernel's per-thread run time (/proc/<pid>/task/*/schedstat, nanoseconds,
-all threads); write(2) and send() counts come from strace (when installed) of the real program."""
+all threads); write(2) and send() counts come from strace of the real program (where strace is
+installed and may trace; a count it cannot give is reported as not measured, never as 0)."""
 import contextlib
 import glob
 import os
@@ -255,12 +256,25 @@ def bench_screen_to_caller(build, game, rounds=100):
           "p99 %.3f ms" % (rounds, size, percentile(times, 50), percentile(times, 99)))
 
 
+def strace_unusable():
+    """Why strace cannot count system calls here (not installed, or not allowed to trace: a
+    container without ptrace, say), or None when it can."""
+    if not shutil.which("strace"):
+        return "strace is not installed"
+    done = subprocess.run(["strace", "-qq", "-o", os.devnull, "true"], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE)
+    if done.returncode != 0:
+        said = done.stderr.decode(errors="replace").strip().splitlines()
+        return "strace cannot trace here (%s)" % (said[-1] if said else "exit %d" % done.returncode)
+    return None
+
+
 @contextlib.contextmanager
 def strace_log(what):
-    """A fresh strace log name (strace -f writes one file a thread), removed afterwards; None when
-    strace is not installed."""
-    if not shutil.which("strace"):
-        print("%s: strace is not installed, not measured" % what)
+    """A fresh strace log name, removed afterwards; None when strace cannot count calls here."""
+    why = strace_unusable()
+    if why:
+        print("%s: not measured, %s" % (what, why))
         yield None
         return
     log = tempfile.mktemp(prefix="zorvan-strace-")
@@ -279,17 +293,41 @@ def strace_lines(log):
     return lines
 
 
+STRACE_LINE = re.compile(r"(?:(\d+) +)?(.*)")
+
+
 def count_calls(lines, call, fd):
-    """How many calls of call on fd, and the bytes they moved, in strace lines."""
+    """How many calls of call on fd, and the bytes they moved, in strace lines. With -f a call that
+    another thread interrupts is split in two lines, "call(fd, ... <unfinished ...>" and, later,
+    "<... call resumed> ...) = n" from the same thread: counted once, with its result."""
     calls = moved = 0
-    for line in lines:
-        line = line.split(" ", 1)[-1] if line[:1].isdigit() else line
-        if line.startswith("%s(%d," % (call, fd)) and "=" in line:
-            result = line.rsplit("=", 1)[1].split()[0]
-            if result.lstrip("-").isdigit():
-                calls += 1
-                moved += max(int(result), 0)
+    unfinished = set()  # threads whose call on fd has not returned yet
+    for raw in lines:
+        pid, line = STRACE_LINE.match(raw.strip()).groups()
+        if line.startswith("%s(%d," % (call, fd)):
+            if line.endswith("<unfinished ...>"):
+                unfinished.add(pid)
+                continue
+        elif not (line.startswith("<... %s resumed>" % call) and pid in unfinished):
+            continue
+        unfinished.discard(pid)
+        if "=" not in line:
+            continue
+        result = line.rsplit("=", 1)[1].split()[0]
+        if result.lstrip("-").isdigit():
+            calls += 1
+            moved += max(int(result), 0)
     return calls, moved
+
+
+def print_unmeasured(what, counts):
+    """A redraw reached the screen in every round, so each made at least one call: a round with
+    none means strace did not see them, and the figure cannot be given. True when so."""
+    missed = sum(1 for calls, _ in counts if calls == 0)
+    if missed:
+        print("%s: not measured, strace recorded none of the calls in %d of %d redraws"
+              % (what, missed, len(counts)))
+    return missed > 0
 
 
 def bench_sends(build, game, rounds=20):
@@ -318,13 +356,16 @@ def sends_per_screen(build, game, rounds, log):
             new = after[len(before):]
             if fd is None:
                 fd = next((int(l.split("sendto(", 1)[1].split(",")[0]) for l in new
-                           if "sendto(" in l), -1)
-            sends.append(count_calls(new, "sendto", fd))
+                           if "sendto(" in l), None)
+            sends.append(count_calls(new, "sendto", fd) if fd is not None else (0, 0))
     finally:
         door.close()
+    what = "send() calls per main-screen redraw to the caller"
+    if print_unmeasured(what, sends):
+        return
     calls = [c for c, _ in sends]
-    print("send() calls per main-screen redraw to the caller (strace, %d redraws): max %d, "
-          "median %d, %d bytes" % (rounds, max(calls), statistics.median(calls), sends[0][1]))
+    print("%s (strace, %d redraws): max %d, median %d, %d bytes"
+          % (what, rounds, max(calls), statistics.median(calls), sends[0][1]))
 
 
 def bench_local_redraw(build, game, rounds=20):
@@ -349,10 +390,69 @@ def writes_per_redraw(build, game, rounds, log):
             writes.append(count_calls(strace_lines(log)[len(before):], "write", 1))
     finally:
         term.close()
+    if print_unmeasured("write(2) calls per local redraw", writes):
+        return
     calls = [c for c, _ in writes]
     print("local redraw on the terminal (strace, %d redraws of the main screen): write(2) calls "
           "max %d, median %d; bytes median %d" % (rounds, max(calls), statistics.median(calls),
                                                   statistics.median(b for _, b in writes)))
+
+
+def timed_saves(build, game, saves, wrap=()):
+    """Milliseconds from Enter to the caller's redrawn screen showing each of saves gold edits
+    (over the telnet door, whose stream is the whole text)."""
+    door = Door(os.path.join(build, "zorvan32"), game, wrap)
+    times = []
+    try:
+        door.read_until(lambda: LOCAL_MAIN.search(door.out))
+        door.drain(0.2)
+        for i in range(saves):
+            gold = b"%d,%03d" % (100 + i // 1000, i % 1000)
+            mark = len(door.out)
+            door.caller.sendall(b"M")
+            door.read_until(lambda: b"Gold in Hand" in door.out[mark:])
+            door.drain(0.05)
+            mark = len(door.out)
+            start = time.perf_counter()
+            door.caller.sendall(gold.replace(b",", b"") + b"\r")
+            door.read_until(lambda: gold in door.out[mark:] and b"to quit" in door.out[mark:])
+            times.append((time.perf_counter() - start) * 1000.0)
+    finally:
+        door.close()
+    return times
+
+
+def bench_journal(build, game, saves=200):
+    """A field save with its journal line, against the same save with the journal unwritable (a
+    directory in its place: the editor then only notes it once), and the write(2) calls each save
+    makes on ZORVAN32.LOG."""
+    journal = os.path.join(game, "ZORVAN32.LOG")
+    with_journal, without = [], []
+    for _ in range(3):  # interleaved, so that a busy moment of the machine falls on both
+        with_journal += timed_saves(build, game, saves)
+        os.rename(journal, journal + ".kept")
+        os.mkdir(journal)
+        try:
+            without += timed_saves(build, game, saves)
+        finally:
+            os.rmdir(journal)
+            os.rename(journal + ".kept", journal)
+    print("field save, Enter to the caller's redrawn screen (telnet door, 3 x %d saves): median "
+          "%.3f ms journaled, %.3f ms with no journal (%+.1f%%)" % (
+              saves, statistics.median(with_journal),
+                                                statistics.median(without),
+                                                100.0 * (statistics.median(with_journal) /
+                                                         statistics.median(without) - 1)))
+    with strace_log("write(2) calls on ZORVAN32.LOG per save") as log:
+        if not log:
+            return
+        timed_saves(build, game, 20, ["strace", "-qq", "-e", "trace=openat,write", "-o", log])
+        lines = strace_lines(log)
+        fds = {int(l.rsplit("=", 1)[1]) for l in lines
+               if "ZORVAN32.LOG" in l and l.startswith("openat(") and "= -" not in l}
+        writes = sum(count_calls(lines, "write", fd)[0] for fd in fds)
+        print("write(2) calls on ZORVAN32.LOG (strace, 20 saves): %d, %.1f a save"
+              % (writes, writes / 20.0))
 
 
 def bench_startup(build, game, runs=10):
@@ -406,6 +506,7 @@ def main():
         bench_sends(build, game)
         bench_local_redraw(build, game)
         bench_startup(build, game)
+        bench_journal(build, game)
     finally:
         shutil.rmtree(game, ignore_errors=True)
     bench_search(build, sample)

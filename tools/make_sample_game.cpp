@@ -1,9 +1,11 @@
 // Writes our synthetic sample game: a handful of varied players in PLAYER.DAT, the two character
 // marriage files, TIME.DAT and an empty stand-in for the game's VARN.EXE.
-//   make_sample_game <directory>
+//   make_sample_game [--players N] <directory>
+// --players N fills the game up to N players with newcomers (a big game for timing the commands).
 // Every byte is made up here; the reserved stretches get a fixed pseudo-random pattern so that a
 // change to them would show.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -192,16 +194,28 @@ bool WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  size_t wanted = 0;
+  if (argc == 4 && std::string(argv[1]) == "--players") {
+    wanted = std::strtoul(argv[2], nullptr, 10);
+    argv += 2;
+    argc -= 2;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_sample_game <directory>\n");
+    std::fprintf(stderr, "usage: make_sample_game [--players N] <directory>\n");
     return 1;
   }
   std::filesystem::path dir = argv[1];
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
 
+  std::vector<PlayerRecord> sample = SamplePlayers();
+  for (size_t n = sample.size(); n < wanted; ++n) {
+    const std::string number = std::to_string(n);
+    sample.push_back(Newcomer("Newcomer " + number, "Sample Caller " + number,
+                              static_cast<uint32_t>(1000 + n)));
+  }
   std::string players;
-  for (const PlayerRecord& p : SamplePlayers())
+  for (const PlayerRecord& p : sample)
     players.append(reinterpret_cast<const char*>(&p), kPlayerRecordSize);
 
   bool ok = WriteBytes(dir / "PLAYER.DAT", players) &&

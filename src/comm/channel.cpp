@@ -23,6 +23,8 @@ CallerKeyDecoder key_decoder;
 int decoded_key = -1;
 std::string wire;
 
+ChannelRoomWaitProc room_wait = nullptr;
+
 // Output still queued at the end gets this long to leave while the caller is connected.
 constexpr int32_t kCloseDrainMs = 5'000;
 
@@ -61,7 +63,14 @@ void ChannelOpen(ChannelKind kind) {
   if (kind == ckTelnet) active_channel = std::make_unique<TelnetChannel>();
   if (kind == ckDoor32) active_channel = std::make_unique<Door32Channel>();
   if (kind == ckStdio) active_channel = std::make_unique<StdioChannel>(caller_charset == ccUtf8);
-  if (active_channel) active_channel->SetThreadProcs(&ReaderProc, &WriterProc);
+  if (!active_channel) return;
+  active_channel->SetThreadProcs(&ReaderProc, &WriterProc);
+  active_channel->SetRoomWait(room_wait);
+}
+
+void ChannelSetRoomWait(ChannelRoomWaitProc proc) {
+  room_wait = proc;
+  if (active_channel) active_channel->SetRoomWait(proc);
 }
 
 void ChannelAttach(int32_t handle) {
@@ -77,7 +86,9 @@ bool ChannelCharReady() {
   return decoded_key >= 0;
 }
 
-bool ChannelCarrier() { return active_channel && active_channel->Carrier(); }
+bool ChannelCarrier() {
+  return active_channel && active_channel->Carrier() && !active_channel->OutputStalled();
+}
 
 char ChannelReadChar() {
   if (!active_channel) return 0;

@@ -10,10 +10,16 @@ enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 =
 // The caller's character set, for the channel ChannelOpen makes next: with UTF-8, ChannelWrite
 // sends CP437 bytes as UTF-8 characters and the read entries give typed characters as CP437 bytes.
 void ChannelSetCharset(CallerCharset charset);
+// What a wait for room in the caller's output queue asks each time it wakes: how long it may
+// sleep before asking again, or 0 to stop waiting (what fits is queued, the rest dropped).
+using ChannelRoomWaitProc = uint32_t (*)();
+// For the channel in use and every one ChannelOpen makes later.
+void ChannelSetRoomWait(ChannelRoomWaitProc proc);
 // Creates the channel object of that kind (none for a kind without a class).
 void ChannelOpen(ChannelKind kind);
 void ChannelAttach(int32_t handle);
 bool ChannelCharReady();
+// The channel's carrier; a line that has taken no output for a long stretch counts as gone too.
 bool ChannelCarrier();
 char ChannelReadChar();
 void ChannelWrite(const void* buffer, int32_t count, int32_t& written);

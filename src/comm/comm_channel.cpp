@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "runtime/clock.h"
 #include "runtime/sockets.h"
 
 void CommChannel::GetBufferStatus(int32_t& in_free, int32_t& out_free, int32_t& in_used,
@@ -41,27 +42,53 @@ void CommChannel::GetLineError(uint8_t& code) { code = 0; }
 bool CommChannel::Ok() { return !ErrorFlag; }
 
 // A block larger than the queue is queued piece by piece, so it never waits for room that cannot
-// come. Waiting stops when the caller is gone: what fits is queued and the rest is dropped.
+// come. Waiting stops when the caller is gone, when the line has stalled, or when the room-wait
+// procedure says so (the door is ending): what fits is queued and the rest is dropped.
 void CommChannel::WriteBlock(const void* buffer, int32_t count, int32_t& written) {
   written = 0;
   if (!out_queue_ || count <= 0) return;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   while (written < count) {
     const int32_t step = std::min(count - written, out_queue_->Capacity());
-    for (;;) {
-      sent_->Reset();  // a step after this sets it again, so no room made is missed
-      if (out_queue_->Free() >= step || !Carrier()) break;
-      sent_->WaitFor(kBlockWaitMs);
-    }
+    WaitForRoom(step);
     int32_t put = 0;
     {
       CritSection hold(out_lock_);
       put = out_queue_->Put(bytes + written, step);
     }
+    queued_total_ += put;
     out_request_->Set();
     written += put;
     if (put < step) return;
   }
+}
+
+// The wait sleeps in the main thread's one blocking wait, so a signal ends it as it ends a key wait.
+// A send step that comes between the look at Free and the sleep has already woken it.
+void CommChannel::WaitForRoom(int32_t bytes) {
+  awaiting_room_ = true;
+  while (out_queue_->Free() < bytes && Carrier() && !OutputStalled()) {
+    const uint32_t sleep_ms = room_wait_ != nullptr ? room_wait_() : kBlockWaitMs;
+    if (sleep_ms == 0) break;
+    WaitForInput(false, {}, sleep_ms);
+  }
+  awaiting_room_ = false;
+}
+
+bool CommChannel::OutputStalled() {
+  if (stalled_) return true;
+  const int32_t waiting = OutUsed();
+  const int64_t taken = queued_total_ - waiting;
+  const int32_t now = MsOfDay();
+  // Nothing to send, or a byte gone since the last look: the watch starts again.
+  if (waiting == 0 || !watching_ || taken != watched_taken_) {
+    watching_ = waiting > 0;
+    watched_taken_ = taken;
+    watch_start_ms_ = now;
+    return false;
+  }
+  stalled_ = MsElapsed(watch_start_ms_, now) >= kOutputStallMs;
+  return stalled_;
 }
 
 void CommChannel::PutBlock(const void* buffer, int32_t count, int32_t& written) {
@@ -202,12 +229,20 @@ WaitSource CommChannel::MainWaitSource() {
 
 bool CommChannel::WaitOutputBelow(int32_t bytes, uint32_t max_ms) {
   if (!sent_) return true;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
+  using Clock = std::chrono::steady_clock;
+  const auto end = Clock::now() + std::chrono::milliseconds(max_ms);
+  auto moved = Clock::now();
+  int32_t left_in_queue = OutUsed();
   for (;;) {
     sent_->Reset();  // a step after this sets it again, so none is missed
-    if (OutUsed() < bytes || !Carrier()) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
+    const int32_t used = OutUsed();
+    if (used < bytes || !Carrier()) return true;
+    const auto now = Clock::now();
+    if (used < left_in_queue) moved = now;
+    left_in_queue = used;
+    // A caller who reads nothing would keep a closing door for the whole time.
+    if (now - moved >= std::chrono::milliseconds(kDrainStallMs)) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
     if (left.count() <= 0) return false;
     sent_->WaitFor(static_cast<uint32_t>(std::min<int64_t>(left.count(), kBlockWaitMs)));
   }
@@ -218,7 +253,10 @@ void CommChannel::ReceiveDone() {
   WaitWake();
 }
 
-void CommChannel::SendDone() { sent_->Set(); }
+void CommChannel::SendDone() {
+  sent_->Set();
+  if (awaiting_room_) WaitWake();
+}
 
 void CommChannel::LineLost() {
   line_lost_ = true;

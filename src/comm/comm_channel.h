@@ -78,9 +78,16 @@ class CommChannel {
   // What the key wait may sleep on for this caller's input. Nothing while a request to the reading
   // side is still pending: its step wakes the key wait when done.
   WaitSource MainWaitSource();
-  // Waits up to max_ms for fewer than bytes to be left in OutQueue, or for the caller to go; false
-  // when the time ran out first. Sleeps on the writer's steps, never on a timer of its own.
+  // Waits up to max_ms for fewer than bytes to be left in OutQueue, for the caller to go, or for a
+  // second in which the line took nothing; false when the time ran out first. Sleeps on the
+  // writer's steps, never on a timer of its own.
   bool WaitOutputBelow(int32_t bytes, uint32_t max_ms);
+  // The door library's checks, asked by WriteBlock each time its wait for room wakes.
+  void SetRoomWait(ChannelRoomWaitProc proc) { room_wait_ = proc; }
+  // Whether the line has taken no byte of the output waiting in OutQueue for kOutputStallMs, by the
+  // time of day (the session's clock). A caller who reads nothing at all counts as gone: once true,
+  // it stays true. Main thread only.
+  bool OutputStalled();
   // Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
   bool LineLostSeen() const { return line_lost_; }
 
@@ -128,6 +135,12 @@ class CommChannel {
   static constexpr uint32_t kStopWaitMs = 1'000;
   // The main thread's waits for queue room or bytes look at Carrier at least this often.
   static constexpr uint32_t kBlockWaitMs = 100;
+  // A line that takes no byte of the waiting output for this long has lost its caller. Far above
+  // any pause of a working line (a 300-baud modem takes a byte every 33 ms), and below the door's
+  // idle limit, which a door stuck writing would reach otherwise, since it reads no keys then.
+  static constexpr int32_t kOutputStallMs = 120'000;
+  // The closing drain gives up on a line that takes nothing for this long.
+  static constexpr uint32_t kDrainStallMs = 1'000;
 
   std::atomic<bool> terminating_{false};
   std::atomic<bool> line_lost_{false};
@@ -147,6 +160,22 @@ class CommChannel {
  private:
   static void RunReader(void* channel);
   static void RunWriter(void* channel);
+  // Sleeps until OutQueue has room for bytes, the caller goes, the line stalls or the room-wait
+  // procedure says stop; wakes for each send step, a lost line and a signal (WaitWake) and asks that
+  // procedure each time.
+  void WaitForRoom(int32_t bytes);
+
+  ChannelRoomWaitProc room_wait_ = nullptr;
+  // WaitForRoom is asleep: a send step wakes it through WaitWake, like a signal does.
+  std::atomic<bool> awaiting_room_{false};
+  // Bytes WriteBlock ever queued: less what OutQueue holds, that is what the line has taken.
+  int64_t queued_total_ = 0;
+  // The stall watch: the bytes taken at its start, its start (time of day), whether it runs (output
+  // was waiting at the last look) and whether the line was found stalled.
+  int64_t watched_taken_ = 0;
+  int32_t watch_start_ms_ = 0;
+  bool watching_ = false;
+  bool stalled_ = false;
 
   ChannelThreadProc reader_proc_ = nullptr;
   ChannelThreadProc writer_proc_ = nullptr;

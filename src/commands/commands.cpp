@@ -22,6 +22,43 @@ struct CommandWord {
 int RunHelp(const CommandArgs& args);
 
 const CommandWord kCommandWords[] = {
+    {"list", RunList, "zorvan32 list [--json|--csv]",
+     "One line per player: the record number, REAL NAME (the record's real_name, the editor's\n"
+     "\"Real Name\"), NICKNAME (the record's name, the editor's \"Nickname\": the in-game name),\n"
+     "level, gold in hand, gold in bank, experience, married to (a player's number and nickname,\n"
+     "Quenna or Dask Able from MARRAGE.DAT/MARBARD.DAT, or nobody) and dead or alive.\n"
+     "--json: an array of objects: number, real_name, nickname, level, gold, bank, experience,\n"
+     "married_to (a list of {\"player\", \"name\"} or {\"character\"}; empty: nobody), dead\n"
+     "(true or false). --csv: a header line, then one row per player.\n"
+     "Exit 0; 2 a file cannot be read."},
+    {"show", RunShow, "zorvan32 show N|NAME [--json]",
+     "Every field of one player under the record's field names (name is the editor's Nickname,\n"
+     "real_name its Real Name). N is a record number; NAME finds the first player whose\n"
+     "nickname, or real name without colour codes, holds it in any case, as the editor's search\n"
+     "does. Exit 0; 1 no such player; 2 a file cannot be read."},
+    {"check", RunCheck, "zorvan32 check [--json]",
+     "Reads the game and changes nothing. Finds, for each player, the rules the editor's\n"
+     "statistics repair would apply (rule number and name, field, value now and after); spouse\n"
+     "links beyond the file, at a deleted player or at someone not married back; a\n"
+     "character married to a player who is also married to a player, to the other character,\n"
+     "or of the wrong sex (Quenna marries male players, Dask Able female ones); a PLAYER.DAT\n"
+     "that is not whole records or holds more than 256. Deleted players (nickname X) are not\n"
+     "checked themselves. Exit 0 all well, 1 something found, 2 a file cannot be read\n"
+     "(missing, busy past the 5-second wait, unreadable)."},
+    {"export", RunExport, "zorvan32 export",
+     "The whole game as one JSON document: every player with every field, the characters'\n"
+     "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read."},
+    {"set", RunSet, "zorvan32 set N|NAME FIELD=VALUE ...",
+     "Changes fields of one player (N|NAME as for show) as the editor's field editors would:\n"
+     "a number is clamped into its editor's range, and one that is not a whole number is\n"
+     "refused; a flag takes the values its toggle gives (sex 0 male or 5 female, dead 0 or 5,\n"
+     "skill_class 1-3, ...), and dead sets the hit points as the toggle does; a text is at most\n"
+     "20 printable ASCII characters, real_name in capitals. married_to (the marriage editor\n"
+     "moves the spouse and the characters' files too) and time_on (the game's own) are\n"
+     "refused. One save under PLAYER.DAT's hold: the fields not named keep what a node wrote\n"
+     "meanwhile. Journaled as \"set\". Prints each field's old and new value.\n"
+     "Exit 0 done, 1 no such player, 2 a refused argument, or PLAYER.DAT busy past the\n"
+     "5-second wait, missing or unwritable."},
     {"undo", RunUndo, "zorvan32 undo [OPERATION]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
      "field changed since is left as it is and named. Exit 0 done, 1 nothing to undo or nothing\n"
@@ -59,6 +96,10 @@ int RunHelp(const CommandArgs& args) {
 bool IsCommandWord(const char* word) { return word != nullptr && FindWord(word) != nullptr; }
 
 int RunCommandWord(int argc, char** argv) {
+  // One write for a whole listing: a line at a time to a pipe costs a system call each (and a
+  // wineserver round trip each under Wine).
+  static char output_buffer[1 << 16];
+  std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
   const CommandWord* w = FindWord(argv[1]);
   CommandArgs args(argv + 2, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
@@ -70,6 +111,22 @@ int RunCommandWord(int argc, char** argv) {
 
 void CommandError(const std::string& text) {
   std::fprintf(stderr, "zorvan32: %s\n", text.c_str());
+}
+
+bool ParseFormat(const CommandArgs& args, bool csv_allowed, OutputFormat& format,
+                 std::vector<std::string>& rest) {
+  format = ofLines;
+  for (const std::string& arg : args) {
+    if (arg == "--json" && format == ofLines)
+      format = ofJson;
+    else if (arg == "--csv" && csv_allowed && format == ofLines)
+      format = ofCsv;
+    else if (arg.rfind("--", 0) == 0)
+      return false;
+    else
+      rest.push_back(arg);
+  }
+  return true;
 }
 
 bool CommandLoadGame() {

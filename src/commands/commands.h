@@ -4,6 +4,7 @@
 // 2 a file that cannot be read or written (missing, busy past the usual wait, unreadable) or a
 // wrong argument.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,16 @@ using CommandArgs = std::vector<std::string>;  // the arguments after the word
 bool CommandLoadGame();
 void CommandError(const std::string& text);
 
+// The output a command was asked for: lines (aligned columns), --json or --csv. False, with the
+// usage on stderr, for any other argument; csv only where allowed.
+enum OutputFormat : uint8_t { ofLines, ofJson, ofCsv };
+bool ParseFormat(const CommandArgs& args, bool csv_allowed, OutputFormat& format,
+                 std::vector<std::string>& rest);
+
 int RunUndo(const CommandArgs& args);
 int RunLog(const CommandArgs& args);
+int RunList(const CommandArgs& args);
+int RunShow(const CommandArgs& args);
+int RunCheck(const CommandArgs& args);
+int RunExport(const CommandArgs& args);
+int RunSet(const CommandArgs& args);

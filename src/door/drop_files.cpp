@@ -37,11 +37,11 @@ int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
   return Saturate(int64_t{value} * seconds_per_unit);
 }
 
-// DOOR32.SYS gives the minutes left, but a BBS on Linux writes seconds there (252 minutes as 15120),
-// which read as minutes kept its caller for 252 hours. No call is granted more than a day, so a value
-// above a day's 1440 minutes cannot be minutes of one call and is taken as seconds. At or below the
-// bound the two cannot be told apart and the format's minutes stand (such a BBS's caller with at
-// most 24 minutes left gets that many hours).
+// DOOR32.SYS gives the minutes left, but a BBS on Linux writes seconds there (252 minutes as
+// 15120), which read as minutes kept its caller for 252 hours. No call is granted more than a day,
+// so a value above a day's 1440 minutes cannot be minutes of one call and is taken as seconds. At
+// or below the bound the two cannot be told apart and the format's minutes stand (such a BBS's
+// caller with 24 minutes or less left gets 60 times that).
 constexpr int32_t kMinutesPerDay = 1440;
 int32_t Door32TimeFromLine(std::string_view line) {
   int32_t value = 0;

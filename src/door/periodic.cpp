@@ -3,6 +3,8 @@
 #include "door/periodic.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "comm/channel.h"
 #include "comm/local_screen.h"
@@ -27,11 +29,13 @@ constexpr uint32_t kEarlyEndWaitMs = 1'500;
 constexpr uint8_t kFrameAttr = 30;  // yellow on blue
 constexpr uint8_t kTextAttr = 31;   // white on blue
 constexpr int kStatusRow = kConsoleRows;
+constexpr std::string_view kCarrierLostText = "   Caller Dropped Carrier.  Returning To BBS...";
 
 std::string TwoDigits(int32_t part) { return PadLeft(IntToStr(part), '0', 2); }
 
 // Shown to the caller and the sysop alike, then the door gives the caller back to the BBS.
 [[noreturn]] void EndWithMessage(std::string_view message) {
+  door_session.Ending = true;  // the message goes only if the line has room for it
   DoorSetAttr(15);
   DoorClearScreen();
   DoorNewLine();
@@ -85,20 +89,64 @@ uint32_t DoorMsUntilCheck() {
   return static_cast<uint32_t>(std::clamp(until, 0, kCheckIntervalMs));
 }
 
+namespace {
+
+// Whether the once-a-second part of the check is due: the gate, or the first check of a key wait.
+bool CheckDue(int32_t now) {
+  const bool wait_check = door_session.KeyWaitStarted &&
+                          MsElapsed(door_session.KeyWaitStartMs, now) >= kWaitStartCheckMs;
+  return wait_check || MsElapsed(door_session.LastCheckMs, now) > kCheckIntervalMs;
+}
+
+// The end that the carrier, the idle time and the time left call for now, in that order (the first
+// whose slot is filled), or none.
+DoorEvent DueEnd() {
+  if (!DoorCarrierOk() && door_session.OnCarrierLost != nullptr) return door_session.OnCarrierLost;
+  if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit &&
+      door_session.OnIdleTimeout != nullptr)
+    return door_session.OnIdleTimeout;
+  if (DoorTimeLeft() < 1 && door_session.OnTimeExpired != nullptr)
+    return door_session.OnTimeExpired;
+  return nullptr;
+}
+
+}  // namespace
+
 void DoorPeriodicCheck() {
   if (!door_session.ChecksEnabled) return;
-  // A hang-up signal is looked at on every poll: this is a key wait, the safe point to end.
+  // An end that a wait for output room called for, and a hang-up signal, are looked at on every
+  // poll: this is a key wait, the safe point to end.
+  DoorRunEvent(std::exchange(door_session.EndDue, nullptr));
   if (HangupSignalled()) DoorRunEvent(door_session.OnCarrierLost);
   const int32_t now = MsOfDay();
-  const bool wait_check = door_session.KeyWaitStarted && MsElapsed(door_session.KeyWaitStartMs, now) >= kWaitStartCheckMs;
-  if (!wait_check && MsElapsed(door_session.LastCheckMs, now) <= kCheckIntervalMs) return;
+  if (!CheckDue(now)) return;
   door_session.KeyWaitStarted = false;
-  if (!DoorCarrierOk()) DoorRunEvent(door_session.OnCarrierLost);
-  if (!DoorIsLocal() && door_session.IdleCheck && DoorIdleSeconds() > door_session.IdleLimit)
-    DoorRunEvent(door_session.OnIdleTimeout);
-  if (DoorTimeLeft() < 1) DoorRunEvent(door_session.OnTimeExpired);
+  DoorRunEvent(DueEnd());
   DoorRunEvent(door_session.OnStatusLine);
   door_session.LastCheckMs = now;
+}
+
+// A signal stops the wait even before the checks are on: the end then comes at their first key
+// wait, and meanwhile output to a line that takes nothing does not hold the program.
+uint32_t DoorRoomWait() {
+  if (door_session.Ending || door_session.EndDue != nullptr) return 0;
+  DoorEvent end = HangupSignalled() ? door_session.OnCarrierLost : nullptr;
+  if (end == nullptr && !door_session.ChecksEnabled) return kCheckIntervalMs;
+  const int32_t now = MsOfDay();
+  if (end == nullptr && CheckDue(now)) {
+    door_session.KeyWaitStarted = false;
+    end = DueEnd();
+    if (end == nullptr) {
+      DoorRunEvent(door_session.OnStatusLine);
+      ConsolePresent();  // the sysop sees the time run on while the caller's line is full
+      door_session.LastCheckMs = now;
+    }
+  }
+  if (end != nullptr) {
+    door_session.EndDue = end;
+    return 0;
+  }
+  return std::max<uint32_t>(DoorMsUntilCheck(), 1);
 }
 
 // Row 25 of the sysop's screen only; the cursor and colours of the text window stay as they are.
@@ -114,14 +162,19 @@ void DoorStatusLine() {
   ConsoleWriteAt("Left: " + FormatHourMinSec(DoorTimeLeft()), 65, kStatusRow, kTextAttr);
 }
 
-// The caller is gone, so only the sysop is told.
+// The caller is gone, so only the sysop is told. A hang-up signal may come while the caller is
+// still on the line (the BBS stopping the node): then they read why their session ended, as with the
+// other ends.
 void CarrierLost() {
+  if (HangupSignalled() && ChannelCarrier()) EndWithMessage(kCarrierLostText);
   ConsoleSetAttr(15);
-  LocalWriteAnsi("\x1b[2J\x1b[1;1f\r\n   Caller Dropped Carrier.  Returning To BBS...");
+  LocalWriteAnsi("\x1b[2J\x1b[1;1f\r\n");
+  LocalWriteAnsi(kCarrierLostText);
   DoorEndAfterPause();
 }
 
 void DoorEndAfterPause() {
+  door_session.Ending = true;  // a line that takes nothing no longer holds the end up
   DoorFlushOutput();  // seen during the wait, not only at exit
   SleepMs(kEarlyEndWaitMs);
   Halt(0);
@@ -132,6 +185,7 @@ void IdleTimeout() { EndWithMessage("  Idle Time Limit Exceeded.  Returning To B
 void TimeExpired() { EndWithMessage("  Your Time Has Expired.  Returning To BBS..."); }
 
 void DoorExit() {
+  door_session.Ending = true;
   exit_pending = false;
   ExitProc = saved_exit;
   LocalWriteAnsi("\r\n\r\n\r\n");

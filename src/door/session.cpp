@@ -18,6 +18,7 @@ void DoorSessionInit() {
   door_session.OnIdleTimeout = &IdleTimeout;
   door_session.OnTimeExpired = &TimeExpired;
   door_session.OnUsage = &ShowUsage;
+  ChannelSetRoomWait(&DoorRoomWait);
   DoorInstallExit();
 }
 

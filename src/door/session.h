@@ -32,6 +32,10 @@ struct DoorSession {
   CallerCharset Charset = ccCp437;  // the caller's terminal: CP437 or UTF-8 (-U)
   bool KeyWaitStarted = false;  // a key wait began and its first check is still to come
   int32_t KeyWaitStartMs = 0;
+  // An early end that a wait for output room called for: it runs at the next key wait.
+  DoorEvent EndDue = nullptr;
+  // An early end or the exit step is under way: output no longer waits for room.
+  bool Ending = false;
 
   // Event slots; called only when filled.
   DoorEvent OnCarrierLost = nullptr;

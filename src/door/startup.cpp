@@ -1,5 +1,8 @@
 #include "door/startup.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "comm/channel.h"
 #include "comm/local_screen.h"
 #include "comm/winserver.h"
@@ -13,6 +16,7 @@
 #include "runtime/console.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
+#include "runtime/keyboard.h"
 #include "runtime/signals.h"
 
 namespace {
@@ -20,13 +24,37 @@ namespace {
 constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
 std::string program_path;  // parameter 0, for the usage screen
 
-// The caller cannot be reached here, so only the sysop's screen says why the door ends.
-[[noreturn]] void LocalFailure(std::string_view message) {
+void WriteStderrLine(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// The caller cannot be reached here, so only the sysop's screen (or the BBS's log) says why the
+// door ends; detail is for the log, which has no screen around it.
+[[noreturn]] void LocalFailure(std::string_view message, std::string_view detail) {
   LocalWriteAnsi(kClearLocal);
   LocalWriteAnsi("\r\n");
   LocalWriteAnsi(message);
   LocalWriteAnsi("\r\n\r\n");
+  DoorLogWhenHeadless(std::string(message) + std::string(detail));
   DoorEndAfterPause();
+}
+
+std::string ConnectionText() {
+  const std::string handle = IntToStr(door_session.CommHandle);
+  switch (door_session.Kind) {
+    case ckSerial:
+      return " on the serial line " + handle;
+    case ckTelnet:
+      return " on the telnet socket " + handle;
+    case ckDoor32:
+      return ": WINServer's DOOR32 and WCSRV libraries, or its caller, are missing";
+    case ckStdio:
+      return " on standard input and output";
+    default:
+      return " (connection kind " + IntToStr(door_session.Kind) + ")";
+  }
 }
 
 // A BBS on Linux may write door32.sys where the door's command line says DOOR32.SYS.
@@ -37,12 +65,30 @@ std::string ResolveDropPath(const std::string& path) {
 }
 
 // The drop file's reader fills the session; a missing file or an unknown kind ends the door.
-void ReadDropFile(const std::string& given_path) {
+// Gives the path read.
+std::string ReadDropFile(const std::string& given_path) {
   const std::string path = ResolveDropPath(given_path);
   DropFileReader reader = DropFileReaderFor(path);
-  if (reader == nullptr) LocalFailure("  Drop File Not Found");
+  if (reader == nullptr) LocalFailure("  Drop File Not Found", ": " + given_path);
   door_session.TimeLimit = kDefaultTimeLimit;  // kept when the file cannot be opened
   reader(path);
+  return path;
+}
+
+// A drop file that makes the session local (a BBS on Linux writes connection type 0 in DOOR32.SYS
+// even for its socket callers) leaves a door started by a daemon with no keyboard at all. The log
+// says which line did it and what to give instead, rather than only that no key can come.
+void EndIfLocalWithoutTerminal(const std::string& path) {
+  if (!DoorIsLocal() || LocalKeyboardPresent()) return;
+  const std::string here = door_session.CommHandle > 0 && door_session.Node > 0
+                               ? "; here -H" + IntToStr(door_session.CommHandle) + " -N" +
+                                     IntToStr(door_session.Node) + " -T"
+                               : "";
+  WriteStderrLine("zorvan32: " + DropFileConnectionLine(path) +
+                  ": a local session, but there is neither a terminal nor a caller to read keys "
+                  "from. For a telnet caller give -H<socket> -N<node> -T instead (-H%H -N%N -T" +
+                  here + "); for a caller on standard input and output add -S.");
+  Halt(1);  // the code of the end it comes before: no key could ever come
 }
 
 }  // namespace
@@ -122,11 +168,15 @@ void DoorSetupSession(const DoorOptions& options) {
       session.Kind = options.telnet ? ckTelnet : ckSerial;
       session.TimeLimit = kDefaultTimeLimit;  // nothing else tells how long the caller may stay
       break;
-    case dmDropFile:
-      ReadDropFile(options.drop_path);
+    case dmDropFile: {
+      const std::string path = ReadDropFile(options.drop_path);
       // Only -S puts the caller on standard input and output; a file naming that kind made it up.
-      if (session.Kind == ckStdio) LocalFailure("  No Carrier Detected");
+      if (session.Kind == ckStdio)
+        LocalFailure("  No Carrier Detected", ": a drop file names standard input and output, "
+                                              "which only -S gives the caller");
+      EndIfLocalWithoutTerminal(path);
       break;
+    }
     case dmStdio:
       session.Node = options.node > 0 ? options.node : 1;
       session.TimeLimit = kDefaultTimeLimit;
@@ -176,7 +226,7 @@ void DoorSessionStart() {
 void DoorStartup(int argc, char** argv) {
   program_path = argc > 0 && argv[0] != nullptr ? argv[0] : "";
   DoorSetupSession(DoorParseOptions(argc, argv));
-  if (!DoorIsLocal() && !DoorOpenChannel()) LocalFailure("  No Carrier Detected");
+  if (!DoorIsLocal() && !DoorOpenChannel()) LocalFailure("  No Carrier Detected", ConnectionText());
   DoorSessionStart();
 }
 
@@ -194,14 +244,19 @@ std::string ProgramName(std::string_view parameter0) {
   return std::string(cut == std::string_view::npos ? parameter0 : parameter0.substr(cut + 1));
 }
 
+void DoorLogWhenHeadless(std::string_view text) {
+  if (!ConsoleIsHeadless()) return;
+  const size_t start = std::min(text.find_first_not_of(' '), text.size());
+  WriteStderrLine("zorvan32: " + std::string(text.substr(start)));
+}
+
+// 20 lines: after the exit step's three empty lines the terminal is left on the line below them,
+// and the heading must still be on a 25-row screen then.
 void ShowUsage() {
   const std::string name = ProgramName(program_path);
   const std::string lines[] = {
-      "",
       " USAGE:",
-      "",
       " " + name + " <PARAMETERS>",
-      "",
       "  -D         PATH\\FILENAME OF DROPFILE",
       "  -H         COM PORT (OR SOCKET HANDLE IF -T USED)",
       "  -L         LOCAL MODE",
@@ -212,7 +267,6 @@ void ShowUsage() {
       "  -U         CALLER'S TERMINAL USES UTF-8",
       "",
       " Examples:",
-      "",
       " " + name + " -L",
       "  -  Run In Local Mode",
       " " + name + " -H1000 -N3 -T",
@@ -224,5 +278,8 @@ void ShowUsage() {
   };
   LocalWriteAnsi(kClearLocal);
   for (const std::string& line : lines) LocalWriteAnsi(line + "\r\n");
+  if (ConsoleIsHeadless())  // a daemon's log: the text lines alone
+    for (const std::string& line : lines)
+      if (!line.empty()) WriteStderrLine(line);
   Halt(0);
 }

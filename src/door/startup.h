@@ -39,7 +39,12 @@ bool DoorWantsLocalConsole(int argc, const char* const* argv);
 // Called by the editor's start when the first argument begins with "-".
 void DoorStartup(int argc, char** argv);
 
-// The library's handlers for the OnLocalLogin and OnUsage slots (local console only).
+// A door started by a daemon has no local console: what it would say there about why it ends goes
+// to standard error as well (BBSes log it), as one plain line without the screen's leading blanks.
+void DoorLogWhenHeadless(std::string_view text);
+
+// The library's handlers for the OnLocalLogin and OnUsage slots (local console; the usage also on
+// standard error when there is none).
 void LocalLogin();
 [[noreturn]] void ShowUsage();
 // The program file's name: parameter 0 after its last ":" or "\" (and the platform's separator).

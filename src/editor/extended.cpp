@@ -189,6 +189,12 @@ void RunExtendedKey(char key) {
 
 }  // namespace
 
+const NumberEditor* ExtNumberEditorOfField(uint16_t offset) {
+  for (const NumberEditor& editor : kExtNumberEditors)
+    if (editor.field.offset == offset) return &editor;
+  return nullptr;
+}
+
 std::string ExtFieldText(char key) {
   const ExtTextRow* row = FindKeyRow(kExtTexts, key);
   return row != nullptr ? TextOf(*row) : std::string();

@@ -1,6 +1,8 @@
 // The number editors of the main screen and the dispatch of a field key to its editor.
 #include "editor/field_editors.h"
 
+#include "editor/extended.h"
+
 #include <string>
 
 #include "door/helpers.h"
@@ -93,6 +95,12 @@ bool RunMainNumberEditor(char key) {
   if (editor == nullptr) return false;
   RunNumberEditor(*editor);
   return true;
+}
+
+const NumberEditor* NumberEditorOfField(uint16_t offset) {
+  for (const NumberEditor& editor : kMainNumberEditors)
+    if (editor.field.offset == offset) return &editor;
+  return ExtNumberEditorOfField(offset);
 }
 
 std::optional<int32_t> AskForestFights() { return AskNumber(*FindMainNumberEditor('9')); }

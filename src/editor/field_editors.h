@@ -29,6 +29,9 @@ struct NumberEditor {
 };
 
 void RunNumberEditor(const NumberEditor& editor);
+// The number editor, on the main or the extended screen, of the field at that offset; nullptr when
+// the screens have none (the command words clamp as the screens do).
+const NumberEditor* NumberEditorOfField(uint16_t offset);
 // Its question alone: the clamped answer, or nothing when Esc backed out.
 std::optional<int32_t> AskNumber(const NumberEditor& editor);
 

@@ -24,26 +24,6 @@ constexpr size_t kNpcFileHead = 4096;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The first token of the file as a decimal number; a token that is not one (or no token) is 0.
-// A Ctrl-Z ends the text, as in the game's other text files.
-int32_t FirstNumber(std::string bytes) {
-  bytes = bytes.substr(0, bytes.find('\x1a'));
-  size_t begin = 0;
-  while (begin < bytes.size() && IsBlank(bytes[begin])) ++begin;
-  size_t end = begin;
-  while (end < bytes.size() && !IsBlank(bytes[end])) ++end;
-  std::string token = bytes.substr(begin, end - begin);
-  size_t digits = token.empty() || (token[0] != '-' && token[0] != '+') ? 0 : 1;
-  if (digits == token.size()) return 0;
-  int64_t value = 0;
-  for (size_t i = digits; i < token.size(); ++i) {
-    if (token[i] < '0' || token[i] > '9') return 0;
-    value = value * 10 + (token[i] - '0');
-    if (value > INT32_MAX) return 0;
-  }
-  return static_cast<int32_t>(token[0] == '-' ? -value : value);
-}
-
 enum SpouseRead : uint8_t { srMissing, srRead, srUnknown };
 
 // The number in a character's file. A file that is there but cannot be read (a node holds it past
@@ -57,7 +37,7 @@ SpouseRead ReadSpouseFile(const char* name, int32_t& number) {
   // Opened exclusively, as the game's nodes open these files, with PLAYER.DAT's wait for a node.
   if (OpenWithRetry(file, path, faRead) != wrDone || !FileReadHead(file, kNpcFileHead, bytes))
     return PathExists(path) ? srUnknown : srMissing;  // deleted meanwhile: unmarried after all
-  number = FirstNumber(bytes);
+  number = NpcFileNumber(bytes);
   return srRead;
 }
 
@@ -81,6 +61,26 @@ void RemoveCharacterFiles(uint8_t selection) {
 }
 
 }  // namespace
+
+int32_t NpcFileNumber(std::string bytes, bool* numeric) {
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  size_t begin = 0;
+  while (begin < bytes.size() && IsBlank(bytes[begin])) ++begin;
+  size_t end = begin;
+  while (end < bytes.size() && !IsBlank(bytes[end])) ++end;
+  std::string token = bytes.substr(begin, end - begin);
+  if (numeric != nullptr) *numeric = false;
+  size_t digits = token.empty() || (token[0] != '-' && token[0] != '+') ? 0 : 1;
+  if (digits == token.size()) return 0;
+  int64_t value = 0;
+  for (size_t i = digits; i < token.size(); ++i) {
+    if (token[i] < '0' || token[i] > '9') return 0;
+    value = value * 10 + (token[i] - '0');
+    if (value > INT32_MAX) return 0;
+  }
+  if (numeric != nullptr) *numeric = true;
+  return static_cast<int32_t>(token[0] == '-' ? -value : value);
+}
 
 int32_t ReadQuennaSpouse() {
   int32_t number = 0;

@@ -42,6 +42,9 @@ enum DivorceWho : uint8_t { dwCurrent = 1, dwOther = 2 };
 // be taken for "nobody".
 constexpr int32_t kSpouseUnknown = -3;
 
+// The number a character's file holds: its first token as a decimal number; a token that is not one
+// (or none) is 0, as the game reads it (numeric says which). A Ctrl-Z ends the text.
+int32_t NpcFileNumber(std::string bytes, bool* numeric = nullptr);
 int32_t ReadQuennaSpouse();
 // May ask the operator a question and delete files: a player married to both characters is
 // offered the repair (0 keeps both, 1-3 delete one or both files) before the number is returned.

@@ -28,6 +28,7 @@ const KindName kKindNames[] = {
     {okDivorce, "divorce"},
     {okDoubleMarriageRepair, "double-marriage-repair"},
     {okUndo, "undo"},
+    {okSet, "set"},
 };
 
 // A character's file is one short line; more than this is not one the game wrote.
@@ -261,7 +262,8 @@ bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> charact
   for (int character : characters) {
     if (result == wrDone && !op.WriteCharacterFile(character, -1)) result = wrNotWritable;
     if (result != wrDone) {
-      screen_notice = NotDoneNotice(op, result, std::string(NpcFileName(character)) + " was not deleted.");
+      screen_notice =
+          NotDoneNotice(op, result, std::string(NpcFileName(character)) + " was not deleted.");
       return false;
     }
   }

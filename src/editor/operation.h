@@ -24,6 +24,7 @@ enum OperationKind : uint8_t {
   okDivorce,
   okDoubleMarriageRepair,
   okUndo,
+  okSet,
 };
 // The journal's word for it: "field-edit", "repair", "new-day", ...
 const char* OperationName(OperationKind kind);

@@ -164,7 +164,38 @@ int64_t NewValue(const PlayerRecord& record, const RepairRule& rule) {
   return 0;
 }
 
+const char* FieldName(FieldRef field) {
+  for (size_t i = 0; i < kRecordFieldCount; ++i)
+    if (kRecordFields[i].offset == field.offset) return kRecordFields[i].name;
+  return "?";
+}
+
+std::string RuleName(const RepairRule& rule) {
+  std::string name = FieldName(rule.field);
+  switch (rule.test) {
+    case rtNegative: return name + "-negative";
+    case rtZero: return name + "-zero";
+    case rtAbove: return name + "-above-" + std::to_string(rule.limit);
+    case rtBelowOther: return name + "-below-" + FieldName(rule.other);
+  }
+  return name;
+}
+
 }  // namespace
+
+std::vector<RepairFinding> RepairRulesThatFire(PlayerRecord record) {
+  std::vector<RepairFinding> fired;
+  int number = 0;
+  for (const RepairRule& rule : kRepairRules) {
+    ++number;
+    if (!RuleApplies(record, rule)) continue;
+    int32_t before = ReadField(record, rule.field);
+    WriteField(record, rule.field, NewValue(record, rule));
+    fired.push_back({number, RuleName(rule), FieldName(rule.field), before,
+                     ReadField(record, rule.field), rule.line});
+  }
+  return fired;
+}
 
 std::vector<const char*> ApplyRepairRules(PlayerRecord& record) {
   std::vector<const char*> lines;

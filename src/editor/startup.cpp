@@ -8,6 +8,7 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "door/output.h"
+#include "door/periodic.h"
 #include "door/session.h"
 #include "door/startup.h"
 #include "editor/editor_state.h"
@@ -55,7 +56,31 @@ bool UsableGamePath(const std::string& path) {
 
 [[noreturn]] void HaltOnInvalidPath() {
   DoorWriteLn("Invalid Varn Path! Halting...");
+  DoorLogWhenHeadless("Invalid Varn Path! Halting...");
   Halt(0);
+}
+
+// The first-run prompt decides which directory's files the editor changes: never a door's caller's
+// to answer. The sysop makes ZORVAN32.CFG at the console; the door says so and ends.
+[[noreturn]] void HaltOnMissingConfigInDoor() {
+  DoorPrintLn("");
+  DoorPrintColourLn("  `@ZORVAN32.CFG is missing.");
+  DoorPrintColourLn("  `%The sysop makes it by running the program once at the console.");
+  DoorLogWhenHeadless(
+      "ZORVAN32.CFG is missing in the directory the door was started in; it must be made by "
+      "running the program once at the console there (a door never asks its caller for the game "
+      "directory)");
+  DoorEndAfterPause();
+}
+
+// A ZORVAN32.CFG naming a directory that is not there: the report of the first game file that
+// cannot be opened also says where to mend it, with the system's own words for what is wrong.
+void EndIfNoGameDirectory() {
+  if (game_dir.empty() || PathIsDirectory(game_dir)) return;
+  const std::string player_file = GamePath("PLAYER.DAT");
+  OsFile probe;
+  if (FileOpen(probe, player_file, faRead)) return;  // it is there after all
+  RunError(player_file + " (no such game directory: mend or delete ZORVAN32.CFG)", FileLastError());
 }
 
 constexpr int32_t kBusyLookMs = 1000;  // between looks at a held PLAYER.DAT
@@ -124,7 +149,10 @@ void ConfigPrompt() {
 }
 
 bool LoadConfig() {
-  if (!PathExists(ConfigPath())) ConfigPrompt();
+  if (!PathExists(ConfigPath())) {
+    if (!DoorIsLocal()) HaltOnMissingConfigInDoor();
+    ConfigPrompt();
+  }
   std::string line = ReadFirstLine(ConfigPath(), kGameDirMax);
   if (!UsableGamePath(line)) {
     game_dir.clear();
@@ -146,6 +174,7 @@ int EditorMain(int argc, char** argv) {
   if (UpperStr(first) == "/DEBUG") debug_mode = true;
   current_player = 0;
   if (!LoadConfig()) HaltOnInvalidPath();
+  EndIfNoGameDirectory();
   LoadFirstPlayer();
   ReadQuennaSpouse();
   ReadDaskSpouse();

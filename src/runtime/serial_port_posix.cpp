@@ -10,6 +10,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/serial_port.h"
+#include "runtime/serial_speed_posix.h"
 
 struct SerialOverlapped {};
 
@@ -43,7 +44,25 @@ constexpr Speed kSpeeds[] = {
 #ifdef B921600
     {921600, B921600},
 #endif
+#ifdef B4000000
+    {500000, B500000},   {576000, B576000},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+#endif
 };
+
+const Speed* SpeedCode(int32_t baud) {
+  for (const Speed& s : kSpeeds)
+    if (s.baud == baud) return &s;
+  return nullptr;
+}
+
+// A speed set by number has no code of its own in the flags: the driver says which it is.
+int32_t LineSpeed(SerialHandle port, const termios& t) {
+  for (const Speed& s : kSpeeds)
+    if (s.code == cfgetospeed(&t)) return s.baud;
+  return SerialDriverSpeed(port);
+}
 
 // The modem lines and the bit each has in the status byte.
 struct ModemBit {
@@ -115,9 +134,7 @@ bool SerialSetTimeouts(SerialHandle port) {
 bool SerialGetLine(SerialHandle port, SerialLine& line) {
   termios t{};
   if (tcgetattr(port, &t) != 0) return Fail();
-  line.baud = 0;
-  for (const Speed& s : kSpeeds)
-    if (s.code == cfgetospeed(&t)) line.baud = s.baud;
+  line.baud = LineSpeed(port, t);
   line.parity = 'N';
   if (t.c_cflag & PARENB) {
     const bool odd = (t.c_cflag & PARODD) != 0;
@@ -137,18 +154,26 @@ bool SerialGetLine(SerialHandle port, SerialLine& line) {
   return true;
 }
 
+// The speed is touched only when another is asked for, so a line whose speed has no code keeps it
+// while it is made binary. A speed that cannot be set leaves the line as it was.
 bool SerialSetLine(SerialHandle port, const SerialLine& line) {
-  termios t{};
-  if (tcgetattr(port, &t) != 0) return Fail();
-  const Speed* speed = nullptr;
-  for (const Speed& s : kSpeeds)
-    if (s.baud == line.baud) speed = &s;
-  if (speed == nullptr) {
+  if (line.data_bits < 5 || line.data_bits > 8) {
     last_error = EINVAL;
     return false;
   }
-  cfsetispeed(&t, speed->code);
-  cfsetospeed(&t, speed->code);
+  termios t{};
+  if (tcgetattr(port, &t) != 0) return Fail();
+  const termios before = t;
+  const bool new_speed = line.baud != LineSpeed(port, t);
+  const Speed* code = new_speed ? SpeedCode(line.baud) : nullptr;
+  if (new_speed && code == nullptr && line.baud <= 0) {
+    last_error = EINVAL;
+    return false;
+  }
+  if (code != nullptr) {
+    cfsetispeed(&t, code->code);
+    cfsetospeed(&t, code->code);
+  }
   // Binary: the caller's bytes arrive as sent, ours leave as written (no echo, no line editing,
   // no signals from the caller's keys, no CR/LF translation).
   t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
@@ -164,14 +189,15 @@ bool SerialSetLine(SerialHandle port, const SerialLine& line) {
   if (line.parity == 'O') t.c_cflag |= PARENB | PARODD;
   if (line.parity == 'E') t.c_cflag |= PARENB;
   constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-  if (line.data_bits < 5 || line.data_bits > 8) {
-    last_error = EINVAL;
-    return false;
-  }
   t.c_cflag |= kSizes[line.data_bits - 5];
   // One and a half stop bits is what a UART makes of two at five data bits.
   if (line.stop_bits != 0) t.c_cflag |= CSTOPB;
   if (tcsetattr(port, TCSANOW, &t) != 0) return Fail();
+  if (new_speed && code == nullptr && !SerialSetDriverSpeed(port, line.baud)) {
+    Fail();
+    tcsetattr(port, TCSANOW, &before);
+    return false;
+  }
   SerialSetDtr(port, true);  // a pseudo-terminal has no DTR: not a failure of the line settings
   return true;
 }

@@ -19,6 +19,9 @@ HANDLE SocketEvent(int64_t socket) {
   if (socket_event == WSA_INVALID_EVENT) socket_event = WSACreateEvent();
   if (socket_event == WSA_INVALID_EVENT) return nullptr;
   if (selected_socket != native) {
+    // A signal the last socket left (Wine gives one for a select before a recv) is none of this
+    // one's; bytes this one holds already signal the event again at once.
+    WSAResetEvent(socket_event);
     if (WSAEventSelect(native, socket_event, FD_READ | FD_CLOSE) != 0) return nullptr;
     selected_socket = native;
   }
@@ -84,6 +87,7 @@ void WaitForgetSocket(int64_t socket) {
   const auto native = static_cast<SOCKET>(static_cast<uint64_t>(socket));
   if (native != selected_socket) return;
   WSAEventSelect(native, nullptr, 0);
+  WSAResetEvent(socket_event);
   u_long blocking = 0;
   ioctlsocket(native, FIONBIO, &blocking);
   selected_socket = INVALID_SOCKET;

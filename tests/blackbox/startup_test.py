@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The start against what a game directory or a BBS may hand over: a ZORVAN32.CFG line holding a
 control character, a 30 GB (sparse) marriage or drop file, a FIFO as the drop file, memory running
-out while the terminal is raw, and PLAYER.DAT held by a game node.
+out while the terminal is raw, and PLAYER.DAT held by a game node. The starts that end at once, as
+a daemon's log shows them and on a 25-row screen; a door without ZORVAN32.CFG; a ZORVAN32.CFG
+naming no directory.
   startup_test.py ZORVAN32 GAME_NODE FAILING_NEW_LIBRARY SAMPLE_GAME"""
 import os
 import re
@@ -10,10 +12,21 @@ import subprocess
 import sys
 import time
 
-from blackbox import (MAIN, PLAIN_COLOUR, Caller, Terminal, connected_pair, ends_soon, headless,
-                      players, scratch_game, write_door32_sys)
+from blackbox import (MAIN, PLAIN_COLOUR, Caller, PipeLine, Terminal, connected_pair, daemon_run,
+                      ends_soon, headless, players, scratch_game, write_door32_sys)
 
 INVALID = "Invalid Varn Path! Halting..."
+NO_CONFIG = "ZORVAN32.CFG is missing."
+ASKED = "Enter the full path"
+USAGE = [" USAGE:", " zorvan32 <PARAMETERS>", "  -D         PATH\\FILENAME OF DROPFILE",
+         "  -H         COM PORT (OR SOCKET HANDLE IF -T USED)", "  -L         LOCAL MODE",
+         "  -N         NODE NUMBER", "  -T         -H PARAMETER IS A SOCKET HANDLE",
+         "  -W         WINSERVER DOOR32 MODE", "  -S         CALLER ON STANDARD INPUT AND OUTPUT",
+         "  -U         CALLER'S TERMINAL USES UTF-8", " Examples:", " zorvan32 -L",
+         "  -  Run In Local Mode", " zorvan32 -H1000 -N3 -T",
+         "  -  Open Socket Handle 1000 On Node #3", " zorvan32 -DC:\\DOORBAY\\NODE1\\DOOR32.SYS",
+         "  -  Load Settings From DOOR32.SYS", " zorvan32 -W",
+         "     Run As A WINServer Native Door"]
 BUSY = "PLAYER.DAT is busy!"
 HUGE = 30 << 30
 
@@ -147,6 +160,90 @@ def held_player_file(editor, node, sample):
             assert players(game) == before
 
 
+def ends_in_a_daemons_log(editor, sample):
+    # Started by a daemon (no terminal), a start that ends at once says why on standard error,
+    # which the BBS logs: one plain line each, with code 0. The usage screen goes there whole.
+    with scratch_game(sample) as game:
+        missing = os.path.join(game, "nowhere", "DOOR32.SYS")
+        cases = [([editor, "-D" + missing], ["zorvan32: Drop File Not Found: " + missing]),
+                 ([editor, "-H9999", "-N1", "-T"],
+                  ["zorvan32: No Carrier Detected on the telnet socket 9999"]),
+                 ([editor, "-H1000"], USAGE)]
+        for argv, expected in cases:
+            code, lines = daemon_run(argv, game)
+            assert code == 0 and lines == expected, "%s: exit code %s, stderr %r" % (
+                argv[1:], code, lines)
+        with open(os.path.join(game, "ZORVAN32.CFG"), "wb") as cfg:
+            cfg.write(game.encode() + b"/\t\r\n")
+        code, lines = daemon_run([editor], game)
+        assert (code, lines) == (0, ["zorvan32: " + INVALID]), (code, lines)
+
+
+def usage_on_25_rows(editor):
+    # With -S and -U listed, the exit step's empty lines pushed the heading off an 80x25 screen.
+    term = Terminal([editor, "-H1000"], os.path.dirname(editor))
+    assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+    shown = [row.rstrip() for row in term.screen.display]
+    missing = [line for line in USAGE if line not in shown]
+    assert not missing, "not on the screen: %r\n%s" % (missing, "\n".join(shown))
+
+
+def first_run_in_a_door(editor, sample):
+    # Without ZORVAN32.CFG a door's caller must not choose the game directory: the caller (and the
+    # sysop, and the daemon's log) is told that the sysop makes the file at the console, and the
+    # door ends with code 0 without writing one, whatever the caller types.
+    for line in ("socket", "pipes"):
+        with scratch_game(sample) as game:
+            os.remove(os.path.join(game, "ZORVAN32.CFG"))
+            bbs, sock = connected_pair()
+            argv = ([editor, "-H%d" % bbs.fileno(), "-N1", "-T"] if line == "socket"
+                    else [editor, "-S", "-N1"])
+            stdio = subprocess.PIPE if line == "pipes" else subprocess.DEVNULL
+            try:
+                with subprocess.Popen(argv, cwd=game, pass_fds=[bbs.fileno()], stdin=stdio,
+                                      stdout=stdio, stderr=subprocess.PIPE) as door:
+                    try:
+                        caller = Caller(sock if line == "socket" else PipeLine(door))
+                        caller.send(game.encode() + b"\r")  # an answer, should a prompt come
+                        caller.wait_for(NO_CONFIG)
+                        assert ASKED not in caller.text(), caller.text()
+                        assert door.wait(10) == 0, "%s: exit code %s" % (line, door.returncode)
+                        caller.wait_for_data(PLAIN_COLOUR)
+                        log = door.stderr.read().decode("latin-1")
+                    finally:
+                        door.kill()
+            finally:
+                bbs.close()
+                sock.close()
+            assert "ZORVAN32.CFG is missing" in log and "at the console" in log, log
+            assert not os.path.exists(os.path.join(game, "ZORVAN32.CFG")), line
+    # At the console (-L) the sysop is asked, as without a door.
+    with scratch_game(sample) as game:
+        os.remove(os.path.join(game, "ZORVAN32.CFG"))
+        term = Terminal([editor, "-L"], game)
+        term.wait_for("Enter your name")
+        term.send("\r")
+        term.wait_for(ASKED)
+        term.send(game + "\r")
+        term.wait_for(MAIN % 0)
+        term.quit()
+        assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+        assert os.path.exists(os.path.join(game, "ZORVAN32.CFG"))
+
+
+def wrong_game_directory(editor, sample):
+    # A ZORVAN32.CFG naming a directory that does not exist: the I/O report (code 2) also names
+    # ZORVAN32.CFG, where the sysop mends it.
+    with scratch_game(sample) as game:
+        nowhere = os.path.join(game, "gone") + "/"
+        with open(os.path.join(game, "ZORVAN32.CFG"), "wb") as cfg:
+            cfg.write(nowhere.encode() + b"\r\n")
+        code, lines = daemon_run([editor], game)
+        assert code == 2 and len(lines) == 1, (code, lines)
+        assert lines[0].startswith("zorvan32: I/O error on %sPLAYER.DAT" % nowhere), lines
+        assert "ZORVAN32.CFG" in lines[0] and "No such file or directory" in lines[0], lines
+
+
 def main():
     editor, node, failing_new, sample = sys.argv[1:5]
     assert shutil.which("stty"), "no stty"
@@ -155,6 +252,10 @@ def main():
     odd_drop_files(editor, sample)
     memory_runs_out(editor, sample, failing_new)
     held_player_file(editor, node, sample)
+    ends_in_a_daemons_log(editor, sample)
+    usage_on_25_rows(editor)
+    first_run_in_a_door(editor, sample)
+    wrong_game_directory(editor, sample)
     print("editor start-up: passed")
 
 

@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "comm/channel.h"
 #include "comm/serial.h"
 #include "fakes/game_fixture.h"
 #include "fakes/wait_until.h"
+#include "runtime/serial_speed_posix.h"
 
 namespace {
 
@@ -63,23 +65,12 @@ TEST(SerialPtyTest, APortNumberOpensALineThatCarriesEveryByte) {
   ASSERT_GE(number, 100);
   ASSERT_EQ(symlink(pty.name.c_str(), dir.PathOf("com" + std::to_string(number - 1)).c_str()), 0);
   SerialSetDevicePrefix(dir.PathOf("com"));
-  termios t{};
-  ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
-  cfsetospeed(&t, B2400);
-  t.c_cflag |= PARODD | CSTOPB;
-  ASSERT_EQ(tcsetattr(pty.slave, TCSANOW, &t), 0);
   {
     SerialChannel channel;
     channel.SetThreadProcs(&ReaderProc, &WriterProc);
     channel.Attach(number);
     ASSERT_TRUE(channel.Ok()) << channel.LastError();
     EXPECT_TRUE(channel.Carrier());  // a pseudo-terminal has no carrier detect: connected
-    // The line's speed, N-8-1 (a pseudo-terminal keeps the parity kind and the stop bits), raw.
-    ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
-    EXPECT_EQ(cfgetospeed(&t), speed_t{B2400});
-    EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB), 0u);
-    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ(t.c_oflag & OPOST, 0u);
     // No CR added, no echo, 255 and NUL as they are, nothing negotiated.
     channel.WriteString(Bytes("\x1b[2Jhi\r\n\xff", 9));
     EXPECT_EQ(pty.Receive(9), Bytes("\x1b[2Jhi\r\n\xff", 9));
@@ -104,6 +95,56 @@ TEST(SerialPtyTest, APortNumberOpensALineThatCarriesEveryByte) {
   SerialSetDevicePrefix("");
   close(number);
   EXPECT_EQ(dir.ReadFile("NOTATTY"), "");
+}
+
+// However the BBS left the line (at a speed with one of the usual termios codes, at one whose code
+// only Linux has, at one only a number gives; odd parity and two stop bits; cooked and echoing),
+// Attach keeps its speed and makes it N-8-1 and binary: a key arrives alone, not echoed. A speed
+// asked for is set, by code or by number.
+TEST(SerialPtyTest, AttachKeepsTheSpeedTheLineHasAndMakesItBinary) {
+  struct LineCase {
+    int32_t baud;
+    speed_t code;  // B0: set by number
+  };
+  const LineCase kLines[] = {{2400, B2400}, {500000, B500000}, {250000, B0}};
+  for (size_t i = 0; i < std::size(kLines); ++i) {
+    const LineCase& line = kLines[i];
+    SCOPED_TRACE(line.baud);
+    Pty pty;
+    ASSERT_GE(pty.slave, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
+    ASSERT_NE(t.c_lflag & ECHO, 0u);
+    if (line.code != B0) {
+      ASSERT_EQ(cfsetspeed(&t, line.code), 0);
+    }
+    t.c_cflag |= PARODD | CSTOPB;
+    ASSERT_EQ(tcsetattr(pty.slave, TCSANOW, &t), 0);
+    if (line.code == B0) {
+      ASSERT_TRUE(SerialSetDriverSpeed(pty.slave, line.baud));
+    }
+    SerialChannel channel;
+    channel.SetThreadProcs(&ReaderProc, &WriterProc);
+    channel.Attach(pty.slave);
+    ASSERT_TRUE(channel.Ok()) << channel.LastError();
+    EXPECT_EQ(channel.GetBaud(), line.baud);
+    EXPECT_EQ(SerialDriverSpeed(pty.slave), line.baud);
+    ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
+    // A pseudo-terminal keeps the parity kind and the stop bits as set: they must be cleared.
+    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CSTOPB | CSIZE), tcflag_t{CS8});
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    pty.Send("k");
+    char key = 0;
+    WaitUntil([&] { return channel.CharReady() && (key = channel.ReadChar()) != 0; });
+    EXPECT_EQ(key, 'k');
+    channel.WriteString("x");
+    EXPECT_EQ(pty.Receive(1), "x");  // an echo would have come first
+
+    const int32_t next = kLines[(i + 1) % std::size(kLines)].baud;
+    channel.SetLine(next, 'N', 8, 1);
+    EXPECT_EQ(channel.GetBaud(), next) << channel.LastError();
+  }
 }
 
 }  // namespace

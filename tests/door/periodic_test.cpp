@@ -10,6 +10,7 @@
 #include "fakes/screen_text.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
+#include "runtime/signals.h"
 
 namespace {
 
@@ -69,6 +70,55 @@ TEST_F(DoorPeriodicTest, LocalSessionExpiresButIsNeverIdle) {
   const int32_t ended = SecondsElapsed(door_session.StartTime, SecondsOfDay());
   EXPECT_GE(ended, kHour);
   EXPECT_LT(ended, kHour + 30);
+}
+
+// Waiting for room in the caller's output (a caller who reads slowly or not at all), the checks run
+// at their pace but end nothing there: the wait stops, and the end comes at the next key wait, so
+// never in the middle of file work.
+TEST_F(DoorPeriodicTest, AnEndDueWhileOutputWaitsComesAtTheNextKeyWait) {
+  static int32_t now_ms;
+  ClockOverride([] { return now_ms; });
+  const struct {
+    const char* name;
+    bool signal;
+    int32_t used;
+    const char* message;
+  } ends[] = {
+      {"time", false, kHour, "Your Time Has Expired.  Returning To BBS..."},
+      {"hang-up signal", true, 0, "Caller Dropped Carrier.  Returning To BBS..."},
+  };
+  for (const auto& c : ends) {
+    SCOPED_TRACE(c.name);
+    ResetDoorLibrary();
+    SetUp();
+    now_ms = 12 * kHour * 1000;
+    door_session.StartTime = SecondsOfDay() - c.used;
+    door_session.LastKeyTime = SecondsOfDay();
+    door_session.LastCheckMs = now_ms - 2000;
+    if (c.signal) HangupNote();
+    EXPECT_EQ(HaltCodeOf([] {
+                EXPECT_EQ(DoorRoomWait(), 0u);
+                EXPECT_EQ(DoorRoomWait(), 0u) << "output stops waiting until the end has run";
+              }),
+              -1);
+    EXPECT_EQ(FindScreenRow(c.message), 0);
+    EXPECT_EQ(HaltCodeOf(&DoorPeriodicCheck), 0);
+    EXPECT_GE(FindScreenRow(c.message), 1);
+    EXPECT_EQ(DoorRoomWait(), 0u) << "the exit step does not wait for a stalled line";
+    HangupForget();
+  }
+  // Nothing due: the wait sleeps until the next check, with the status line drawn; with the checks
+  // off it just sleeps.
+  ResetDoorLibrary();
+  SetUp();
+  now_ms = 12 * kHour * 1000;
+  door_session.StartTime = door_session.LastKeyTime = SecondsOfDay();
+  door_session.LastCheckMs = now_ms - 2000;
+  EXPECT_GT(DoorRoomWait(), 900u);
+  EXPECT_NE(ScreenRow(25).find("Left: 01:00:00"), std::string::npos) << ScreenRow(25);
+  door_session.ChecksEnabled = false;
+  door_session.StartTime -= kHour;
+  EXPECT_GT(DoorRoomWait(), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,155 @@
+#include "commands/game_view.h"
+
+#include <string_view>
+
+#include "commands/command_output.h"
+#include "commands/commands.h"
+#include "door/helpers.h"
+#include "door/output.h"
+#include "editor/npc_marriage.h"
+#include "editor/player_file.h"
+#include "runtime/files.h"
+
+namespace {
+
+// A character's file and TIME.DAT are one short line; more is not one the game wrote.
+constexpr size_t kLineFileHead = 4096;
+
+std::string FileName(int character) { return NpcFileName(character); }
+
+// Why a game file could not be read, for the line on stderr.
+std::string ReadProblem(const std::string& name, WriteResult result, int os_error) {
+  if (result == wrBusy) return name + " is busy! A node held it past the 5-second wait.";
+  if (result == wrMissing) return name + " is missing! (" + GamePath(name) + ")";
+  return name + " cannot be read: " + OsErrorText(os_error);
+}
+
+// A short text file read whole as the game's nodes open it (exclusively, waiting for a node).
+// False, with the cause on stderr, when it is there and cannot be read; there is false for a file
+// that is not there.
+bool ReadLineFile(const std::string& name, bool& there, std::string& bytes) {
+  std::string path = GamePath(name);
+  there = PathExists(path);
+  if (!there) return true;
+  OsFile file;
+  WriteResult opened = OpenWithRetry(file, path, faRead);
+  if (opened == wrMissing) {  // deleted meanwhile
+    there = false;
+    return true;
+  }
+  if (opened != wrDone || !FileReadHead(file, kLineFileHead, bytes)) {
+    CommandError(ReadProblem(name, opened == wrDone ? wrNotWritable : opened, FileLastError()));
+    return false;
+  }
+  return true;
+}
+
+// Far beyond any game (the editor reaches 256): a file this long is not read into memory.
+constexpr int64_t kMaxRecords = 65536;
+
+// Every whole record; false, with the cause on stderr, when they cannot be read.
+bool ReadPlayers(OsFile& file, GameView& view) {
+  view.file_bytes = FileLength(file);
+  const int64_t count = view.file_bytes / static_cast<int64_t>(kPlayerRecordSize);
+  if (count > kMaxRecords) {
+    CommandError("PLAYER.DAT holds " + std::to_string(count) + " records, more than " +
+                 std::to_string(kMaxRecords) + ": not a game's player file");
+    return false;
+  }
+  view.players.resize(static_cast<size_t>(count));  // 0 when the length cannot be had
+  bool read = view.file_bytes >= 0 &&
+              (count == 0 || FileReadAt(file, 0, view.players.data(),
+                                        static_cast<size_t>(count) * kPlayerRecordSize));
+  if (!read) CommandError(ReadProblem("PLAYER.DAT", wrNotWritable, FileLastError()));
+  return read;
+}
+
+}  // namespace
+
+bool ReadGameView(GameView& view) {
+  const std::string path = GamePath("PLAYER.DAT");
+  if (!PathExists(path)) {
+    CommandError(ReadProblem("PLAYER.DAT", wrMissing, 0));
+    return false;
+  }
+  // Held, read-only, until the marriage files are read too: an operation rewrites those while it
+  // holds PLAYER.DAT, so both are seen as one operation left them.
+  OsFile file;
+  WriteResult opened = OpenWithRetry(file, path, faRead);
+  if (opened != wrDone) {
+    CommandError(ReadProblem("PLAYER.DAT", opened, FileLastError()));
+    return false;
+  }
+  if (!ReadPlayers(file, view)) return false;
+  for (CharacterFile& character : view.characters) {
+    std::string bytes;
+    if (!ReadLineFile(FileName(character.character), character.there, bytes)) return false;
+    if (character.there) character.player = NpcFileNumber(bytes, &character.numeric);
+  }
+  std::string day;
+  if (!ReadLineFile("TIME.DAT", view.has_day, day)) return false;
+  view.day_line = day.substr(0, day.find_first_of("\r\n\x1a"));
+  return true;
+}
+
+bool IsDeleted(const PlayerRecord& record) { return record.name.Get() == "X"; }
+
+const CharacterFile& CharacterOf(const GameView& view, int character) {
+  return view.characters[character == npcDask ? 1 : 0];
+}
+
+std::vector<Spouse> SpousesOf(const GameView& view, int32_t n) {
+  std::vector<Spouse> spouses;
+  if (view.players[static_cast<size_t>(n)].married_to != -1)
+    spouses.push_back({view.players[static_cast<size_t>(n)].married_to, npcNone});
+  // Dask before Quenna, as the main screen looks.
+  for (int character : {npcDask, npcQuenna}) {
+    const CharacterFile& file = CharacterOf(view, character);
+    if (file.there && file.player == n) spouses.push_back({-1, character});
+  }
+  return spouses;
+}
+
+std::string SpouseText(const GameView& view, const Spouse& spouse) {
+  if (spouse.character != npcNone) return NpcName(spouse.character);
+  if (spouse.player < 0 || static_cast<size_t>(spouse.player) >= view.players.size())
+    return std::to_string(spouse.player) + " (no such player)";
+  return std::to_string(spouse.player) + " " +
+         view.players[static_cast<size_t>(spouse.player)].name.Get();
+}
+
+bool PlayerNameMatches(const PlayerRecord& record, const std::string& wanted) {
+  if (wanted.empty()) return false;
+  if (UpperStr(record.name.Get()).find(wanted) != std::string::npos) return true;
+  // The editor strips codes with its backtick translation on.
+  std::string real = StripCodes(TranslateBackticks(record.real_name.Get()));
+  return UpperStr(real).find(wanted) != std::string::npos;
+}
+
+bool ParsePlayerQuery(const std::string& arg, PlayerQuery& query) {
+  query.number = !arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos;
+  if (query.number) {
+    query.n = arg.size() > 9 ? INT32_MAX : static_cast<int32_t>(std::stol(arg));
+    return true;
+  }
+  std::string cp437;
+  if (!Cp437FromUtf8(arg, cp437)) {
+    CommandError("no player can be named \"" + arg + "\": the game's names are CP437");
+    return false;
+  }
+  query.wanted = UpperStr(cp437);
+  return true;
+}
+
+int32_t FindPlayer(const std::vector<PlayerRecord>& players, const PlayerQuery& query,
+                   const std::string& arg) {
+  if (query.number) {
+    if (static_cast<size_t>(query.n) < players.size()) return query.n;
+    CommandError("no player " + arg + ": PLAYER.DAT holds " + std::to_string(players.size()));
+    return -1;
+  }
+  for (size_t n = 0; n < players.size(); ++n)
+    if (PlayerNameMatches(players[n], query.wanted)) return static_cast<int32_t>(n);
+  CommandError("no player's name holds \"" + arg + "\"");
+  return -1;
+}

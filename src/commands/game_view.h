@@ -1,0 +1,61 @@
+// What the commands that only read see of the game: every record of PLAYER.DAT, the characters'
+// marriage files and the day of TIME.DAT, all read under one exclusive read-only open of
+// PLAYER.DAT (the hold an operation takes to rewrite a marriage file), so no node or editor writes
+// in between. The spouse rules and the name match that list, show, check and set share.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor/npc_marriage.h"
+#include "editor/player_record.h"
+
+// A character's marriage file as the game reads it.
+struct CharacterFile {
+  int character;
+  bool there = false;    // no file: the character is unmarried
+  bool numeric = true;   // the first token is a number (otherwise the game reads it as 0)
+  int32_t player = -1;   // the number the game reads from it
+};
+
+struct GameView {
+  int64_t file_bytes = 0;  // PLAYER.DAT's length, a partial record at the end included
+  std::vector<PlayerRecord> players;
+  CharacterFile characters[2] = {{npcQuenna}, {npcDask}};
+  bool has_day = false;  // TIME.DAT is there
+  std::string day_line;  // its first line
+};
+
+// False, with the cause on stderr, when a file cannot be read (missing PLAYER.DAT, a node holding a
+// file past the usual wait, an OS error).
+bool ReadGameView(GameView& view);
+
+// The editor deletes a player by naming them "X"; the slot keeps its place.
+bool IsDeleted(const PlayerRecord& record);
+
+// One of a player's spouses: another player (the record's married_to) or a character whose file
+// names the player. A player married twice over has two.
+struct Spouse {
+  int32_t player = -1;
+  int character = npcNone;
+};
+std::vector<Spouse> SpousesOf(const GameView& view, int32_t n);
+// "1 Sellith", "Quenna", "250 (no such player)" (CP437).
+std::string SpouseText(const GameView& view, const Spouse& spouse);
+const CharacterFile& CharacterOf(const GameView& view, int character);
+
+// The editor's player search: the in-game name as stored, codes and all, or the real name on its
+// visible letters, holding wanted (upper case, CP437).
+bool PlayerNameMatches(const PlayerRecord& record, const std::string& wanted);
+// A command's N|NAME: a record number, or the first player whose names hold NAME (UTF-8, any case).
+// number: whether the argument is a number (then the caller checks the range).
+struct PlayerQuery {
+  bool number = false;
+  int32_t n = -1;
+  std::string wanted;  // NAME upper-cased in CP437
+};
+// False, with the cause on stderr, for a NAME that CP437 cannot hold.
+bool ParsePlayerQuery(const std::string& arg, PlayerQuery& query);
+// The record the query names among players, or -1 (with "no player ..." on stderr).
+int32_t FindPlayer(const std::vector<PlayerRecord>& players, const PlayerQuery& query,
+                   const std::string& arg);

@@ -1,0 +1,262 @@
+// zorvan32 set: fields of one player changed as the screen's field editors change them, in one
+// operation on the record as read under the hold of PLAYER.DAT, so a node's change to any other
+// field stays. A script is told what the screen would pass over: a number that is not a whole
+// number, a flag value its toggle never gives, a character the editor's input line refuses.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/command_output.h"
+#include "commands/commands.h"
+#include "commands/game_view.h"
+#include "door/helpers.h"
+#include "door/input.h"
+#include "editor/editor_state.h"
+#include "editor/field_editors.h"
+#include "editor/operation.h"
+#include "editor/player_file.h"
+#include "runtime/files.h"
+
+namespace {
+
+enum SetKind : uint8_t {
+  skNumber,   // a number editor: clamped as it clamps
+  skFlag,     // a toggle: one of the values it gives
+  skText,     // a text editor
+  skRefused,  // no editor on the screen for it
+};
+
+// One field as its editor on the main or the extended screen changes it: a number as its number
+// editor clamps it (NumberEditorOfField), a flag to the values its toggle gives (toggles.cpp,
+// extended.cpp).
+struct SetRule {
+  const char* field;
+  SetKind kind;
+  std::vector<int32_t> values = {};                // skFlag
+  bool upper_case = false;                         // skText
+  const char* refusal = nullptr;                   // skRefused
+};
+
+SetRule Number(const char* field) { return {field, skNumber}; }
+SetRule Flag(const char* field, std::vector<int32_t> values) {
+  return {field, skFlag, std::move(values)};
+}
+SetRule Text(const char* field, bool upper_case) { return {field, skText, {}, upper_case}; }
+SetRule Refused(const char* field, const char* why) { return {field, skRefused, {}, false, why}; }
+
+constexpr int32_t kYes = 5;
+
+const SetRule kSetRules[] = {
+    // The number editors of both screens: their own tables give the bounds.
+    Number("level"), Number("hit_points"), Number("experience"), Number("hit_max"),
+    Number("weapon_num"), Number("forest_fights"), Number("player_fights"), Number("strength"),
+    Number("defense"), Number("charm"), Number("gems"), Number("armour_num"), Number("gold"),
+    Number("bank"), Number("kills"), Number("games_won"), Number("lays"), Number("kids"),
+    Number("skill_dk"), Number("uses_dk"), Number("skill_mystic"), Number("uses_mystic"),
+    Number("skill_thief"), Number("uses_thief"),
+    // The toggles.
+    Flag("skill_class", {1, 2, 3}), Flag("sex", {0, kYes}), Flag("seen_master", {0, kYes}),
+    Flag("seen_bard", {0, kYes}), Flag("seen_quenna", {0, kYes}), Flag("flirted", {0, kYes}),
+    Flag("inn", {0, kYes}), Flag("dead", {0, kYes}), Flag("seen_dragon", {0, kYes}),
+    Flag("high_spirits", {0, 1}), Flag("horse", {0, 1}), Flag("weird_event", {0, kYes}),
+    Flag("on_now", {0, 1}),
+    // The text editors.
+    Text("real_name", true), Text("name", false), Text("weapon_name", false),
+    Text("armour_name", false),
+    Refused("married_to",
+            "married_to is changed by the marriage editor, which also changes the spouse, the "
+            "characters' files and sends the news; use the editor's screen"),
+    Refused("time_on", "time_on is the game's own; the editor only shows it"),
+};
+
+// DoorInputLine, which every text editor reads with, takes at most this many characters.
+constexpr size_t kLineMax = 20;
+
+const SetRule* FindRule(const std::string& field) {
+  for (const SetRule& rule : kSetRules)
+    if (field == rule.field) return &rule;
+  return nullptr;
+}
+
+// A decimal whole number, optionally signed; beyond 32 bits it saturates as the editor's reading
+// does, so the clamp still sees it above the range.
+bool WholeNumber(const std::string& text, int32_t& value) {
+  size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
+    return false;
+  value = StrToIntLead(text);
+  return true;
+}
+
+struct Assignment {
+  const SetRule* rule;
+  const RecordField* field;
+  std::string given;   // as typed (UTF-8)
+  int32_t number = 0;  // skNumber (clamped), skFlag
+  std::string text;    // skText, CP437
+  std::string note;    // how the value given became the one stored
+};
+
+std::string ValuesText(const std::vector<int32_t>& values) {
+  std::string text;
+  for (size_t i = 0; i < values.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == values.size() ? " or " : ", ") + std::to_string(values[i]);
+  return text;
+}
+
+bool PrepareNumber(Assignment& a) {
+  int32_t asked = 0;
+  if (!WholeNumber(a.given, asked)) {
+    CommandError(a.rule->field + std::string(": \"") + a.given + "\" is not a whole number");
+    return false;
+  }
+  const NumberEditor& r = *NumberEditorOfField(FindRecordField(a.rule->field)->offset);
+  a.number = ClampNumber(r, asked);
+  if (asked < r.low_bound)
+    a.note = " (asked " + a.given + "; the editor stores " + std::to_string(r.low_replacement) +
+             " for anything below " + std::to_string(r.low_bound) + ")";
+  else if (asked > r.high_bound)
+    a.note = " (asked " + a.given + "; the editor's most is " + std::to_string(r.high_bound) + ")";
+  return true;
+}
+
+bool PrepareFlag(Assignment& a) {
+  const std::vector<int32_t>& values = a.rule->values;
+  if (!WholeNumber(a.given, a.number) ||
+      std::find(values.begin(), values.end(), a.number) == values.end()) {
+    CommandError(a.rule->field + std::string(" takes ") + ValuesText(values) + ", not \"" +
+                 a.given + "\"");
+    return false;
+  }
+  return true;
+}
+
+bool PrepareText(Assignment& a) {
+  std::string cp437;
+  bool typable = Cp437FromUtf8(a.given, cp437);
+  for (char c : cp437)
+    if (kStandardInputSet.find(c) == std::string_view::npos) typable = false;
+  if (!typable || cp437.empty()) {
+    CommandError(a.rule->field + std::string(": \"") + a.given +
+                 "\" is not a text the editor takes (1 to 20 printable ASCII characters)");
+    return false;
+  }
+  if (cp437.size() > kLineMax) {
+    cp437.resize(kLineMax);
+    a.note = " (cut to the " + std::to_string(kLineMax) + " characters the editor's line takes)";
+  }
+  a.text = a.rule->upper_case ? UpperStr(cp437) : cp437;
+  return true;
+}
+
+bool Prepare(const std::string& arg, Assignment& a) {
+  size_t equals = arg.find('=');
+  std::string name = arg.substr(0, equals);
+  a.rule = FindRule(name);
+  a.field = FindRecordField(name);
+  if (equals == std::string::npos || a.rule == nullptr || a.field == nullptr) {
+    CommandError(equals == std::string::npos
+                     ? "\"" + arg + "\" is not FIELD=VALUE"
+                     : "no field named \"" + name + "\" (zorvan32 show N lists them)");
+    return false;
+  }
+  a.given = arg.substr(equals + 1);
+  switch (a.rule->kind) {
+    case skNumber: return PrepareNumber(a);
+    case skFlag: return PrepareFlag(a);
+    case skText: return PrepareText(a);
+    case skRefused: CommandError(a.rule->refusal); return false;
+  }
+  return false;
+}
+
+// Only the length byte and the characters written change, as in the text editors.
+void WriteText(PlayerRecord& record, const RecordField& field, const std::string& text) {
+  auto* bytes = reinterpret_cast<uint8_t*>(&record) + field.offset;
+  std::memcpy(bytes + 1, text.data(), text.size());
+  bytes[0] = static_cast<uint8_t>(text.size());
+}
+
+std::string Change(const PlayerRecord& before, const PlayerRecord& after,
+                   const RecordField& field) {
+  std::string was = ShownText(RecordFieldValue(before, field));
+  std::string now = ShownText(RecordFieldValue(after, field));
+  return "  " + std::string(field.name) + ": " + was + (was == now ? " (unchanged)" : " -> " + now);
+}
+
+// The assignment made on record; its lines appended to lines.
+void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& lines) {
+  const PlayerRecord before = record;
+  if (a.rule->kind == skText)
+    WriteText(record, *a.field, a.text);
+  else
+    WriteField(record, a.field->Ref(), a.number);
+  lines.push_back(Change(before, record, *a.field) + a.note);
+  // The death toggle empties the hit points; reviving fills them up to the maximum.
+  if (a.field != FindRecordField("dead") || before.dead == record.dead) return;
+  const PlayerRecord alive = record;
+  if (record.dead == kYes)
+    record.hit_points = 0;
+  else if (record.hit_points < record.hit_max)
+    record.hit_points = record.hit_max;
+  if (record.hit_points != alive.hit_points)
+    lines.push_back(Change(alive, record, *FindRecordField("hit_points")) +
+                    " (as the dead toggle sets it)");
+}
+
+// The record the query names, read under the operation's hold; -1 when there is none.
+int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string& arg,
+                 PlayerRecord& record, WriteResult& result) {
+  int32_t count = 0;
+  result = CountPlayers(count);
+  if (result != wrDone) return -1;
+  for (int32_t n = query.number ? query.n : 0; n < count; ++n) {
+    result = op.Read(n, record);
+    if (result != wrDone) return -1;
+    if (query.number || PlayerNameMatches(record, query.wanted)) return n;
+  }
+  CommandError(query.number ? "no player " + arg + ": PLAYER.DAT holds " + std::to_string(count)
+                            : "no player's name holds \"" + arg + "\"");
+  return -1;
+}
+
+int NotDone(WriteResult result) {
+  CommandError(FileProblemText(result) +
+               (result == wrNotWritable ? " (" + OsErrorText(FileLastError()) + ")" : "") +
+               " Nothing was changed.");
+  return 2;
+}
+
+}  // namespace
+
+int RunSet(const CommandArgs& args) {
+  if (args.size() < 2) {
+    CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ...");
+    return 2;
+  }
+  std::vector<Assignment> assignments(args.size() - 1);
+  for (size_t i = 1; i < args.size(); ++i)
+    if (!Prepare(args[i], assignments[i - 1])) return 2;
+  PlayerQuery query;
+  if (!ParsePlayerQuery(args[0], query) || !CommandLoadGame()) return 2;
+
+  GameOperation op(okSet);
+  WriteResult result = op.Begin();
+  if (result != wrDone) return NotDone(result);
+  PlayerRecord record;
+  int32_t n = FindHeld(op, query, args[0], record, result);
+  if (n < 0) return result == wrDone ? 1 : NotDone(result);
+  const PlayerRecord before = record;
+  std::vector<std::string> lines;
+  for (const Assignment& a : assignments) Apply(a, record, lines);
+  if (std::memcmp(&before, &record, sizeof record) != 0) {
+    result = op.Write(n, record);
+    if (result == wrWritten) result = op.Commit();
+    if (result != wrWritten) return NotDone(result);
+  }
+  std::printf("player %d %s:\n", n, ShownText(before.name.Get()).c_str());
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  return 0;
+}
