@@ -17,6 +17,7 @@ std::string screen_notice;
 bool notice_on_screen = false;
 bool journal_warned = false;
 std::string journal_path;
+JournalHandle journal_handle;
 PlayerRecord work_records[9]{};
 int32_t work_loaded_from[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 bool same_sex = false;
@@ -38,6 +39,7 @@ void EditorStateReset() {
   notice_on_screen = false;
   journal_warned = false;
   journal_path.clear();
+  journal_handle = JournalHandle{};
   for (auto& record : work_records) record = PlayerRecord{};
   for (auto& n : work_loaded_from) n = -1;
   same_sex = false;

@@ -5,6 +5,7 @@
 
 #include "editor/file_result.h"
 #include "editor/player_record.h"
+#include "runtime/files.h"
 
 extern const char* const version_text;       // "v0.67 Beta"
 extern const char* const compile_date_text;  // "January 07, 2006."
@@ -34,6 +35,15 @@ extern bool notice_on_screen;
 extern bool journal_warned;
 // ZORVAN32.LOG beside ZORVAN32.CFG, set once the configuration is loaded; empty: no journal.
 extern std::string journal_path;
+// The journal kept open between appends: where our last line ended and its operation number, so
+// the next append need not read the tail when nobody else wrote meanwhile.
+struct JournalHandle {
+  OsFile file;
+  std::string path;
+  int64_t end = -1;
+  int64_t last_op = 0;
+};
+extern JournalHandle journal_handle;
 
 // Work records 1-8 (index 0 unused): other players read for marriages and the main screen.
 extern PlayerRecord work_records[9];

@@ -138,14 +138,20 @@ bool JournalUnhex(std::string_view hex, std::string& bytes) {
 
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries) {
   if (entries.empty() || journal_path.empty()) return true;
+  // Kept open between operations, so that an append costs a lock, a look at the length, one write
+  // and the unlock; the tail is read only when another writer appended since our last line.
+  JournalHandle& j = journal_handle;
+  if (j.file.IsOpen() && (j.path != journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
   const std::string& path = journal_path;
-  OsFile file;
-  OpenModeScope shared(fmShared);
-  WriteResult held = RetryWhileHeld(path, [&] {
-    return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
-  });
-  if (held != wrDone) return false;
-  std::string number = std::to_string(NextOperationNumber(file));
+  if (!j.file.IsOpen()) {
+    OpenModeScope shared(fmShared);
+    if (!FileOpen(j.file, path, faAppend, /*create=*/true)) return false;
+    j.path = path;
+  }
+  if (RetryWhileHeld(path, [&] { return FileLockOurs(j.file); }) != wrDone) return false;
+  int64_t length = FileLength(j.file);
+  int64_t op = length == j.end && j.end >= 0 ? j.last_op + 1 : NextOperationNumber(j.file);
+  std::string number = std::to_string(op);
   std::string head = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t" + number +
                      "\t" + operation + "\t";
   std::string lines;
@@ -154,5 +160,9 @@ bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entri
              "\t" + e.field + "\t" + JournalText(e.old_value) + "\t" + JournalText(e.new_value) +
              "\n";
   }
-  return FileWriteAtEnd(file, lines.data(), lines.size());
+  bool written = FileWriteAtEnd(j.file, lines.data(), lines.size());
+  j.end = written && length >= 0 ? length + static_cast<int64_t>(lines.size()) : -1;
+  j.last_op = op;
+  FileUnlockOurs(j.file);
+  return written;
 }

@@ -82,6 +82,12 @@ bool FileWriteAtEnd(OsFile& file, const void* buffer, size_t n);
 // denies no reader (a share mode would), only another holder of this lock. Not waiting; a holder
 // elsewhere is a sharing conflict. The file must be open for writing.
 bool FileLockWriters(OsFile& file);
+// A file only our own programs lock (the journal), kept open between uses: its writers' lock taken
+// and given back without closing. The lock is not waited for; a holder is a sharing conflict.
+bool FileLockOurs(OsFile& file);
+void FileUnlockOurs(OsFile& file);
+// Whether the open file has lost its name (deleted or replaced since it was opened).
+bool FileIsUnlinked(OsFile& file);
 int64_t FileLength(OsFile& file);  // -1 on failure
 bool FileTruncate(OsFile& file, int64_t length);
 // Reads the file's first max bytes (all of a shorter file) into out: a format that can use only

@@ -213,6 +213,17 @@ bool FileCreateWhole(const std::string& path, const std::string& bytes) {
 
 bool FileErrorIsAlreadyThere(int os_error) { return os_error == EEXIST; }
 
+bool FileLockOurs(OsFile& file) {
+  return TakeLock(static_cast<int>(file.Native()), lkFlock, true) || Fail();
+}
+
+void FileUnlockOurs(OsFile& file) { flock(static_cast<int>(file.Native()), LOCK_UN); }
+
+bool FileIsUnlinked(OsFile& file) {
+  struct stat info{};
+  return fstat(static_cast<int>(file.Native()), &info) != 0 || info.st_nlink == 0;
+}
+
 bool FileLockWriters(OsFile& file) {
   return LockWholeFile(static_cast<int>(file.Native()), true) || Fail();
 }

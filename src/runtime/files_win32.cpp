@@ -137,6 +137,16 @@ bool FileErrorIsAlreadyThere(int os_error) {
   return os_error == ERROR_ALREADY_EXISTS || os_error == ERROR_FILE_EXISTS;
 }
 
+bool FileLockOurs(OsFile& file) { return FileLockWriters(file); }
+
+void FileUnlockOurs(OsFile& file) {
+  OVERLAPPED where = At(INT64_MAX - 1);
+  UnlockFileEx(NativeOf(file), 0, 1, 0, &where);
+}
+
+// An open file cannot lose its name here: deleting it waits for the last handle.
+bool FileIsUnlinked(OsFile&) { return false; }
+
 bool FileLockWriters(OsFile& file) {
   // A byte far past any real end: locking it keeps no reader from the text.
   OVERLAPPED where = At(INT64_MAX - 1);
