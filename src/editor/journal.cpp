@@ -68,15 +68,20 @@ std::string WhoText() {
 std::string JournalPath() { return GameFilePath("", "ZORVAN32.LOG"); }
 
 std::string JournalText(const std::string& cp437) {
+  auto plain = [](char c) {
+    auto byte = static_cast<uint8_t>(c);
+    return byte >= 0x20 && byte < 0x7F && byte != '\\';
+  };
+  if (std::all_of(cp437.begin(), cp437.end(), plain)) return cp437;  // the hex columns, mostly
   std::string out;
   for (char c : cp437) {
     auto byte = static_cast<uint8_t>(c);
-    if (byte < 0x20 || byte == 0x7F || byte == '\\')
-      out += Hex(byte);
+    if (plain(c))
+      out += c;
     else if (byte >= 0x80)
       AppendUtf8(out, Cp437ToUnicode(byte));
     else
-      out += c;
+      out += Hex(byte);
   }
   return out;
 }
@@ -114,10 +119,10 @@ bool ReadJournal(const std::string& path, std::vector<JournalLine>& lines) {
 
 std::string JournalHex(std::string_view bytes) {
   static const char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (char c : bytes) {
-    hex += kDigits[static_cast<uint8_t>(c) >> 4];
-    hex += kDigits[static_cast<uint8_t>(c) & 15];
+  std::string hex(bytes.size() * 2, '0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    hex[2 * i] = kDigits[static_cast<uint8_t>(bytes[i]) >> 4];
+    hex[2 * i + 1] = kDigits[static_cast<uint8_t>(bytes[i]) & 15];
   }
   return hex;
 }
@@ -136,30 +141,45 @@ bool JournalUnhex(std::string_view hex, std::string& bytes) {
   return true;
 }
 
+namespace {
+
+// Kept open between operations, so that an append costs a lock, a look at the length, one write
+// and the unlock; the tail is read only when another writer appended since our last line.
+bool OpenJournal(JournalHandle& j) {
+  if (j.file.IsOpen() && (j.path != journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
+  if (j.file.IsOpen()) return true;
+  OpenModeScope shared(fmShared);
+  if (!FileOpen(j.file, journal_path, faAppend, /*create=*/true)) return false;
+  j.path = journal_path;
+  return true;
+}
+
+// Each line after its operation number; made before the lock, which only the number needs.
+std::string LineTail(const char* operation, const JournalEntry& e) {
+  std::string tail = "\t";
+  for (const std::string& column :
+       {std::string(operation), e.player < 0 ? std::string("-") : std::to_string(e.player),
+        JournalText(e.name), e.field, JournalText(e.old_value), JournalText(e.new_value)})
+    tail.append(column).append(1, '\t');
+  tail.back() = '\n';
+  return tail;
+}
+
+}  // namespace
+
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries) {
   if (entries.empty() || journal_path.empty()) return true;
-  // Kept open between operations, so that an append costs a lock, a look at the length, one write
-  // and the unlock; the tail is read only when another writer appended since our last line.
   JournalHandle& j = journal_handle;
-  if (j.file.IsOpen() && (j.path != journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
-  const std::string& path = journal_path;
-  if (!j.file.IsOpen()) {
-    OpenModeScope shared(fmShared);
-    if (!FileOpen(j.file, path, faAppend, /*create=*/true)) return false;
-    j.path = path;
-  }
-  if (RetryWhileHeld(path, [&] { return FileLockOurs(j.file); }) != wrDone) return false;
+  if (!OpenJournal(j)) return false;
+  const std::string stamp = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t";
+  std::vector<std::string> tails;
+  for (const JournalEntry& e : entries) tails.push_back(LineTail(operation, e));
+  if (RetryWhileHeld(journal_path, [&] { return FileLockOurs(j.file); }) != wrDone) return false;
   int64_t length = FileLength(j.file);
   int64_t op = length == j.end && j.end >= 0 ? j.last_op + 1 : NextOperationNumber(j.file);
-  std::string number = std::to_string(op);
-  std::string head = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t" + number +
-                     "\t" + operation + "\t";
+  const std::string head = stamp + std::to_string(op);
   std::string lines;
-  for (const JournalEntry& e : entries) {
-    lines += head + (e.player < 0 ? "-" : std::to_string(e.player)) + "\t" + JournalText(e.name) +
-             "\t" + e.field + "\t" + JournalText(e.old_value) + "\t" + JournalText(e.new_value) +
-             "\n";
-  }
+  for (const std::string& tail : tails) lines.append(head).append(tail);
   bool written = FileWriteAtEnd(j.file, lines.data(), lines.size());
   j.end = written && length >= 0 ? length + static_cast<int64_t>(lines.size()) : -1;
   j.last_op = op;
