@@ -23,15 +23,7 @@ struct Finding {
 using Findings = std::vector<Finding>;
 
 std::string Who(const GameView& view, int32_t n) {
-  return std::to_string(n) + " " + view.players[static_cast<size_t>(n)].name.Get();
-}
-
-bool Inside(const GameView& view, int32_t n) {
-  return n >= 0 && static_cast<size_t>(n) < view.players.size();
-}
-
-const PlayerRecord& At(const GameView& view, int32_t n) {
-  return view.players[static_cast<size_t>(n)];
+  return std::to_string(n) + " " + view.At(n).name.Get();
 }
 
 void FileFindings(const GameView& view, Findings& out) {
@@ -51,7 +43,7 @@ void FileFindings(const GameView& view, Findings& out) {
 }
 
 void RepairFindings(const GameView& view, int32_t n, Findings& out) {
-  for (const RepairFinding& f : RepairRulesThatFire(At(view, n)))
+  for (const RepairFinding& f : RepairRulesThatFire(view.At(n)))
     out.push_back({"repair",
                    "player " + Who(view, n) + ": repair rule " + std::to_string(f.rule) + " (" +
                        f.name + "): " + f.field + " " + std::to_string(f.before) + " -> " +
@@ -64,33 +56,24 @@ void RepairFindings(const GameView& view, int32_t n, Findings& out) {
                     {"after", f.after}}});
 }
 
-// What a player's spouse is married to, for a link that is not returned.
-std::string MarriedToText(const GameView& view, int32_t n) {
-  std::vector<Spouse> spouses = SpousesOf(view, n);
-  if (spouses.empty()) return "nobody";
-  std::string text;
-  for (const Spouse& s : spouses) text += (text.empty() ? "" : " + ") + SpouseText(view, s);
-  return text;
-}
-
 void SpouseFindings(const GameView& view, int32_t n, Findings& out) {
-  const int32_t spouse = At(view, n).married_to;
+  const int32_t spouse = view.At(n).married_to;
   if (spouse == -1) return;
   const std::string head = "player " + Who(view, n) + ": married_to " + std::to_string(spouse);
   Json detail = {{"player", n}, {"married_to", spouse}};
-  if (!Inside(view, spouse)) {
+  if (!view.Has(spouse)) {
     out.push_back({"spouse-outside", head + " is beyond the end of PLAYER.DAT (" +
                                          std::to_string(view.players.size()) + " players)",
                    detail});
   } else if (spouse == n) {
     out.push_back({"spouse-self", head + " is the player themselves", detail});
-  } else if (IsDeleted(At(view, spouse))) {
+  } else if (IsDeleted(view.At(spouse))) {
     out.push_back({"spouse-deleted", head + " is an empty slot (a deleted player)", detail});
-  } else if (At(view, spouse).married_to != n) {
-    detail["spouse_married_to"] = int32_t{At(view, spouse).married_to};
+  } else if (view.At(spouse).married_to != n) {
+    detail["spouse_married_to"] = int32_t{view.At(spouse).married_to};
     out.push_back({"spouse-not-mutual",
-                   head + " " + At(view, spouse).name.Get() + ", who is married to " +
-                       MarriedToText(view, spouse),
+                   head + " " + view.At(spouse).name.Get() + ", who is married to " +
+                       MarriedText(view, spouse),
                    detail});
   }
 }
@@ -109,36 +92,36 @@ void CharacterFindings(const GameView& view, Findings& out) {
                      std::string(NpcFileName(file.character)) +
                          ": holds no number; the game reads it as player 0",
                      detail});
-    if (!Inside(view, n)) {
+    if (!view.Has(n)) {
       out.push_back({"character-outside", head + "player " + std::to_string(n) +
                                               ", beyond the end of PLAYER.DAT",
                      detail});
       continue;
     }
-    if (IsDeleted(At(view, n))) {
+    if (IsDeleted(view.At(n))) {
       out.push_back({"character-deleted", head + "player " + std::to_string(n) +
                                               ", an empty slot (a deleted player)",
                      detail});
       continue;
     }
     bool wants_female = file.character == npcDask;
-    if (IsFemale(At(view, n)) != wants_female)
+    if (IsFemale(view.At(n)) != wants_female)
       out.push_back({"character-wrong-sex",
                      head + Who(view, n) + ", a " + (wants_female ? "male" : "female") +
                          " player (" + NpcName(file.character) + " marries " +
                          (wants_female ? "female" : "male") + " players)",
                      detail});
-    if (At(view, n).married_to != -1) {
-      detail["married_to"] = int32_t{At(view, n).married_to};
+    if (view.At(n).married_to != -1) {
+      detail["married_to"] = int32_t{view.At(n).married_to};
       out.push_back({"character-and-player",
                      head + Who(view, n) + ", who is also married to player " +
-                         std::to_string(At(view, n).married_to),
+                         std::to_string(view.At(n).married_to),
                      detail});
     }
   }
   const CharacterFile& quenna = CharacterOf(view, npcQuenna);
   const CharacterFile& dask = CharacterOf(view, npcDask);
-  if (quenna.there && dask.there && quenna.player == dask.player && Inside(view, quenna.player))
+  if (quenna.there && dask.there && quenna.player == dask.player && view.Has(quenna.player))
     out.push_back({"both-characters",
                    "MARRAGE.DAT, MARBARD.DAT: player " + Who(view, quenna.player) +
                        " is married to both Quenna and Dask Able",
@@ -151,7 +134,7 @@ Findings AllFindings(const GameView& view) {
   for (size_t i = 0; i < view.players.size(); ++i) {
     const auto n = static_cast<int32_t>(i);
     // A deleted slot is no player: only links to it count.
-    if (IsDeleted(At(view, n))) continue;
+    if (IsDeleted(view.At(n))) continue;
     RepairFindings(view, n, findings);
     SpouseFindings(view, n, findings);
   }
@@ -162,17 +145,13 @@ Findings AllFindings(const GameView& view) {
 }  // namespace
 
 int RunCheck(const CommandArgs& args) {
-  OutputFormat format;
-  std::vector<std::string> rest;
-  if (!ParseFormat(args, false, format, rest) || !rest.empty()) {
-    CommandError("usage: zorvan32 check [--json]");
-    return 2;
-  }
-  GameView view;
-  if (!CommandLoadGame() || !ReadGameView(view)) return 2;
+  ViewCommand command;
+  if (int status = StartViewCommand(args, false, 0, "usage: zorvan32 check [--json]", command))
+    return status;
+  const GameView& view = command.view;
   Findings findings = AllFindings(view);
   const int status = findings.empty() ? 0 : 1;
-  if (format == ofJson) {
+  if (command.format == ofJson) {
     Json problems = Json::array();
     for (const Finding& f : findings) {
       Json problem = {{"kind", f.kind}, {"text", ShownText(f.text)}};

@@ -98,10 +98,19 @@ const CharacterFile& CharacterOf(const GameView& view, int character) {
   return view.characters[character == npcDask ? 1 : 0];
 }
 
+int StartViewCommand(const CommandArgs& args, bool csv_allowed, size_t operands, const char* usage,
+                     ViewCommand& command) {
+  if (!ParseFormat(args, csv_allowed, command.format, command.operands) ||
+      command.operands.size() != operands) {
+    CommandError(usage);
+    return 2;
+  }
+  return CommandLoadGame() && ReadGameView(command.view) ? 0 : 2;
+}
+
 std::vector<Spouse> SpousesOf(const GameView& view, int32_t n) {
   std::vector<Spouse> spouses;
-  if (view.players[static_cast<size_t>(n)].married_to != -1)
-    spouses.push_back({view.players[static_cast<size_t>(n)].married_to, npcNone});
+  if (view.At(n).married_to != -1) spouses.push_back({view.At(n).married_to, npcNone});
   // Dask before Quenna, as the main screen looks.
   for (int character : {npcDask, npcQuenna}) {
     const CharacterFile& file = CharacterOf(view, character);
@@ -112,10 +121,15 @@ std::vector<Spouse> SpousesOf(const GameView& view, int32_t n) {
 
 std::string SpouseText(const GameView& view, const Spouse& spouse) {
   if (spouse.character != npcNone) return NpcName(spouse.character);
-  if (spouse.player < 0 || static_cast<size_t>(spouse.player) >= view.players.size())
-    return std::to_string(spouse.player) + " (no such player)";
-  return std::to_string(spouse.player) + " " +
-         view.players[static_cast<size_t>(spouse.player)].name.Get();
+  if (!view.Has(spouse.player)) return std::to_string(spouse.player) + " (no such player)";
+  return std::to_string(spouse.player) + " " + view.At(spouse.player).name.Get();
+}
+
+std::string MarriedText(const GameView& view, int32_t n) {
+  std::string text;
+  for (const Spouse& spouse : SpousesOf(view, n))
+    text += (text.empty() ? "" : " + ") + SpouseText(view, spouse);
+  return text.empty() ? "nobody" : text;
 }
 
 bool PlayerNameMatches(const PlayerRecord& record, const std::string& wanted) {

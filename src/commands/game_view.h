@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/commands.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_record.h"
 
@@ -24,11 +25,25 @@ struct GameView {
   CharacterFile characters[2] = {{npcQuenna}, {npcDask}};
   bool has_day = false;  // TIME.DAT is there
   std::string day_line;  // its first line
+
+  bool Has(int32_t n) const { return n >= 0 && static_cast<size_t>(n) < players.size(); }
+  const PlayerRecord& At(int32_t n) const { return players[static_cast<size_t>(n)]; }
 };
 
 // False, with the cause on stderr, when a file cannot be read (missing PLAYER.DAT, a node holding a
 // file past the usual wait, an OS error).
 bool ReadGameView(GameView& view);
+
+// The opening the commands that only read share: their options (--json, --csv where allowed, and
+// exactly `operands` others), then the game directory and the view of the game.
+struct ViewCommand {
+  OutputFormat format = ofLines;
+  std::vector<std::string> operands;
+  GameView view;
+};
+// 0 when the command goes on; otherwise its exit code, with the usage or the cause on stderr.
+int StartViewCommand(const CommandArgs& args, bool csv_allowed, size_t operands, const char* usage,
+                     ViewCommand& command);
 
 // The editor deletes a player by naming them "X"; the slot keeps its place.
 bool IsDeleted(const PlayerRecord& record);
@@ -42,6 +57,8 @@ struct Spouse {
 std::vector<Spouse> SpousesOf(const GameView& view, int32_t n);
 // "1 Sellith", "Quenna", "250 (no such player)" (CP437).
 std::string SpouseText(const GameView& view, const Spouse& spouse);
+// Every spouse of player n joined by " + ", or "nobody".
+std::string MarriedText(const GameView& view, int32_t n);
 const CharacterFile& CharacterOf(const GameView& view, int character);
 
 // The editor's player search: the in-game name as stored, codes and all, or the real name on its

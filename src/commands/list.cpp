@@ -24,15 +24,8 @@ const ListColumn kListColumns[] = {
     {"STATUS", "status", false},
 };
 
-std::string MarriedText(const GameView& view, int32_t n) {
-  std::string text;
-  for (const Spouse& spouse : SpousesOf(view, n))
-    text += (text.empty() ? "" : " + ") + SpouseText(view, spouse);
-  return text.empty() ? "nobody" : text;
-}
-
 std::vector<std::string> Cells(const GameView& view, int32_t n) {
-  const PlayerRecord& r = view.players[static_cast<size_t>(n)];
+  const PlayerRecord& r = view.At(n);
   return {std::to_string(n),       r.real_name.Get(),        r.name.Get(),
           std::to_string(r.level), std::to_string(r.gold),   std::to_string(r.bank),
           std::to_string(r.experience), MarriedText(view, n), r.dead == kDeadYes ? "dead" : "alive"};
@@ -45,16 +38,15 @@ Json SpousesJson(const GameView& view, int32_t n) {
       spouses.push_back({{"character", NpcName(spouse.character)}});
       continue;
     }
-    bool inside = spouse.player >= 0 && static_cast<size_t>(spouse.player) < view.players.size();
-    Json name = inside ? Json(JsonText(view.players[static_cast<size_t>(spouse.player)].name.Get()))
-                       : Json(nullptr);
+    Json name = view.Has(spouse.player) ? Json(JsonText(view.At(spouse.player).name.Get()))
+                                        : Json(nullptr);
     spouses.push_back({{"player", spouse.player}, {"name", name}});
   }
   return spouses;
 }
 
 Json PlayerJson(const GameView& view, int32_t n) {
-  const PlayerRecord& r = view.players[static_cast<size_t>(n)];
+  const PlayerRecord& r = view.At(n);
   return {{"number", n},
           {"real_name", JsonText(r.real_name.Get())},
           {"nickname", JsonText(r.name.Get())},
@@ -70,14 +62,11 @@ Json PlayerJson(const GameView& view, int32_t n) {
 }  // namespace
 
 int RunList(const CommandArgs& args) {
-  OutputFormat format;
-  std::vector<std::string> rest;
-  if (!ParseFormat(args, true, format, rest) || !rest.empty()) {
-    CommandError("usage: zorvan32 list [--json|--csv]");
-    return 2;
-  }
-  GameView view;
-  if (!CommandLoadGame() || !ReadGameView(view)) return 2;
+  ViewCommand command;
+  if (int status = StartViewCommand(args, true, 0, "usage: zorvan32 list [--json|--csv]", command))
+    return status;
+  const GameView& view = command.view;
+  const OutputFormat format = command.format;
   const auto count = static_cast<int32_t>(view.players.size());
   if (format == ofJson) {
     Json players = Json::array();

@@ -28,57 +28,41 @@ enum SetKind : uint8_t {
   skRefused,  // no editor on the screen for it
 };
 
-// One field as its editor on the main or the extended screen changes it: a number as its number
-// editor clamps it (NumberEditorOfField), a flag to the values its toggle gives (toggles.cpp,
-// extended.cpp).
+// One field as the editors of the main and the extended screen change it, found in their own
+// tables: a number as its number editor clamps it, a flag to the values its toggle gives.
 struct SetRule {
+  SetKind kind = skRefused;
+  std::vector<int32_t> values = {};  // skFlag
+  bool upper_case = false;           // skText
+  std::string refusal = {};          // skRefused
+};
+
+struct Refusal {
   const char* field;
-  SetKind kind;
-  std::vector<int32_t> values = {};                // skFlag
-  bool upper_case = false;                         // skText
-  const char* refusal = nullptr;                   // skRefused
+  const char* why;
+};
+const Refusal kRefusals[] = {
+    {"married_to",
+     "married_to is changed by the marriage editor, which also changes the spouse, the "
+     "characters' files and sends the news; use the editor's screen"},
+    {"time_on", "time_on is the game's own; the editor only shows it"},
 };
 
-SetRule Number(const char* field) { return {field, skNumber}; }
-SetRule Flag(const char* field, std::vector<int32_t> values) {
-  return {field, skFlag, std::move(values)};
+SetRule RuleOf(const RecordField& field) {
+  SetRule rule;
+  if (NumberEditorOfField(field.offset) != nullptr) rule.kind = skNumber;
+  rule.values = ToggleValuesOfField(field.offset);
+  if (!rule.values.empty()) rule.kind = skFlag;
+  if (TextEditorOfField(field.offset, rule.upper_case)) rule.kind = skText;
+  if (rule.kind != skRefused) return rule;
+  rule.refusal = std::string(field.name) + " has no editor on the screens";
+  for (const Refusal& refusal : kRefusals)
+    if (std::strcmp(refusal.field, field.name) == 0) rule.refusal = refusal.why;
+  return rule;
 }
-SetRule Text(const char* field, bool upper_case) { return {field, skText, {}, upper_case}; }
-SetRule Refused(const char* field, const char* why) { return {field, skRefused, {}, false, why}; }
-
-constexpr int32_t kYes = 5;
-
-const SetRule kSetRules[] = {
-    // The number editors of both screens: their own tables give the bounds.
-    Number("level"), Number("hit_points"), Number("experience"), Number("hit_max"),
-    Number("weapon_num"), Number("forest_fights"), Number("player_fights"), Number("strength"),
-    Number("defense"), Number("charm"), Number("gems"), Number("armour_num"), Number("gold"),
-    Number("bank"), Number("kills"), Number("games_won"), Number("lays"), Number("kids"),
-    Number("skill_dk"), Number("uses_dk"), Number("skill_mystic"), Number("uses_mystic"),
-    Number("skill_thief"), Number("uses_thief"),
-    // The toggles.
-    Flag("skill_class", {1, 2, 3}), Flag("sex", {0, kYes}), Flag("seen_master", {0, kYes}),
-    Flag("seen_bard", {0, kYes}), Flag("seen_quenna", {0, kYes}), Flag("flirted", {0, kYes}),
-    Flag("inn", {0, kYes}), Flag("dead", {0, kYes}), Flag("seen_dragon", {0, kYes}),
-    Flag("high_spirits", {0, 1}), Flag("horse", {0, 1}), Flag("weird_event", {0, kYes}),
-    Flag("on_now", {0, 1}),
-    // The text editors.
-    Text("real_name", true), Text("name", false), Text("weapon_name", false),
-    Text("armour_name", false),
-    Refused("married_to",
-            "married_to is changed by the marriage editor, which also changes the spouse, the "
-            "characters' files and sends the news; use the editor's screen"),
-    Refused("time_on", "time_on is the game's own; the editor only shows it"),
-};
 
 // DoorInputLine, which every text editor reads with, takes at most this many characters.
 constexpr size_t kLineMax = 20;
-
-const SetRule* FindRule(const std::string& field) {
-  for (const SetRule& rule : kSetRules)
-    if (field == rule.field) return &rule;
-  return nullptr;
-}
 
 // A decimal whole number, optionally signed; beyond 32 bits it saturates as the editor's reading
 // does, so the clamp still sees it above the range.
@@ -91,7 +75,7 @@ bool WholeNumber(const std::string& text, int32_t& value) {
 }
 
 struct Assignment {
-  const SetRule* rule;
+  SetRule rule;
   const RecordField* field;
   std::string given;   // as typed (UTF-8)
   int32_t number = 0;  // skNumber (clamped), skFlag
@@ -109,10 +93,10 @@ std::string ValuesText(const std::vector<int32_t>& values) {
 bool PrepareNumber(Assignment& a) {
   int32_t asked = 0;
   if (!WholeNumber(a.given, asked)) {
-    CommandError(a.rule->field + std::string(": \"") + a.given + "\" is not a whole number");
+    CommandError(a.field->name + std::string(": \"") + a.given + "\" is not a whole number");
     return false;
   }
-  const NumberEditor& r = *NumberEditorOfField(FindRecordField(a.rule->field)->offset);
+  const NumberEditor& r = *NumberEditorOfField(a.field->offset);
   a.number = ClampNumber(r, asked);
   if (asked < r.low_bound)
     a.note = " (asked " + a.given + "; the editor stores " + std::to_string(r.low_replacement) +
@@ -123,10 +107,10 @@ bool PrepareNumber(Assignment& a) {
 }
 
 bool PrepareFlag(Assignment& a) {
-  const std::vector<int32_t>& values = a.rule->values;
+  const std::vector<int32_t>& values = a.rule.values;
   if (!WholeNumber(a.given, a.number) ||
       std::find(values.begin(), values.end(), a.number) == values.end()) {
-    CommandError(a.rule->field + std::string(" takes ") + ValuesText(values) + ", not \"" +
+    CommandError(a.field->name + std::string(" takes ") + ValuesText(values) + ", not \"" +
                  a.given + "\"");
     return false;
   }
@@ -139,7 +123,7 @@ bool PrepareText(Assignment& a) {
   for (char c : cp437)
     if (kStandardInputSet.find(c) == std::string_view::npos) typable = false;
   if (!typable || cp437.empty()) {
-    CommandError(a.rule->field + std::string(": \"") + a.given +
+    CommandError(a.field->name + std::string(": \"") + a.given +
                  "\" is not a text the editor takes (1 to 20 printable ASCII characters)");
     return false;
   }
@@ -147,27 +131,27 @@ bool PrepareText(Assignment& a) {
     cp437.resize(kLineMax);
     a.note = " (cut to the " + std::to_string(kLineMax) + " characters the editor's line takes)";
   }
-  a.text = a.rule->upper_case ? UpperStr(cp437) : cp437;
+  a.text = a.rule.upper_case ? UpperStr(cp437) : cp437;
   return true;
 }
 
 bool Prepare(const std::string& arg, Assignment& a) {
   size_t equals = arg.find('=');
   std::string name = arg.substr(0, equals);
-  a.rule = FindRule(name);
   a.field = FindRecordField(name);
-  if (equals == std::string::npos || a.rule == nullptr || a.field == nullptr) {
+  if (equals == std::string::npos || a.field == nullptr) {
     CommandError(equals == std::string::npos
                      ? "\"" + arg + "\" is not FIELD=VALUE"
                      : "no field named \"" + name + "\" (zorvan32 show N lists them)");
     return false;
   }
   a.given = arg.substr(equals + 1);
-  switch (a.rule->kind) {
+  a.rule = RuleOf(*a.field);
+  switch (a.rule.kind) {
     case skNumber: return PrepareNumber(a);
     case skFlag: return PrepareFlag(a);
     case skText: return PrepareText(a);
-    case skRefused: CommandError(a.rule->refusal); return false;
+    case skRefused: CommandError(a.rule.refusal); return false;
   }
   return false;
 }
@@ -189,18 +173,14 @@ std::string Change(const PlayerRecord& before, const PlayerRecord& after,
 // The assignment made on record; its lines appended to lines.
 void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& lines) {
   const PlayerRecord before = record;
-  if (a.rule->kind == skText)
+  if (a.rule.kind == skText)
     WriteText(record, *a.field, a.text);
   else
     WriteField(record, a.field->Ref(), a.number);
   lines.push_back(Change(before, record, *a.field) + a.note);
-  // The death toggle empties the hit points; reviving fills them up to the maximum.
   if (a.field != FindRecordField("dead") || before.dead == record.dead) return;
   const PlayerRecord alive = record;
-  if (record.dead == kYes)
-    record.hit_points = 0;
-  else if (record.hit_points < record.hit_max)
-    record.hit_points = record.hit_max;
+  SetHitPointsForDeath(record);
   if (record.hit_points != alive.hit_points)
     lines.push_back(Change(alive, record, *FindRecordField("hit_points")) +
                     " (as the dead toggle sets it)");

@@ -30,19 +30,16 @@ Json DayJson(const GameView& view) {
 }  // namespace
 
 int RunShow(const CommandArgs& args) {
-  OutputFormat format;
-  std::vector<std::string> rest;
-  if (!ParseFormat(args, false, format, rest) || rest.size() != 1) {
-    CommandError("usage: zorvan32 show N|NAME [--json]");
-    return 2;
-  }
+  ViewCommand command;
+  if (int status = StartViewCommand(args, false, 1, "usage: zorvan32 show N|NAME [--json]", command))
+    return status;
   PlayerQuery query;
-  GameView view;
-  if (!ParsePlayerQuery(rest[0], query) || !CommandLoadGame() || !ReadGameView(view)) return 2;
-  int32_t n = FindPlayer(view.players, query, rest[0]);
+  const std::string& arg = command.operands[0];
+  if (!ParsePlayerQuery(arg, query)) return 2;
+  int32_t n = FindPlayer(command.view.players, query, arg);
   if (n < 0) return 1;
-  const PlayerRecord& record = view.players[static_cast<size_t>(n)];
-  if (format == ofJson) {
+  const PlayerRecord& record = command.view.At(n);
+  if (command.format == ofJson) {
     PrintJson(RecordJson(record, n));
     return 0;
   }
@@ -54,12 +51,9 @@ int RunShow(const CommandArgs& args) {
 }
 
 int RunExport(const CommandArgs& args) {
-  if (!args.empty()) {
-    CommandError("usage: zorvan32 export");
-    return 2;
-  }
-  GameView view;
-  if (!CommandLoadGame() || !ReadGameView(view)) return 2;
+  ViewCommand command;
+  if (int status = StartViewCommand(args, false, 0, "usage: zorvan32 export", command)) return status;
+  const GameView& view = command.view;
   Json players = Json::array();
   for (size_t n = 0; n < view.players.size(); ++n)
     players.push_back(RecordJson(view.players[n], static_cast<int32_t>(n)));

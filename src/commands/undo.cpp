@@ -52,10 +52,9 @@ std::set<int64_t> UndoneOperations(const std::vector<Operation>& ops) {
   return undone;
 }
 
-const Operation* ChooseTarget(const std::vector<Operation>& ops, const CommandArgs& args) {
+// The operation asked for by number, or with 0 the newest that is neither undone nor an undo.
+const Operation* ChooseTarget(const std::vector<Operation>& ops, int32_t wanted) {
   std::set<int64_t> undone = UndoneOperations(ops);
-  int32_t wanted = 0;
-  if (!args.empty() && !StrToIntWhole(args[0], wanted)) return nullptr;
   for (auto it = ops.rbegin(); it != ops.rend(); ++it) {
     if (undone.count(it->number)) continue;
     if (wanted > 0 ? it->number == wanted : UndoneTarget(*it) == 0) return &*it;
@@ -155,20 +154,11 @@ bool EndsWith(const std::string& text, const char* tail) {
   return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
-int Undo(const Operation& target) {
-  const JournalLine& head = target.lines.front();
-  std::printf("undo of operation %lld (%s by %s, %s, %s):\n", static_cast<long long>(target.number),
-              head.operation.c_str(), head.who.c_str(), head.node.c_str(), head.time.c_str());
-  GameOperation op(okUndo);
-  op.SetName(kUndoPrefix + std::to_string(target.number));
-  WriteResult held = op.Begin();
-  if (held != wrDone) {
-    CommandError(FileProblemText(held) + " Nothing was undone.");
-    return 2;
-  }
+// Every record and character file of the operation put back where it still holds what the
+// operation wrote; false when a file could not be written.
+bool UndoLines(GameOperation& op, const Operation& target, Outcome& outcome) {
   std::map<std::string, std::vector<const JournalLine*>> fields;
   std::vector<std::string> notices;
-  Outcome outcome;
   bool sound = true;
   for (const JournalLine& line : target.lines)
     if (line.field != "record" && FindRecordField(line.field) != nullptr)
@@ -183,7 +173,22 @@ int Undo(const Operation& target) {
     for (const std::string& file : notices) std::printf(" %s", file.c_str());
     std::printf("\n");
   }
-  if (!sound) {
+  return sound;
+}
+
+int Undo(const Operation& target) {
+  const JournalLine& head = target.lines.front();
+  std::printf("undo of operation %lld (%s by %s, %s, %s):\n", static_cast<long long>(target.number),
+              head.operation.c_str(), head.who.c_str(), head.node.c_str(), head.time.c_str());
+  GameOperation op(okUndo);
+  op.SetName(kUndoPrefix + std::to_string(target.number));
+  WriteResult held = op.Begin();
+  if (held != wrDone) {
+    CommandError(FileProblemText(held) + " Nothing was undone.");
+    return 2;
+  }
+  Outcome outcome;
+  if (!UndoLines(op, target, outcome)) {
     CommandError("a file could not be written: nothing was undone");
     return 2;
   }
@@ -202,19 +207,19 @@ int Undo(const Operation& target) {
 }  // namespace
 
 int RunUndo(const CommandArgs& args) {
+  int32_t wanted = 0;
+  if (args.size() > 1 || (args.size() == 1 && (!StrToIntWhole(args[0], wanted) || wanted < 1))) {
+    CommandError("usage: zorvan32 undo [OPERATION]");
+    return 2;
+  }
   if (!CommandLoadGame()) return 2;
   std::vector<JournalLine> lines;
   if (!ReadJournal(journal_path, lines)) {
     CommandError(journal_path + " cannot be read");
     return 2;
   }
-  int32_t wanted = 0;
-  if (args.size() > 1 || (args.size() == 1 && !StrToIntWhole(args[0], wanted))) {
-    CommandError("usage: zorvan32 undo [OPERATION]");
-    return 2;
-  }
   std::vector<Operation> ops = Operations(lines);
-  const Operation* target = ChooseTarget(ops, args);
+  const Operation* target = ChooseTarget(ops, wanted);
   if (target == nullptr) {
     std::printf("nothing to undo\n");
     return 1;

@@ -189,6 +189,12 @@ void RunExtendedKey(char key) {
 
 }  // namespace
 
+std::vector<int32_t> ExtToggleValues(uint16_t offset) {
+  for (const ExtToggle& toggle : kExtToggles)
+    if (toggle.field.offset == offset) return {toggle.off, toggle.on};
+  return {};
+}
+
 const NumberEditor* ExtNumberEditorOfField(uint16_t offset) {
   for (const NumberEditor& editor : kExtNumberEditors)
     if (editor.field.offset == offset) return &editor;

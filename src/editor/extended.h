@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "editor/field_editors.h"
 
@@ -11,3 +12,5 @@ void SkillUsesUpdate();
 void NewDayForPlayer();
 // The extended screen's number editor of the field at that offset, or nullptr.
 const NumberEditor* ExtNumberEditorOfField(uint16_t offset);
+// Its toggle's two values (off, on); empty when the extended screen has none for the field.
+std::vector<int32_t> ExtToggleValues(uint16_t offset);

@@ -103,6 +103,11 @@ const NumberEditor* NumberEditorOfField(uint16_t offset) {
   return ExtNumberEditorOfField(offset);
 }
 
+std::vector<int32_t> ToggleValuesOfField(uint16_t offset) {
+  std::vector<int32_t> values = MainToggleValues(offset);
+  return values.empty() ? ExtToggleValues(offset) : values;
+}
+
 std::optional<int32_t> AskForestFights() { return AskNumber(*FindMainNumberEditor('9')); }
 std::optional<int32_t> AskPlayerFights() { return AskNumber(*FindMainNumberEditor('0')); }
 

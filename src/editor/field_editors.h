@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "editor/player_record.h"
 
@@ -32,6 +33,13 @@ void RunNumberEditor(const NumberEditor& editor);
 // The number editor, on the main or the extended screen, of the field at that offset; nullptr when
 // the screens have none (the command words clamp as the screens do).
 const NumberEditor* NumberEditorOfField(uint16_t offset);
+// The values the toggle of the field at that offset gives (empty: the screens have none), and
+// whether a text editor takes it (and in capitals): the command words change fields as the
+// screens do.
+std::vector<int32_t> ToggleValuesOfField(uint16_t offset);
+bool TextEditorOfField(uint16_t offset, bool& upper_case);
+// The death toggle's other half: dying empties the hit points, reviving fills them up to the most.
+void SetHitPointsForDeath(PlayerRecord& record);
 // Its question alone: the clamped answer, or nothing when Esc backed out.
 std::optional<int32_t> AskNumber(const NumberEditor& editor);
 

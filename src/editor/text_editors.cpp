@@ -9,6 +9,7 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
+#include "editor/field_editors.h"
 #include "editor/key_table.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
@@ -78,6 +79,15 @@ void RunTextEditorRow(const TextEditor& editor) {
 }
 
 }  // namespace
+
+bool TextEditorOfField(uint16_t offset, bool& upper_case) {
+  for (const TextEditor& editor : kTextEditors) {
+    if (editor.field.offset != offset) continue;
+    upper_case = editor.upper_case;
+    return true;
+  }
+  return false;
+}
 
 bool RunMainTextEditor(char key) {
   const TextEditor* editor = FindKeyRow(kTextEditors, key);

@@ -1,5 +1,6 @@
 // The toggles of the main screen: no prompt, one key flips or cycles a flag and saves.
 #include <cstdint>
+#include <vector>
 
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
@@ -50,23 +51,32 @@ int32_t ToggledValue(ToggleChange change, int32_t value) {
   return value;
 }
 
-void SetHitPointsForDeath(bool dead) {
-  if (dead)
-    current_record.hit_points = 0;
-  else if (current_record.hit_points < current_record.hit_max)
-    current_record.hit_points = current_record.hit_max;
-}
-
 void RunToggleRow(const Toggle& toggle) {
   int32_t value = ToggledValue(toggle.change, ReadField(current_record, toggle.field));
   WriteField(current_record, toggle.field, value);
-  if (toggle.sets_hit_points) SetHitPointsForDeath(value == kYes);
+  if (toggle.sets_hit_points) SetHitPointsForDeath(current_record);
   if (toggle.redraws) DrawMainScreen();
   // Written even when nothing changed (a class outside 1-3): the record on disk is the one shown.
   SaveCurrentPlayer();
 }
 
 }  // namespace
+
+void SetHitPointsForDeath(PlayerRecord& record) {
+  if (record.dead == kYes)
+    record.hit_points = 0;
+  else if (record.hit_points < record.hit_max)
+    record.hit_points = record.hit_max;
+}
+
+std::vector<int32_t> MainToggleValues(uint16_t offset) {
+  for (const Toggle& toggle : kToggles) {
+    if (toggle.field.offset != offset) continue;
+    if (toggle.change == tcCycleClass) return {1, 2, 3};
+    return {0, kYes};
+  }
+  return {};
+}
 
 bool RunMainToggle(char key) {
   const Toggle* toggle = FindKeyRow(kToggles, key);
