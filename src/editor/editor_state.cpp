@@ -5,6 +5,7 @@ const char* const compile_date_text = "January 07, 2006.";
 
 std::string game_dir;
 std::string player_path = "PLAYER.DAT";
+std::map<std::string, std::string> game_paths;
 uint8_t current_player = 0;
 PlayerRecord current_record{};
 PlayerRecord current_as_read{};
@@ -27,6 +28,7 @@ int32_t dask_spouse = 0;
 void EditorStateReset() {
   game_dir.clear();
   player_path = "PLAYER.DAT";
+  game_paths.clear();
   current_player = 0;
   current_record = PlayerRecord{};
   current_as_read = PlayerRecord{};

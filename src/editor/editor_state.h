@@ -1,6 +1,7 @@
 // The editor's globals: one copy each for the whole run, with a reset for tests.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "editor/file_result.h"
@@ -15,6 +16,9 @@ constexpr int32_t kTwoBillion = 2'000'000'000;
 
 extern std::string game_dir;     // ends in the path separator, or empty for the working directory
 extern std::string player_path;  // game_dir + PLAYER.DAT
+// The game's files as found (game_dir + name as asked -> the path found), so that a spelling found by
+// reading the directory (any case, on Linux) is not looked for again at every save.
+extern std::map<std::string, std::string> game_paths;
 extern uint8_t current_player;   // a byte: only records 0-255 are reachable
 extern PlayerRecord current_record;
 // current_record as last read from or written to PLAYER.DAT: a save writes only the fields that

@@ -103,7 +103,13 @@ std::string FirstLine(const std::string& bytes, size_t max) {
 
 }  // namespace
 
-std::string GamePath(const std::string& name) { return GameFilePath(game_dir, name); }
+std::string GamePath(const std::string& name) {
+  // Still there as found: one stat, where finding it again may read the whole directory.
+  std::string& known = game_paths[game_dir + name];
+  if (!known.empty() && PathExists(known)) return known;
+  known = GameFilePath(game_dir, name);
+  return known;
+}
 
 WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
   return WithPlayerFile(GamePath("PLAYER.DAT"), [&](OsFile& file) {
