@@ -162,20 +162,6 @@ void SerialChannel::Close() {
   port_ = kNoSerialPort;
 }
 
-void SerialChannel::ReadBlock(void* buffer, int32_t count, int32_t& read) {
-  read = 0;
-  if (!in_queue_) return;
-  if (in_queue_->Count() < count) in_poll_->Set();
-  for (;;) {
-    received_->Reset();  // a receive step after this sets it again
-    if (in_queue_->Count() >= count || !Carrier()) break;
-    if (CharReady()) in_poll_->Set();
-    received_->WaitFor(kBlockWaitMs);
-  }
-  CritSection hold(in_lock_);
-  read = in_queue_->Get(buffer, count, true);
-}
-
 void SerialChannel::PurgeOutput() {
   if (!out_queue_) return;
   CritSection hold(out_lock_);

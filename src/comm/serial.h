@@ -32,7 +32,6 @@ class SerialChannel : public CommChannel {
   bool Carrier() override;
   int32_t Handle() override { return port_; }
   void Close() override;
-  void ReadBlock(void* buffer, int32_t count, int32_t& read) override;
   void PurgeOutput() override;
   void PurgeInput() override;
   void Activate(bool reopen) override;
