@@ -24,13 +24,12 @@ class Door32Channel : public NetworkChannel {
   int32_t Handle() override { return attached_; }
   void Close() override;
 
-  void WritingLoop() override;
-
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
   bool Bind();
   void ReceiveStep() override;
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
   LibraryHandle library_ = nullptr;
   DoorInitializeProc door_initialize_ = nullptr;

@@ -233,21 +233,10 @@ void SerialChannel::ReceiveStep() {
   if (got > 0) in_queue_->Put(staging, got);
 }
 
-// What the line does not take stays at the front of OutQueue and goes on the next pass; a line
-// that fails keeps it (the caller is gone and Carrier says so).
-void SerialChannel::SendStep() {
-  CritSection hold(out_lock_);
-  out_request_->Reset();
-  const int32_t queued = out_queue_->Count();
-  if (queued == 0) return;
-  uint8_t* staging = out_queue_->Staging();
-  out_queue_->Get(staging, queued, false);
-  const int32_t sent = transfer_.Write(port_, staging, queued, kWriteWaitMs);
-  if (sent < 0) {
-    hung_up_ = true;
-    return;
-  }
-  out_queue_->Get(staging, sent, true);
-  if (sent < queued) out_request_->Set();
-  SendDone();
+// A line that fails keeps the bytes and is not asked again: the caller is gone and Carrier says so.
+int32_t SerialChannel::SendChunk(const uint8_t* bytes, int32_t count) {
+  const int32_t sent = transfer_.Write(port_, bytes, count, kWriteWaitMs);
+  if (sent >= 0) return sent;
+  hung_up_ = true;
+  return kNothingSent;
 }

@@ -51,7 +51,7 @@ class SerialChannel : public CommChannel {
   // The port's mode goes back as the BBS handed it over; a port the door opened is closed.
   void Release();
   void ReceiveStep() override;
-  void SendStep();
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
   SerialHandle port_ = kNoSerialPort;
   int32_t port_number_ = -1;  // when opened by number

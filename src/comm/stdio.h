@@ -23,13 +23,12 @@ class StdioChannel : public NetworkChannel {
   // The threads stop and the terminal gets its mode back; the descriptors stay open (the BBS's).
   void Close() override;
 
-  void WritingLoop() override;
-
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
   void ReceiveStep() override;
-  void SendStep();
+  bool LineWritable(uint32_t wait_ms) override;
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
   void Lost(std::string_view text, int error);
 
   const bool utf8_;

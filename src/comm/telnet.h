@@ -1,6 +1,7 @@
 // The caller on a telnet socket that the BBS accepted and handed over.
 #pragma once
 #include <atomic>
+#include <vector>
 
 #include "comm/comm_channel.h"
 #include "comm/telnet_filter.h"
@@ -21,8 +22,6 @@ class TelnetChannel : public NetworkChannel {
   int32_t Handle() override { return socket_; }
   void Close() override;
 
-  void WritingLoop() override;
-
  private:
   // A closed connection stays readable: once it was seen, there is nothing more to ask or wait on.
   bool LineHasInput() override { return alive_ && SocketWait(socket_, false, 0) > 0; }
@@ -30,11 +29,16 @@ class TelnetChannel : public NetworkChannel {
   // Announcements and option replies go straight onto the socket, outside the output queue.
   void RawSend(const uint8_t* bytes, size_t n);
   void ReceiveStep() override;
-  void SendStep(uint8_t* send_buffer);
+  bool LineWritable(uint32_t wait_ms) override;
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
   std::atomic<bool> force_read_{true};
   std::atomic<bool> alive_{true};
   TelnetFilter filter_;
   SocketHandle socket_ = kNoSocket;
-  bool half_sent_ = false;  // the writer stopped between the two halves of a doubled 255
+  // The writer's own: the escaped bytes of one send, whether it stopped between the two halves of a
+  // doubled 255, and whether its last send failed outright.
+  std::vector<uint8_t> send_buffer_ = std::vector<uint8_t>(kSendBufferSize);
+  bool half_sent_ = false;
+  bool send_failed_ = false;
 };
