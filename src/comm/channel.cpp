@@ -33,20 +33,8 @@ constexpr int32_t kCloseDrainMs = 5'000;
 CommChannel* ActiveChannel() { return active_channel.get(); }
 ChannelKind ActiveChannelKind() { return active_channel_kind; }
 
-// The serial class has one thread for both directions: both procedures run it.
-void ReaderProc(CommChannel& channel) {
-  if (channel.Kind() == ckSerial)
-    static_cast<SerialChannel&>(channel).IoThreadMain();
-  else
-    channel.ReadingLoop();
-}
-
-void WriterProc(CommChannel& channel) {
-  if (channel.Kind() == ckSerial)
-    static_cast<SerialChannel&>(channel).IoThreadMain();
-  else
-    channel.WritingLoop();
-}
+void ReaderProc(CommChannel& channel) { channel.ReadingLoop(); }
+void WriterProc(CommChannel& channel) { channel.WritingLoop(); }
 
 void ChannelSetCharset(CallerCharset charset) {
   caller_charset = charset;

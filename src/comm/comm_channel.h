@@ -40,8 +40,6 @@ class CommChannel {
   CommChannel(const CommChannel&) = delete;
   CommChannel& operator=(const CommChannel&) = delete;
 
-  virtual ChannelKind Kind() const = 0;
-
   // The operations, in their slot order.
   virtual void Attach(int32_t handle) = 0;
   virtual bool OpenPort(uint8_t port, int32_t baud, uint8_t data_bits, char parity,
@@ -91,10 +89,11 @@ class CommChannel {
   // Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
   bool LineLostSeen() const { return line_lost_; }
 
-  // The loops that ReaderProc and WriterProc run for a two-thread channel. The reader sleeps until
-  // the main thread asks for input, then takes one ReceiveStep; the writer sleeps until output is
-  // queued, then takes one SendStep once the line can take bytes.
-  void ReadingLoop();
+  // The loops that ReaderProc and WriterProc run. The reader sleeps until the main thread asks for
+  // input, then takes one ReceiveStep; the writer sleeps until output is queued, then takes one
+  // SendStep once the line can take bytes. A class whose one thread serves both directions
+  // (writer_thread_ false) runs both steps in its own ReadingLoop.
+  virtual void ReadingLoop();
   void WritingLoop();
 
   // The I/O threads, queues, locks and events; false when they are running already or any of

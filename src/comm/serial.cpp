@@ -197,14 +197,10 @@ void SerialChannel::SetFlowControl(bool xon_out, bool xon_in, bool hardware) {
   SetTimeouts();
 }
 
-void SerialChannel::SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc) {
-  CommChannel::SetThreadProcs(reader, nullptr);
-}
-
 // Each pass serves every request that is set, output first, so a line that takes output slowly
 // never keeps the caller's keys waiting. The any-request event is reset before the requests are
 // looked at: a request made meanwhile sets it again.
-void SerialChannel::IoThreadMain() {
+void SerialChannel::ReadingLoop() {
   while (!terminating_) {
     if (!any_request_->WaitFor(kSerialWaitMs) || terminating_) continue;
     any_request_->Reset();

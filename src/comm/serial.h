@@ -18,7 +18,6 @@ class SerialChannel : public CommChannel {
   SerialChannel();
   ~SerialChannel() override;
 
-  ChannelKind Kind() const override { return ckSerial; }
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t port, int32_t baud, uint8_t data_bits, char parity,
                 uint8_t stop_bits) override;
@@ -37,8 +36,8 @@ class SerialChannel : public CommChannel {
   void Activate(bool reopen) override;
   void DrainOutput(ChannelIdleProc idle) override;
   void SetFlowControl(bool xon_out, bool xon_in, bool hardware) override;
-  void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer) override;
-  void IoThreadMain();
+  // The one I/O thread: each pass serves output, then input.
+  void ReadingLoop() override;
 
  private:
   // Asking with nothing in the driver costs one driver call and no thread pass.

@@ -11,7 +11,6 @@ class StdioChannel : public NetworkChannel {
   explicit StdioChannel(bool utf8 = false) : utf8_(utf8) {}
   ~StdioChannel() override;
 
-  ChannelKind Kind() const override { return ckStdio; }
   // The handle is only kept: the line is always the standard input and output.
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override { return Open(0); }

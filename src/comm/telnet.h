@@ -14,7 +14,6 @@ class TelnetChannel : public NetworkChannel {
   TelnetChannel() = default;
   ~TelnetChannel() override;
 
-  ChannelKind Kind() const override { return ckTelnet; }
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override { return true; }
   bool Open(uint8_t port) override;
