@@ -48,14 +48,6 @@ bool TelnetChannel::Open(uint8_t) {
   return !ErrorFlag;
 }
 
-bool TelnetChannel::Carrier() {
-  if (alive_ && in_poll_) {
-    force_read_ = true;
-    in_poll_->Set();
-  }
-  return alive_;
-}
-
 WaitSource TelnetChannel::LineWaitSource() {
   if (!alive_ || socket_ == kNoSocket) return {};
   return {wsSocket, socket_};
@@ -85,14 +77,13 @@ void TelnetChannel::RawSend(const uint8_t* bytes, size_t n) {
   }
 }
 
-// Runs only when the main thread asked (CharReady, ReadBlock, Carrier). recv never waits: a hang-up
-// is a readable socket whose recv gives 0, so it is seen without blocking the thread.
+// Runs only when the main thread asked (CharReady, ReadBlock). recv never waits: a hang-up is a
+// readable socket whose recv gives 0, so it is seen without blocking the thread.
 void TelnetChannel::ReceiveStep() {
   CritSection hold(in_lock_);
-  const bool readable = SocketWait(socket_, false, 0) > 0;
+  const bool readable = SocketWait(socket_, false, 0) != 0;
   in_poll_->Reset();
-  if (!readable && !force_read_) return;
-  force_read_ = false;
+  if (!readable) return;
   const int32_t n = std::min(kReceiveStep, in_queue_->Free());
   if (n <= 0) return;
   uint8_t* staging = in_queue_->Staging();

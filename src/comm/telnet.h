@@ -17,13 +17,14 @@ class TelnetChannel : public NetworkChannel {
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override { return true; }
   bool Open(uint8_t port) override;
-  bool Carrier() override;
+  bool Carrier() override { return alive_; }
   int32_t Handle() override { return socket_; }
   void Close() override;
 
  private:
   // A closed connection stays readable: once it was seen, there is nothing more to ask or wait on.
-  bool LineHasInput() override { return alive_ && SocketWait(socket_, false, 0) > 0; }
+  // A socket the system no longer knows counts too, so that a step's recv reports it.
+  bool LineHasInput() override { return alive_ && SocketWait(socket_, false, 0) != 0; }
   WaitSource LineWaitSource() override;
   // Announcements and option replies go straight onto the socket, outside the output queue.
   void RawSend(const uint8_t* bytes, size_t n);
@@ -31,7 +32,6 @@ class TelnetChannel : public NetworkChannel {
   bool LineWritable(uint32_t wait_ms) override;
   int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
-  std::atomic<bool> force_read_{true};
   std::atomic<bool> alive_{true};
   TelnetFilter filter_;
   SocketHandle socket_ = kNoSocket;
