@@ -30,23 +30,10 @@ constexpr int32_t kCloseDrainMs = 5'000;
 
 }  // namespace
 
-CommChannel* ActiveChannel() { return active_channel.get(); }
 ChannelKind ActiveChannelKind() { return active_channel_kind; }
 
-// The serial class has one thread for both directions: both procedures run it.
-void ReaderProc(CommChannel& channel) {
-  if (channel.Kind() == ckSerial)
-    static_cast<SerialChannel&>(channel).IoThreadMain();
-  else
-    channel.ReadingLoop();
-}
-
-void WriterProc(CommChannel& channel) {
-  if (channel.Kind() == ckSerial)
-    static_cast<SerialChannel&>(channel).IoThreadMain();
-  else
-    channel.WritingLoop();
-}
+void ReaderProc(CommChannel& channel) { channel.ReadingLoop(); }
+void WriterProc(CommChannel& channel) { channel.WritingLoop(); }
 
 void ChannelSetCharset(CallerCharset charset) {
   caller_charset = charset;
@@ -85,6 +72,14 @@ bool ChannelCharReady() {
     decoded_key = key_decoder.Feed(static_cast<uint8_t>(active_channel->ReadChar()));
   return decoded_key >= 0;
 }
+
+bool ChannelIsOpen() { return active_channel != nullptr; }
+
+WaitSource ChannelWaitSource() {
+  return active_channel ? active_channel->MainWaitSource() : WaitSource{};
+}
+
+bool ChannelLineLostSeen() { return active_channel && active_channel->LineLostSeen(); }
 
 bool ChannelCarrier() {
   return active_channel && active_channel->Carrier() && !active_channel->OutputStalled();

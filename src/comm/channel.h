@@ -1,8 +1,10 @@
-// The caller's connection as the door library sees it: seven entries acting on the one channel.
+// The caller's connection as the door library sees it: seven entries acting on the one channel, and
+// what the key wait asks of it.
 #pragma once
 #include <cstdint>
 
 #include "comm/caller_charset.h"
+#include "runtime/waiter.h"
 
 // ckStdio is chosen on the command line only: a drop file naming it is refused (no carrier).
 enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 = 3, ckStdio = 4 };
@@ -19,6 +21,12 @@ void ChannelSetRoomWait(ChannelRoomWaitProc proc);
 void ChannelOpen(ChannelKind kind);
 void ChannelAttach(int32_t handle);
 bool ChannelCharReady();
+// Whether ChannelOpen made a channel that ChannelClose has not destroyed yet.
+bool ChannelIsOpen();
+// What the key wait may sleep on for the caller's input (nothing without a channel).
+WaitSource ChannelWaitSource();
+// Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
+bool ChannelLineLostSeen();
 // The channel's carrier; a line that has taken no output for a long stretch counts as gone too.
 bool ChannelCarrier();
 char ChannelReadChar();
@@ -28,8 +36,6 @@ void ChannelWrite(const void* buffer, int32_t count, int32_t& written);
 void ChannelClose();
 
 class CommChannel;
-// The channel object, or nullptr (tests).
-CommChannel* ActiveChannel();
 ChannelKind ActiveChannelKind();
 // What the I/O threads run: the matching loop of the channel that started them.
 void ReaderProc(CommChannel& channel);

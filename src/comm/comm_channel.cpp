@@ -222,6 +222,29 @@ void CommChannel::ReadingLoop() {
   }
 }
 
+// Only a send step resets OutRequest: while the line is not writable it stays set, and the writer
+// looks again after each slice.
+void CommChannel::WritingLoop() {
+  while (!terminating_) {
+    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
+    if (LineWritable(kWritableWaitMs)) SendStep();
+  }
+}
+
+void CommChannel::SendStep() {
+  CritSection hold(out_lock_);
+  out_request_->Reset();
+  const int32_t queued = out_queue_->Count();
+  if (queued == 0) return;
+  uint8_t* staging = out_queue_->Staging();
+  out_queue_->Get(staging, queued, false);
+  const int32_t sent = SendChunk(staging, queued);
+  if (sent == kNothingSent) return;
+  out_queue_->Get(staging, sent, true);
+  if (sent < queued) out_request_->Set();
+  SendDone();
+}
+
 WaitSource CommChannel::MainWaitSource() {
   if (!in_poll_ || in_poll_->IsSet()) return {};
   return LineWaitSource();

@@ -40,8 +40,6 @@ class CommChannel {
   CommChannel(const CommChannel&) = delete;
   CommChannel& operator=(const CommChannel&) = delete;
 
-  virtual ChannelKind Kind() const = 0;
-
   // The operations, in their slot order.
   virtual void Attach(int32_t handle) = 0;
   virtual bool OpenPort(uint8_t port, int32_t baud, uint8_t data_bits, char parity,
@@ -91,10 +89,12 @@ class CommChannel {
   // Whether an I/O thread has seen the caller go (the key wait then checks the carrier soon).
   bool LineLostSeen() const { return line_lost_; }
 
-  // The loops that ReaderProc and WriterProc run for a two-thread channel. The reader sleeps until
-  // the main thread asks for input, then takes one ReceiveStep.
-  void ReadingLoop();
-  virtual void WritingLoop() {}
+  // The loops that ReaderProc and WriterProc run. The reader sleeps until the main thread asks for
+  // input, then takes one ReceiveStep; the writer sleeps until output is queued, then takes one
+  // SendStep once the line can take bytes. A class whose one thread serves both directions
+  // (writer_thread_ false) runs both steps in its own ReadingLoop.
+  virtual void ReadingLoop();
+  void WritingLoop();
 
   // The I/O threads, queues, locks and events; false when they are running already or any of
   // them could not be made.
@@ -129,10 +129,23 @@ class CommChannel {
   // What one reading step of a two-thread channel fills: at most this, and only while the main
   // thread has asked (CharReady, ReadBlock, Carrier).
   virtual void ReceiveStep() {}
+  // Hands the line what OutQueue holds (under OutLock); what the line does not take stays queued
+  // for the next step.
+  void SendStep();
+  // The line's part of a send step: gives how many of the bytes went (dropped ones count as gone),
+  // or kNothingSent, which leaves them all queued with no send done; for another step then, the
+  // class sets OutRequest itself.
+  virtual int32_t SendChunk(const uint8_t* bytes, int32_t count) = 0;
+  // Waits up to wait_ms, outside OutLock, for the line to take bytes: a caller who reads nothing
+  // fills it, and the main thread can still queue what fits meanwhile. False skips this step.
+  virtual bool LineWritable(uint32_t /*wait_ms*/) { return true; }
 
   static constexpr int32_t kReceiveStep = 1'024;
   static constexpr uint32_t kThreadWaitMs = 5'000;
   static constexpr uint32_t kStopWaitMs = 1'000;
+  static constexpr int32_t kNothingSent = -1;
+  // A writer whose line takes nothing waits in slices of this, so it still sees Terminating.
+  static constexpr uint32_t kWritableWaitMs = 100;
   // The main thread's waits for queue room or bytes look at Carrier at least this often.
   static constexpr uint32_t kBlockWaitMs = 100;
   // A line that takes no byte of the waiting output for this long has lost its caller. Far above

@@ -82,17 +82,8 @@ void Door32Channel::ReceiveStep() {
   if (r > 0) in_queue_->Put(staging, std::min(r, n));
 }
 
-void Door32Channel::WritingLoop() {
-  while (!terminating_) {
-    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    CritSection hold(out_lock_);
-    out_request_->Reset();
-    uint8_t* staging = out_queue_->Staging();
-    const int32_t queued = out_queue_->Get(staging, out_queue_->Count(), false);
-    if (queued <= 0) continue;
-    // Without a library the bytes have nowhere to go; they are dropped like a dead line's.
-    if (!ErrorFlag) door_write_(staging, queued);
-    out_queue_->Get(staging, queued, true);
-    SendDone();
-  }
+// Without a library the bytes have nowhere to go; they are dropped like a dead line's.
+int32_t Door32Channel::SendChunk(const uint8_t* bytes, int32_t count) {
+  if (!ErrorFlag) door_write_(bytes, count);
+  return count;
 }

@@ -16,7 +16,6 @@ class Door32Channel : public NetworkChannel {
   // Stops the threads, shuts the library down (when it was initialised) and unloads it.
   ~Door32Channel() override;
 
-  ChannelKind Kind() const override { return ckDoor32; }
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override;
   bool Open(uint8_t port) override;
@@ -24,13 +23,12 @@ class Door32Channel : public NetworkChannel {
   int32_t Handle() override { return attached_; }
   void Close() override;
 
-  void WritingLoop() override;
-
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
   bool Bind();
   void ReceiveStep() override;
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
   LibraryHandle library_ = nullptr;
   DoorInitializeProc door_initialize_ = nullptr;

@@ -162,20 +162,6 @@ void SerialChannel::Close() {
   port_ = kNoSerialPort;
 }
 
-void SerialChannel::ReadBlock(void* buffer, int32_t count, int32_t& read) {
-  read = 0;
-  if (!in_queue_) return;
-  if (in_queue_->Count() < count) in_poll_->Set();
-  for (;;) {
-    received_->Reset();  // a receive step after this sets it again
-    if (in_queue_->Count() >= count || !Carrier()) break;
-    if (CharReady()) in_poll_->Set();
-    received_->WaitFor(kBlockWaitMs);
-  }
-  CritSection hold(in_lock_);
-  read = in_queue_->Get(buffer, count, true);
-}
-
 void SerialChannel::PurgeOutput() {
   if (!out_queue_) return;
   CritSection hold(out_lock_);
@@ -211,14 +197,10 @@ void SerialChannel::SetFlowControl(bool xon_out, bool xon_in, bool hardware) {
   SetTimeouts();
 }
 
-void SerialChannel::SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc) {
-  CommChannel::SetThreadProcs(reader, nullptr);
-}
-
 // Each pass serves every request that is set, output first, so a line that takes output slowly
 // never keeps the caller's keys waiting. The any-request event is reset before the requests are
 // looked at: a request made meanwhile sets it again.
-void SerialChannel::IoThreadMain() {
+void SerialChannel::ReadingLoop() {
   while (!terminating_) {
     if (!any_request_->WaitFor(kSerialWaitMs) || terminating_) continue;
     any_request_->Reset();
@@ -247,21 +229,10 @@ void SerialChannel::ReceiveStep() {
   if (got > 0) in_queue_->Put(staging, got);
 }
 
-// What the line does not take stays at the front of OutQueue and goes on the next pass; a line
-// that fails keeps it (the caller is gone and Carrier says so).
-void SerialChannel::SendStep() {
-  CritSection hold(out_lock_);
-  out_request_->Reset();
-  const int32_t queued = out_queue_->Count();
-  if (queued == 0) return;
-  uint8_t* staging = out_queue_->Staging();
-  out_queue_->Get(staging, queued, false);
-  const int32_t sent = transfer_.Write(port_, staging, queued, kWriteWaitMs);
-  if (sent < 0) {
-    hung_up_ = true;
-    return;
-  }
-  out_queue_->Get(staging, sent, true);
-  if (sent < queued) out_request_->Set();
-  SendDone();
+// A line that fails keeps the bytes and is not asked again: the caller is gone and Carrier says so.
+int32_t SerialChannel::SendChunk(const uint8_t* bytes, int32_t count) {
+  const int32_t sent = transfer_.Write(port_, bytes, count, kWriteWaitMs);
+  if (sent >= 0) return sent;
+  hung_up_ = true;
+  return kNothingSent;
 }

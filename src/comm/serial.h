@@ -18,7 +18,6 @@ class SerialChannel : public CommChannel {
   SerialChannel();
   ~SerialChannel() override;
 
-  ChannelKind Kind() const override { return ckSerial; }
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t port, int32_t baud, uint8_t data_bits, char parity,
                 uint8_t stop_bits) override;
@@ -32,14 +31,13 @@ class SerialChannel : public CommChannel {
   bool Carrier() override;
   int32_t Handle() override { return port_; }
   void Close() override;
-  void ReadBlock(void* buffer, int32_t count, int32_t& read) override;
   void PurgeOutput() override;
   void PurgeInput() override;
   void Activate(bool reopen) override;
   void DrainOutput(ChannelIdleProc idle) override;
   void SetFlowControl(bool xon_out, bool xon_in, bool hardware) override;
-  void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer) override;
-  void IoThreadMain();
+  // The one I/O thread: each pass serves output, then input.
+  void ReadingLoop() override;
 
  private:
   // Asking with nothing in the driver costs one driver call and no thread pass.
@@ -52,7 +50,7 @@ class SerialChannel : public CommChannel {
   // The port's mode goes back as the BBS handed it over; a port the door opened is closed.
   void Release();
   void ReceiveStep() override;
-  void SendStep();
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
 
   SerialHandle port_ = kNoSerialPort;
   int32_t port_number_ = -1;  // when opened by number

@@ -7,13 +7,6 @@
 
 #include "runtime/std_stream.h"
 
-namespace {
-
-// A caller who reads nothing keeps the writer waiting in slices, so it still sees Terminating.
-constexpr uint32_t kWritableWaitMs = 100;
-
-}  // namespace
-
 StdioChannel::~StdioChannel() {
   StopThreads();
   StdStreamGiveBack();
@@ -73,39 +66,16 @@ void StdioChannel::ReceiveStep() {
     Lost("Error in communications(2), #", StdStreamLastError());
 }
 
-void StdioChannel::WritingLoop() {
-  while (!terminating_) {
-    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    // Waiting for room happens outside OutLock, so the main thread can still queue what fits.
-    if (alive_ && !StdStreamWaitOutput(kWritableWaitMs)) {
-      out_request_->Set();
-      continue;
-    }
-    SendStep();
-  }
+// Once the caller has gone, queued bytes are dropped without a wait, since nobody will read them;
+// a failed write drops them too.
+bool StdioChannel::LineWritable(uint32_t wait_ms) {
+  return !alive_ || StdStreamWaitOutput(wait_ms);
 }
 
-// What the line does not take stays at the front of OutQueue for the next step; after the caller
-// has gone the queue is emptied, since nobody will read it.
-void StdioChannel::SendStep() {
-  CritSection hold(out_lock_);
-  out_request_->Reset();
-  if (!alive_) {
-    out_queue_->Clear();
-    SendDone();
-    return;
-  }
-  const int32_t queued = out_queue_->Count();
-  if (queued == 0) return;
-  uint8_t* staging = out_queue_->Staging();
-  out_queue_->Get(staging, queued, false);
-  const int32_t sent = StdStreamWrite(staging, queued);
-  if (sent == kStdStreamError) {
-    Lost("Error in communications(2), #", StdStreamLastError());
-    out_queue_->Clear();
-  } else {
-    out_queue_->Get(staging, sent, true);
-    if (sent < queued) out_request_->Set();
-  }
-  SendDone();
+int32_t StdioChannel::SendChunk(const uint8_t* bytes, int32_t count) {
+  if (!alive_) return count;
+  const int32_t sent = StdStreamWrite(bytes, count);
+  if (sent != kStdStreamError) return sent;
+  Lost("Error in communications(2), #", StdStreamLastError());
+  return count;
 }

@@ -11,7 +11,6 @@ class StdioChannel : public NetworkChannel {
   explicit StdioChannel(bool utf8 = false) : utf8_(utf8) {}
   ~StdioChannel() override;
 
-  ChannelKind Kind() const override { return ckStdio; }
   // The handle is only kept: the line is always the standard input and output.
   void Attach(int32_t handle) override;
   bool OpenPort(uint8_t, int32_t, uint8_t, char, uint8_t) override { return Open(0); }
@@ -23,13 +22,12 @@ class StdioChannel : public NetworkChannel {
   // The threads stop and the terminal gets its mode back; the descriptors stay open (the BBS's).
   void Close() override;
 
-  void WritingLoop() override;
-
  private:
   bool LineHasInput() override;
   WaitSource LineWaitSource() override;
   void ReceiveStep() override;
-  void SendStep();
+  bool LineWritable(uint32_t wait_ms) override;
+  int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
   void Lost(std::string_view text, int error);
 
   const bool utf8_;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
-#include <vector>
+#include <utility>
 
 namespace {
 
@@ -12,7 +12,6 @@ const uint8_t kAnnounceEcho[] = {kTelnetIac, kTelnetWill, kTelnetEcho};
 const uint8_t kAnnounceBinary[] = {kTelnetIac, kTelnetWill, kTelnetBinary};
 
 // Waits of the I/O threads, each bounded so that StopThreads always finds them ended.
-constexpr uint32_t kWritableWaitMs = 100;    // a caller who reads nothing: look again
 constexpr uint32_t kSendRetryMs = 10;        // after a failed send
 constexpr int kRawSendStalls = 200;          // raw send gives up after about 2 s of no progress
 
@@ -49,14 +48,6 @@ bool TelnetChannel::Open(uint8_t) {
   return !ErrorFlag;
 }
 
-bool TelnetChannel::Carrier() {
-  if (alive_ && in_poll_) {
-    force_read_ = true;
-    in_poll_->Set();
-  }
-  return alive_;
-}
-
 WaitSource TelnetChannel::LineWaitSource() {
   if (!alive_ || socket_ == kNoSocket) return {};
   return {wsSocket, socket_};
@@ -86,14 +77,13 @@ void TelnetChannel::RawSend(const uint8_t* bytes, size_t n) {
   }
 }
 
-// Runs only when the main thread asked (CharReady, ReadBlock, Carrier). recv never waits: a hang-up
-// is a readable socket whose recv gives 0, so it is seen without blocking the thread.
+// Runs only when the main thread asked (CharReady, ReadBlock). recv never waits: a hang-up is a
+// readable socket whose recv gives 0, so it is seen without blocking the thread.
 void TelnetChannel::ReceiveStep() {
   CritSection hold(in_lock_);
-  const bool readable = SocketWait(socket_, false, 0) > 0;
+  const bool readable = SocketWait(socket_, false, 0) != 0;
   in_poll_->Reset();
-  if (!readable && !force_read_) return;
-  force_read_ = false;
+  if (!readable) return;
   const int32_t n = std::min(kReceiveStep, in_queue_->Free());
   if (n <= 0) return;
   uint8_t* staging = in_queue_->Staging();
@@ -117,48 +107,32 @@ void TelnetChannel::ReceiveStep() {
   }
 }
 
-void TelnetChannel::WritingLoop() {
-  std::vector<uint8_t> send_buffer(kSendBufferSize);
-  while (!terminating_) {
-    if (!out_request_->WaitFor(kThreadWaitMs) || terminating_) continue;
-    // A caller who reads nothing fills the socket: wait here, outside OutLock, so the main thread
-    // can still queue what fits.
-    if (SocketWait(socket_, true, kWritableWaitMs) == 0) continue;
-    SendStep(send_buffer.data());
-  }
+// A send that failed outright is tried again, not at full speed.
+bool TelnetChannel::LineWritable(uint32_t wait_ms) {
+  if (std::exchange(send_failed_, false))
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSendRetryMs));
+  return SocketWait(socket_, true, wait_ms) != 0;
 }
 
-void TelnetChannel::SendStep(uint8_t* send_buffer) {
-  bool failed = false;
-  {
-    CritSection hold(out_lock_);
-    out_request_->Reset();
-    uint8_t* staging = out_queue_->Staging();
-    const int32_t queued = out_queue_->Get(staging, out_queue_->Count(), false);
-    if (queued == 0) return;
-    size_t taken = 0;
-    const size_t length = TelnetEscape(staging, static_cast<size_t>(queued), half_sent_,
-                                       send_buffer, kSendBufferSize, taken);
-    const int r = SocketSend(socket_, send_buffer, static_cast<int>(length));
-    if (r > 0) {
-      const size_t done =
-          TelnetSentBytes(staging, taken, half_sent_, static_cast<size_t>(r));
-      out_queue_->Get(staging, static_cast<int32_t>(done), true);
-      if (static_cast<int32_t>(done) < queued || half_sent_) out_request_->Set();
-      SendDone();
-      return;
-    }
-    failed = r < 0 && SocketLastError() != kSocketWouldBlock;
-    if (failed && alive_) {
-      // The caller is gone (reset, broken pipe). The reader may never reach the recv that would
-      // say so, while the caller's unread bytes fill InQueue; and a door waiting for room in
-      // OutQueue would wait for good.
-      alive_ = false;
-      SetSystemError("Error in communications(2), #", SocketLastError());
-      LineLost();
-    }
-    out_request_->Set();  // nothing went: the bytes stay queued and are tried again
+int32_t TelnetChannel::SendChunk(const uint8_t* bytes, int32_t count) {
+  size_t taken = 0;
+  const size_t length = TelnetEscape(bytes, static_cast<size_t>(count), half_sent_,
+                                     send_buffer_.data(), kSendBufferSize, taken);
+  const int r = SocketSend(socket_, send_buffer_.data(), static_cast<int>(length));
+  if (r > 0) {
+    const size_t done = TelnetSentBytes(bytes, taken, half_sent_, static_cast<size_t>(r));
+    if (half_sent_) out_request_->Set();  // the second half of a doubled 255 is still due
+    return static_cast<int32_t>(done);
   }
-  // A send that failed outright is tried again, not at full speed.
-  if (failed) std::this_thread::sleep_for(std::chrono::milliseconds(kSendRetryMs));
+  send_failed_ = r < 0 && SocketLastError() != kSocketWouldBlock;
+  if (send_failed_ && alive_) {
+    // The caller is gone (reset, broken pipe). The reader may never reach the recv that would say
+    // so, while the caller's unread bytes fill InQueue; and a door waiting for room in OutQueue
+    // would wait for good.
+    alive_ = false;
+    SetSystemError("Error in communications(2), #", SocketLastError());
+    LineLost();
+  }
+  out_request_->Set();  // nothing went: the bytes stay queued and are tried again
+  return kNothingSent;
 }

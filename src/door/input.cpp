@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "comm/channel.h"
-#include "comm/comm_channel.h"
 #include "door/helpers.h"
 #include "door/output.h"
 #include "door/periodic.h"
@@ -91,15 +90,13 @@ constexpr uint32_t kPrefixWaitMs = 10;
 // line reported a hang-up, so this key wait does not keep waking on it.
 void WaitForKeyOrCheck(bool& line_usable) {
   const bool terminal = ConsoleCurrentMode() != cmHeadless;
-  WaitSource line;
-  if (!DoorIsLocal() && ActiveChannel() != nullptr && line_usable)
-    line = ActiveChannel()->MainWaitSource();
-  const bool remote = !DoorIsLocal() && ActiveChannel() != nullptr;
+  const bool remote = !DoorIsLocal() && ChannelIsOpen();
+  const WaitSource line = remote && line_usable ? ChannelWaitSource() : WaitSource{};
   if (ClockOverridden() || (!terminal && !remote)) {
     SleepMs(1);
     return;
   }
-  if (remote && ActiveChannel()->LineLostSeen()) DoorCheckSoon();
+  if (remote && ChannelLineLostSeen()) DoorCheckSoon();
   uint32_t timeout = DoorMsUntilCheck();
   if (LocalKeyPending() || remote_decoder.Pending()) timeout = std::min(timeout, kPrefixWaitMs);
   if (WaitForInput(true, line, timeout) == woLineClosed) {
