@@ -14,7 +14,6 @@
 namespace {
 
 std::unique_ptr<CommChannel> active_channel;
-ChannelKind active_channel_kind = ckLocal;
 
 // The caller's character set and what its translation keeps between calls: a typed character not
 // yet whole, one already decoded but not yet read, and the reused buffer of encoded output.
@@ -30,7 +29,6 @@ constexpr int32_t kCloseDrainMs = 5'000;
 
 }  // namespace
 
-ChannelKind ActiveChannelKind() { return active_channel_kind; }
 
 void ReaderProc(CommChannel& channel) { channel.ReadingLoop(); }
 void WriterProc(CommChannel& channel) { channel.WritingLoop(); }
@@ -45,7 +43,6 @@ void ChannelSetCharset(CallerCharset charset) {
 // report no carrier, and the door start ends.
 void ChannelOpen(ChannelKind kind) {
   if (active_channel) return;  // one channel per process
-  active_channel_kind = kind;
   if (kind == ckSerial) active_channel = std::make_unique<SerialChannel>();
   if (kind == ckTelnet) active_channel = std::make_unique<TelnetChannel>();
   if (kind == ckDoor32) active_channel = std::make_unique<Door32Channel>();
@@ -117,6 +114,5 @@ void ChannelWrite(const void* buffer, int32_t count, int32_t& written) {
 void ChannelClose() {
   if (active_channel) active_channel->WaitOutputBelow(1, kCloseDrainMs);
   active_channel.reset();
-  active_channel_kind = ckLocal;
   ChannelSetCharset(ccCp437);
 }

@@ -36,7 +36,6 @@ void ChannelWrite(const void* buffer, int32_t count, int32_t& written);
 void ChannelClose();
 
 class CommChannel;
-ChannelKind ActiveChannelKind();
 // What the I/O threads run: the matching loop of the channel that started them.
 void ReaderProc(CommChannel& channel);
 void WriterProc(CommChannel& channel);

@@ -71,7 +71,7 @@ class CommChannel {
   virtual void DrainOutput(ChannelIdleProc idle);
   virtual void WriteString(std::string_view text);
   virtual void SetFlowControl(bool xon_out, bool xon_in, bool hardware);
-  virtual void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer);
+  void SetThreadProcs(ChannelThreadProc reader, ChannelThreadProc writer);
 
   // What the key wait may sleep on for this caller's input. Nothing while a request to the reading
   // side is still pending: its step wakes the key wait when done.
