@@ -7,6 +7,7 @@
 
 #include "door/helpers.h"
 #include "door/input.h"
+#include "door/library.h"
 #include "door/output.h"
 #include "door/periodic.h"
 #include "door/session.h"

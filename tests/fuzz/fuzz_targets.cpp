@@ -23,6 +23,7 @@
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
 #include "door/helpers.h"
+#include "door/library.h"
 #include "door/output.h"
 #include "door/session.h"
 #include "door/startup.h"
