@@ -13,7 +13,7 @@
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 #include "runtime/halt.h"
 
 namespace {

@@ -1,6 +1,5 @@
-// Divorces: of two players, or of a player from a character. Each is one operation: both records
-// read and written under one hold of PLAYER.DAT, the character's file with them, and the news and
-// mail only once all of that is written.
+#include "editor/divorce.h"
+
 #include <string>
 
 #include "door/helpers.h"
@@ -11,7 +10,7 @@
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The extended info editor and the two new-day commands.
+// The extended info editor, with its skill-uses update (the new day's own command is in new_day.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,6 +8,5 @@
 void ExtendedEditor();
 std::string ExtFieldText(char key);
 void SkillUsesUpdate();
-void NewDayForPlayer();
 // The extended screen's number editor of the field at that offset, or nullptr.
 const NumberEditor* ExtNumberEditorOfField(uint16_t offset);

@@ -3,6 +3,6 @@
 #pragma once
 
 // Each returns false when its table has no row for the key.
-bool RunMainNumberEditor(char key);
-bool RunMainTextEditor(char key);
-bool RunMainToggle(char key);
+bool RunMainNumberEditor(char key);  // field_editors.cpp
+bool RunMainTextEditor(char key);    // text_editors.cpp
+bool RunMainToggle(char key);        // toggles.cpp

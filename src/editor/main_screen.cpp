@@ -12,6 +12,7 @@
 #include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/marriage.h"
+#include "editor/new_day.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/search.h"

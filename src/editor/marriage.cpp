@@ -7,13 +7,14 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "door/output.h"
+#include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 

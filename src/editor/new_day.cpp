@@ -1,11 +1,11 @@
-// The main screen's new-day command: a player put into the state of a fresh game day.
+#include "editor/new_day.h"
+
 #include <string>
 #include <vector>
 
 #include "door/helpers.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
-#include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/main_screen.h"
 #include "editor/operation.h"

@@ -10,7 +10,7 @@
 #include "editor/editor_state.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 #include "runtime/files.h"
 
 namespace {

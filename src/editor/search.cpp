@@ -12,7 +12,7 @@
 #include "editor/main_screen.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 

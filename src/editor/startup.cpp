@@ -17,6 +17,7 @@
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
+#include "editor/prompts.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
 #include "runtime/files.h"

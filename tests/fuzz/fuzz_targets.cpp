@@ -27,6 +27,7 @@
 #include "door/output.h"
 #include "door/session.h"
 #include "door/startup.h"
+#include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/npc_marriage.h"
