@@ -148,7 +148,7 @@ bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entri
     if (!FileOpen(j.file, path, faAppend, /*create=*/true)) return false;
     j.path = path;
   }
-  if (RetryWhileHeld(path, [&] { return FileLockOurs(j.file); }) != wrDone) return false;
+  if (RetryWhileHeld(path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
   int64_t length = FileLength(j.file);
   int64_t op = length == j.end && j.end >= 0 ? j.last_op + 1 : NextOperationNumber(j.file);
   std::string number = std::to_string(op);

@@ -58,7 +58,7 @@ void NewDayForPlayer() {
   const std::optional<int32_t> fights = AskPlayerFights();
   bool gems = false;
   std::vector<const char*> lines;
-  WriteResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+  FileResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
     RestoreHitPoints(r);
     gems = MendGemsAndGold(r);
     if (forest) r.forest_fights = static_cast<int16_t>(*forest);

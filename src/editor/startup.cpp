@@ -119,14 +119,14 @@ bool GiveUpWithin(int32_t ms) {
 void LoadFirstPlayer() {
   bool told = false;
   for (;;) {
-    const WriteResult result = MoveToPlayer(0);
-    if (result == wrDone) return;
-    if (result != wrBusy) {
+    const FileResult result = MoveToPlayer(0);
+    if (result == frDone) return;
+    if (result != frBusy) {
       LoadCurrentPlayer();  // reports the failure and ends, unless the file has just come good
       return;
     }
     if (!told) {
-      DoorPrintColourLn("  `@" + FileProblemText(wrBusy));
+      DoorPrintColourLn("  `@" + FileProblemText(frBusy));
       DoorPrintColourLn("  `%Waiting for the game to let go of it; Esc or Q gives up.");
       told = true;
     }

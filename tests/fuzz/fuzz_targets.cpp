@@ -360,7 +360,7 @@ void MailNews(Bytes in) {
     GameOperation op(okMarriage);
     if (which & 1) NewsMarriage(op, "Aria", "Bron");
     else MailWeddingNotice(op, 1, "Aria", 2, "Bron");
-    Check(op.Commit() == wrWritten, "the notices were appended");
+    Check(op.Commit() == frDone, "the notices were appended");
   };
   append();
   const std::string path = GamePath(name);
