@@ -24,10 +24,11 @@ enum OutputFormat : uint8_t { ofLines, ofJson, ofCsv };
 bool ParseFormat(const CommandArgs& args, bool csv_allowed, OutputFormat& format,
                  std::vector<std::string>& rest);
 
-int RunUndo(const CommandArgs& args);
-int RunLog(const CommandArgs& args);
-int RunList(const CommandArgs& args);
-int RunShow(const CommandArgs& args);
-int RunCheck(const CommandArgs& args);
-int RunExport(const CommandArgs& args);
-int RunSet(const CommandArgs& args);
+// One file a word (the table of words and the shared parts above are in commands.cpp).
+int RunUndo(const CommandArgs& args);    // undo.cpp
+int RunLog(const CommandArgs& args);     // log.cpp
+int RunList(const CommandArgs& args);    // list.cpp
+int RunShow(const CommandArgs& args);    // show.cpp
+int RunCheck(const CommandArgs& args);   // check.cpp
+int RunExport(const CommandArgs& args);  // show.cpp
+int RunSet(const CommandArgs& args);     // set.cpp

@@ -18,9 +18,9 @@ constexpr size_t kLineFileHead = 4096;
 std::string FileName(int character) { return NpcFileName(character); }
 
 // Why a game file could not be read, for the line on stderr.
-std::string ReadProblem(const std::string& name, WriteResult result, int os_error) {
-  if (result == wrBusy) return name + " is busy! A node held it past the 5-second wait.";
-  if (result == wrMissing) return name + " is missing! (" + GamePath(name) + ")";
+std::string ReadProblem(const std::string& name, FileResult result, int os_error) {
+  if (result == frBusy) return name + " is busy! A node held it past the 5-second wait.";
+  if (result == frMissing) return name + " is missing! (" + GamePath(name) + ")";
   return name + " cannot be read: " + OsErrorText(os_error);
 }
 
@@ -32,13 +32,13 @@ bool ReadLineFile(const std::string& name, bool& there, std::string& bytes) {
   there = PathExists(path);
   if (!there) return true;
   OsFile file;
-  WriteResult opened = OpenWithRetry(file, path, faRead);
-  if (opened == wrMissing) {  // deleted meanwhile
+  FileResult opened = OpenWithRetry(file, path, faRead);
+  if (opened == frMissing) {  // deleted meanwhile
     there = false;
     return true;
   }
-  if (opened != wrDone || !FileReadHead(file, kLineFileHead, bytes)) {
-    CommandError(ReadProblem(name, opened == wrDone ? wrNotWritable : opened, FileLastError()));
+  if (opened != frDone || !FileReadHead(file, kLineFileHead, bytes)) {
+    CommandError(ReadProblem(name, opened == frDone ? frFailed : opened, FileLastError()));
     return false;
   }
   return true;
@@ -60,7 +60,7 @@ bool ReadPlayers(OsFile& file, GameView& view) {
   bool read = view.file_bytes >= 0 &&
               (count == 0 || FileReadAt(file, 0, view.players.data(),
                                         static_cast<size_t>(count) * kPlayerRecordSize));
-  if (!read) CommandError(ReadProblem("PLAYER.DAT", wrNotWritable, FileLastError()));
+  if (!read) CommandError(ReadProblem("PLAYER.DAT", frFailed, FileLastError()));
   return read;
 }
 
@@ -69,14 +69,14 @@ bool ReadPlayers(OsFile& file, GameView& view) {
 bool ReadGameView(GameView& view) {
   const std::string path = GamePath("PLAYER.DAT");
   if (!PathExists(path)) {
-    CommandError(ReadProblem("PLAYER.DAT", wrMissing, 0));
+    CommandError(ReadProblem("PLAYER.DAT", frMissing, 0));
     return false;
   }
   // Held, read-only, until the marriage files are read too: an operation rewrites those while it
   // holds PLAYER.DAT, so both are seen as one operation left them.
   OsFile file;
-  WriteResult opened = OpenWithRetry(file, path, faRead);
-  if (opened != wrDone) {
+  FileResult opened = OpenWithRetry(file, path, faRead);
+  if (opened != frDone) {
     CommandError(ReadProblem("PLAYER.DAT", opened, FileLastError()));
     return false;
   }

@@ -188,13 +188,13 @@ void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& 
 
 // The record the query names, read under the operation's hold; -1 when there is none.
 int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string& arg,
-                 PlayerRecord& record, WriteResult& result) {
+                 PlayerRecord& record, FileResult& result) {
   int32_t count = 0;
   result = CountPlayers(count);
-  if (result != wrDone) return -1;
+  if (result != frDone) return -1;
   for (int32_t n = query.number ? query.n : 0; n < count; ++n) {
     result = op.Read(n, record);
-    if (result != wrDone) return -1;
+    if (result != frDone) return -1;
     if (query.number || PlayerNameMatches(record, query.wanted)) return n;
   }
   CommandError(query.number ? "no player " + arg + ": PLAYER.DAT holds " + std::to_string(count)
@@ -202,9 +202,9 @@ int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string&
   return -1;
 }
 
-int NotDone(WriteResult result) {
+int NotDone(FileResult result) {
   CommandError(FileProblemText(result) +
-               (result == wrNotWritable ? " (" + OsErrorText(FileLastError()) + ")" : "") +
+               (result == frFailed ? " (" + OsErrorText(FileLastError()) + ")" : "") +
                " Nothing was changed.");
   return 2;
 }
@@ -223,18 +223,18 @@ int RunSet(const CommandArgs& args) {
   if (!ParsePlayerQuery(args[0], query) || !CommandLoadGame()) return 2;
 
   GameOperation op(okSet);
-  WriteResult result = op.Begin();
-  if (result != wrDone) return NotDone(result);
+  FileResult result = op.Begin();
+  if (result != frDone) return NotDone(result);
   PlayerRecord record;
   int32_t n = FindHeld(op, query, args[0], record, result);
-  if (n < 0) return result == wrDone ? 1 : NotDone(result);
+  if (n < 0) return result == frDone ? 1 : NotDone(result);
   const PlayerRecord before = record;
   std::vector<std::string> lines;
   for (const Assignment& a : assignments) Apply(a, record, lines);
   if (std::memcmp(&before, &record, sizeof record) != 0) {
     result = op.Write(n, record);
-    if (result == wrWritten) result = op.Commit();
-    if (result != wrWritten) return NotDone(result);
+    if (result == frDone) result = op.Commit();
+    if (result != frDone) return NotDone(result);
   }
   std::printf("player %d %s:\n", n, ShownText(before.name.Get()).c_str());
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());

@@ -87,11 +87,11 @@ bool UndoRecord(GameOperation& op, const std::vector<const JournalLine*>& fields
   PlayerRecord now, was, wrote;
   std::memcpy(&was, before.data(), sizeof was);
   std::memcpy(&wrote, after.data(), sizeof wrote);
-  WriteResult read = op.Read(n, now);
-  if (read != wrDone) {
+  FileResult read = op.Read(n, now);
+  if (read != frDone) {
     std::printf("  player %d: %s, left as it is\n", n, FileProblemText(read).c_str());
     outcome.left += static_cast<int>(fields.size());
-    return read == wrOutside;
+    return read == frOutside;
   }
   int restored = 0;
   for (const JournalLine* line : fields) {
@@ -109,7 +109,7 @@ bool UndoRecord(GameOperation& op, const std::vector<const JournalLine*>& fields
     ++restored;
   }
   outcome.restored += restored;
-  return restored == 0 || op.Write(n, now) == wrWritten;
+  return restored == 0 || op.Write(n, now) == frDone;
 }
 
 // A character's file as it is now: its bytes, or "none".
@@ -121,7 +121,7 @@ bool CharacterFileNow(int character, std::string& hex) {
   }
   OsFile file;
   std::string bytes;
-  if (OpenWithRetry(file, path, faRead) != wrDone || !FileReadHead(file, 4096, bytes)) return false;
+  if (OpenWithRetry(file, path, faRead) != frDone || !FileReadHead(file, 4096, bytes)) return false;
   hex = JournalHex(bytes);
   return true;
 }
@@ -182,8 +182,8 @@ int Undo(const Operation& target) {
               head.operation.c_str(), head.who.c_str(), head.node.c_str(), head.time.c_str());
   GameOperation op(okUndo);
   op.SetName(kUndoPrefix + std::to_string(target.number));
-  WriteResult held = op.Begin();
-  if (held != wrDone) {
+  FileResult held = op.Begin();
+  if (held != frDone) {
     CommandError(FileProblemText(held) + " Nothing was undone.");
     return 2;
   }
@@ -196,7 +196,7 @@ int Undo(const Operation& target) {
     std::printf("nothing restorable\n");
     return 1;
   }
-  if (op.Commit() != wrWritten) {
+  if (op.Commit() != frDone) {
     CommandError(op.FailedFile() + " could not be written: nothing was undone");
     return 2;
   }

@@ -19,6 +19,8 @@ void DoorFlushOutput();
 void DoorWriteLn(std::string_view text);
 void DoorNewLine();
 void DoorSkipLines(uint8_t count);
+// The colour-code printers, StripCodes, TranslateBackticks and CentredColumn are defined in
+// colour_codes.cpp; the rest of this header in output.cpp.
 void DoorPrintColour(std::string_view text);
 void DoorPrintLn(std::string_view text);
 void DoorPrintColourLn(std::string_view text);

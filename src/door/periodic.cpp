@@ -1,5 +1,5 @@
 // The checks that run while a key is awaited: carrier, idle time, time left and the status line;
-// the three early ends; and the exit step that runs at every end.
+// and the three early ends.
 #include "door/periodic.h"
 
 #include <algorithm>
@@ -19,9 +19,6 @@
 const char* const kLibraryBanner = "Ostrelk v3.08.30";
 
 namespace {
-
-ExitProcedure saved_exit = nullptr;
-bool exit_pending = false;  // in the chain and not yet run
 
 constexpr int32_t kCheckIntervalMs = 1'000;
 constexpr int32_t kClockStepMs = 10;
@@ -183,25 +180,3 @@ void DoorEndAfterPause() {
 void IdleTimeout() { EndWithMessage("  Idle Time Limit Exceeded.  Returning To BBS..."); }
 
 void TimeExpired() { EndWithMessage("  Your Time Has Expired.  Returning To BBS..."); }
-
-void DoorExit() {
-  door_session.Ending = true;
-  exit_pending = false;
-  ExitProc = saved_exit;
-  LocalWriteAnsi("\r\n\r\n\r\n");
-  DoorSetAttr(7);
-  DoorFlushOutput();
-  if (!DoorIsLocal()) ChannelClose();
-}
-
-void DoorExitForgetIfCleared() {
-  if (ExitProc == nullptr) exit_pending = false;
-}
-
-void DoorInstallExit() {
-  DoorExitForgetIfCleared();
-  if (exit_pending) return;
-  exit_pending = true;
-  saved_exit = ExitProc;
-  ExitProc = &DoorExit;
-}

@@ -1,4 +1,4 @@
-// The once-a-second check that runs while a key is awaited, and the library's exit step.
+// The once-a-second check that runs while a key is awaited, the status line and the early ends.
 #pragma once
 
 #include <cstdint>
@@ -42,10 +42,3 @@ void TimeExpired();
 // The shared end of those and of a failed start: the local screen shown, 1.5 s to read it, Halt(0).
 [[noreturn]] void DoorEndAfterPause();
 
-// The exit step: three empty lines on the local screen, the plain colour on both sides and the
-// caller's channel closed. Runs the steps installed before it afterwards (through Halt's chain).
-void DoorExit();
-// Puts DoorExit into the exit chain unless it is there already.
-void DoorInstallExit();
-// Forgets that DoorExit was installed when the chain has been emptied since (tests clear it).
-void DoorExitForgetIfCleared();

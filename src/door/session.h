@@ -46,13 +46,9 @@ struct DoorSession {
   DoorEvent OnUsage = nullptr;
 };
 
+// DoorSessionReset and DoorSessionInit (door/library.h) put it back to its initial values.
 extern DoorSession door_session;
 
-// Every field back to its initial value (tests); a cleared exit chain no longer counts DoorExit in.
-void DoorSessionReset();
-// The library's start, before the console opens: the session at its initial values, the event slots
-// filled with the library's handlers and DoorExit in the exit chain (once, however often called).
-void DoorSessionInit();
 bool DoorIsLocal();
 // Runs the handler a slot holds; an empty slot does nothing.
 void DoorRunEvent(DoorEvent event);

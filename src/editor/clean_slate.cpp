@@ -13,7 +13,7 @@
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 #include "runtime/halt.h"
 
 namespace {
@@ -125,17 +125,17 @@ void CleanSlateReset() {
   // it is written; a notice that cannot be written puts everything back.
   GameOperation op(okCleanSlate);
   PlayerRecord record;
-  WriteResult result = op.Begin();
-  if (result == wrDone) result = ReadCurrentMerged(record);
-  if (result == wrDone) {
+  FileResult result = op.Begin();
+  if (result == frDone) result = ReadCurrentMerged(record);
+  if (result == frDone) {
     ApplyReset(record, type);
     result = op.Write(current_player, record);
   }
   WriteCleanSlateNotices(op, type, current_player, record.name.Get());
-  if (result == wrWritten) result = op.Commit();
-  if (result != wrWritten && !op.FailedFile().empty())
+  if (result == frDone) result = op.Commit();
+  if (result != frDone && !op.FailedFile().empty())
     RunError(GamePath(op.FailedFile()), op.FailedError());  // with PLAYER.DAT as it was
-  if (result != wrWritten) {
+  if (result != frDone) {
     screen_notice =
         "  `@" + FileProblemText(result) + "  `%Clean Slate not done: no reset, no mail or news.";
     return;

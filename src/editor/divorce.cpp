@@ -1,6 +1,5 @@
-// Divorces: of two players, or of a player from a character. Each is one operation: both records
-// read and written under one hold of PLAYER.DAT, the character's file with them, and the news and
-// mail only once all of that is written.
+#include "editor/divorce.h"
+
 #include <string>
 
 #include "door/helpers.h"
@@ -11,7 +10,7 @@
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 
@@ -27,22 +26,22 @@ void LeaveMarriage(PlayerRecord& record) {
 // Player a (first, already read) from player b. b's side goes only while b is still married to a:
 // a link to a record that does not exist, or to someone married to another by now, just goes, with
 // no news or mail naming anyone else.
-WriteResult Separate(GameOperation& op, int32_t a, PlayerRecord& first, int32_t b,
+FileResult Separate(GameOperation& op, int32_t a, PlayerRecord& first, int32_t b,
                      PlayerRecord& second) {
-  WriteResult read = op.Read(b, second);
-  if (read != wrDone && read != wrOutside) return read;
+  FileResult read = op.Read(b, second);
+  if (read != frDone && read != frOutside) return read;
   LeaveMarriage(first);
-  WriteResult result = op.Write(a, first);
-  if (read != wrDone || second.married_to != a || result != wrWritten) return result;
+  FileResult result = op.Write(a, first);
+  if (read != frDone || second.married_to != a || result != frDone) return result;
   LeaveMarriage(second);
   NewsDivorce(op, first.name.Get(), second.name.Get());
   MailDivorceNotice(op, a, first.name.Get(), b, second.name.Get());
   return op.Write(b, second);
 }
 
-bool Finish(GameOperation& op, WriteResult result) {
-  if (result == wrWritten) result = op.Commit();
-  if (result == wrWritten) return true;
+bool Finish(GameOperation& op, FileResult result) {
+  if (result == frDone) result = op.Commit();
+  if (result == frDone) return true;
   screen_notice = NotDoneNotice(op, result, kDivorceNotDone);
   return false;
 }
@@ -51,9 +50,9 @@ bool Finish(GameOperation& op, WriteResult result) {
 bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
   GameOperation op(okDivorce);
   PlayerRecord me;
-  WriteResult result = op.Begin();
-  if (result == wrDone) result = ReadCurrentMerged(me);
-  if (result == wrDone) result = Separate(op, a, me, b, work_records[wkSpouseOfCurrent]);
+  FileResult result = op.Begin();
+  if (result == frDone) result = ReadCurrentMerged(me);
+  if (result == frDone) result = Separate(op, a, me, b, work_records[wkSpouseOfCurrent]);
   if (!Finish(op, result)) return false;
   SetCurrentPlayerRecord(me);
   return true;
@@ -63,9 +62,9 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
 bool DivorceOthers(int32_t a, int32_t b) {
   GameOperation op(okDivorce);
   PlayerRecord& first = work_records[wkFirstOfOthers];
-  WriteResult result = op.Begin();
-  if (result == wrDone) result = op.Read(a, first);
-  if (result == wrDone) result = Separate(op, a, first, b, work_records[wkSecondOfOthers]);
+  FileResult result = op.Begin();
+  if (result == frDone) result = op.Read(a, first);
+  if (result == frDone) result = Separate(op, a, first, b, work_records[wkSecondOfOthers]);
   return Finish(op, result);
 }
 
@@ -73,13 +72,13 @@ bool DivorceOthers(int32_t a, int32_t b) {
 bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
   GameOperation op(okDivorce);
   PlayerRecord player;
-  WriteResult result = op.Begin();
-  if (result == wrDone) result = current ? ReadCurrentMerged(player) : op.Read(a, player);
-  if (result == wrDone) {
+  FileResult result = op.Begin();
+  if (result == frDone) result = current ? ReadCurrentMerged(player) : op.Read(a, player);
+  if (result == frDone) {
     LeaveMarriage(player);
     result = op.Write(a, player);
   }
-  if (result == wrWritten && !op.WriteCharacterFile(character, -1)) {
+  if (result == frDone && !op.WriteCharacterFile(character, -1)) {
     screen_notice = "  `#NPC Divorce Failure:  `%Failed to erase NPC file!";
     return false;
   }

@@ -13,7 +13,7 @@ PlayerRecord scratch_record{};
 bool debug_mode = false;
 std::string seen_label;
 bool save_pending = false;
-WriteResult pending_cause = wrBusy;
+FileResult pending_cause = frBusy;
 std::string screen_notice;
 bool notice_on_screen = false;
 bool journal_warned = false;
@@ -36,7 +36,7 @@ void EditorStateReset() {
   debug_mode = false;
   seen_label.clear();
   save_pending = false;
-  pending_cause = wrBusy;
+  pending_cause = frBusy;
   screen_notice.clear();
   notice_on_screen = false;
   journal_warned = false;

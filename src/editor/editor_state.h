@@ -30,7 +30,7 @@ extern std::string seen_label;
 // A save of the current player that failed; its change is only in memory.
 extern bool save_pending;
 // Why it is waiting (while save_pending).
-extern WriteResult pending_cause;
+extern FileResult pending_cause;
 // A line for the row under the main screen, shown by its next redraw only.
 extern std::string screen_notice;
 // Rows 23 and 24 hold a notice (or the warning of a refused Q) now.

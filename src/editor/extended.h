@@ -1,4 +1,4 @@
-// The extended info editor and the two new-day commands.
+// The extended info editor, with its skill-uses update (the new day's own command is in new_day.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -9,7 +9,6 @@
 void ExtendedEditor();
 std::string ExtFieldText(char key);
 void SkillUsesUpdate();
-void NewDayForPlayer();
 // The extended screen's number editor of the field at that offset, or nullptr.
 const NumberEditor* ExtNumberEditorOfField(uint16_t offset);
 // Its toggle's two values (off, on); empty when the extended screen has none for the field.

@@ -11,8 +11,8 @@
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
 #include "editor/key_table.h"
+#include "editor/prompts.h"
 
 namespace {
 

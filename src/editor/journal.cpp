@@ -174,7 +174,7 @@ bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entri
   const std::string stamp = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t";
   std::vector<std::string> tails;
   for (const JournalEntry& e : entries) tails.push_back(LineTail(operation, e));
-  if (RetryWhileHeld(journal_path, [&] { return FileLockOurs(j.file); }) != wrDone) return false;
+  if (RetryWhileHeld(journal_path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
   int64_t length = FileLength(j.file);
   int64_t op = length == j.end && j.end >= 0 ? j.last_op + 1 : NextOperationNumber(j.file);
   const std::string head = stamp + std::to_string(op);

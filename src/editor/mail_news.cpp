@@ -26,7 +26,7 @@ bool OpenForAppend(OsFile& file, const std::string& path) {
   OpenModeScope shared(fmShared);
   return RetryWhileHeld(path, [&] {
            return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
-         }) == wrDone;
+         }) == frDone;
 }
 
 // Where our bytes go: the first Ctrl-Z of the last block, or the end. replaced gets what that

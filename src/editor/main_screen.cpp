@@ -12,6 +12,7 @@
 #include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/marriage.h"
+#include "editor/new_day.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
@@ -187,16 +188,16 @@ void ClearNoticeRows() {
 // The count for a move; false, with the reason shown, when there is nothing sure to move to. A
 // count that cannot be read is not an empty file: moving on it would leave the range of the file.
 bool CountForMove(int32_t& count) {
-  WriteResult result = CountPlayers(count);
-  if (result == wrDone && count == 0) result = wrOutside;
-  if (result == wrDone) return true;
+  FileResult result = CountPlayers(count);
+  if (result == frDone && count == 0) result = frOutside;
+  if (result == frDone) return true;
   screen_notice = StayNotice(result);
   return false;
 }
 
 void MoveTo(uint8_t n) {
-  WriteResult result = MoveToPlayer(n);
-  if (result != wrDone) screen_notice = StayNotice(result);
+  FileResult result = MoveToPlayer(n);
+  if (result != frDone) screen_notice = StayNotice(result);
 }
 
 void NextPlayer() {

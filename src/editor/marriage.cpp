@@ -7,13 +7,14 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "door/output.h"
+#include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 
@@ -272,7 +273,7 @@ bool Taken(int32_t player) {
   return false;
 }
 
-bool Refuse(const GameOperation& op, WriteResult result) {
+bool Refuse(const GameOperation& op, FileResult result) {
   screen_notice = NotDoneNotice(op, result, kNoMarriage);
   return false;
 }
@@ -283,21 +284,21 @@ bool MarryPlayers(int32_t r) {
   GameOperation op(okMarriage);
   PlayerRecord me;
   PlayerRecord& spouse = work_records[wkSpouseOfCurrent];
-  WriteResult result = op.Begin();
-  if (result == wrDone) result = ReadCurrentMerged(me);
-  if (result == wrDone) result = op.Read(r, spouse);
-  if (result != wrDone) return Refuse(op, result);
+  FileResult result = op.Begin();
+  if (result == frDone) result = ReadCurrentMerged(me);
+  if (result == frDone) result = op.Read(r, spouse);
+  if (result != frDone) return Refuse(op, result);
   // Both must be free (or each other's) as read now: a node may have married either meanwhile.
   if (me.married_to >= 0 && me.married_to != r) return Taken(current_player);
   if (spouse.married_to >= 0 && spouse.married_to != current_player) return Taken(r);
   me.married_to = static_cast<int16_t>(r);
   spouse.married_to = current_player;
   result = op.Write(current_player, me);
-  if (result == wrWritten) result = op.Write(r, spouse);
+  if (result == frDone) result = op.Write(r, spouse);
   MailWeddingNotice(op, current_player, me.name.Get(), r, spouse.name.Get());
   NewsMarriage(op, me.name.Get(), spouse.name.Get());
-  if (result == wrWritten) result = op.Commit();
-  if (result != wrWritten) return Refuse(op, result);
+  if (result == frDone) result = op.Commit();
+  if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
   DrawMainScreen();
   return true;
@@ -308,24 +309,24 @@ bool MarryNpc() {
   if (character == npcNone) return false;
   GameOperation op(okMarriage);
   PlayerRecord me;
-  WriteResult result = op.Begin();
+  FileResult result = op.Begin();
   // Still married: the divorce before could not delete the file and has said so.
-  if (result == wrDone && FileExists(GamePath(NpcFileName(character)))) return false;
-  if (result == wrDone) result = ReadCurrentMerged(me);
-  if (result != wrDone) return Refuse(op, result);
+  if (result == frDone && FileExists(GamePath(NpcFileName(character)))) return false;
+  if (result == frDone) result = ReadCurrentMerged(me);
+  if (result != frDone) return Refuse(op, result);
   std::string name = me.name.Get();
   me.married_to = -1;
   result = op.Write(current_player, me);
   // Without the file the character is not married, so the notices must not say otherwise.
-  if (result == wrWritten && !op.WriteCharacterFile(character, current_player)) {
+  if (result == frDone && !op.WriteCharacterFile(character, current_player)) {
     screen_notice = std::string("  `@") + NpcFileName(character) +
                     " could not be written!  `%" + kNoMarriage;
     return false;
   }
   MailNpcWeddingNotice(op, current_player, name, NpcName(character));
   NewsMarriage(op, name, NpcName(character));
-  if (result == wrWritten) result = op.Commit();
-  if (result != wrWritten) return Refuse(op, result);
+  if (result == frDone) result = op.Commit();
+  if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
   DrawMainScreen();
   DoorPrintLn("  `#Marriage Info: `0" + name + "`% is now `$Married `%to `!" + NpcName(character) +

@@ -26,6 +26,7 @@ void MarriageEditor();
 // The case (1-24) of the request, or kNoMarriageCase.
 int ClassifyMarriage(const MarriageRequest& request);
 bool SameSexConfirm(const std::string& requested_name);
+// The cases' table and the three below are in marriage_cases.cpp; the rest in marriage.cpp.
 bool MarriageWarning(int marriage_case, const MarriageRequest& request);
 bool MarriageSummary(int marriage_case, const MarriageRequest& request);
 // Asks the case's questions, then makes its changes.

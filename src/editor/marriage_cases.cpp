@@ -8,10 +8,11 @@
 
 #include "door/helpers.h"
 #include "door/output.h"
+#include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/marriage.h"
 #include "editor/npc_marriage.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-// The main screen's new-day command: a player put into the state of a fresh game day.
+#include "editor/new_day.h"
+
 #include <string>
 #include <vector>
 
 #include "door/helpers.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
-#include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/main_screen.h"
 #include "editor/operation.h"
@@ -58,7 +58,7 @@ void NewDayForPlayer() {
   const std::optional<int32_t> fights = AskPlayerFights();
   bool gems = false;
   std::vector<const char*> lines;
-  WriteResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+  FileResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
     RestoreHitPoints(r);
     gems = MendGemsAndGold(r);
     if (forest) r.forest_fights = static_cast<int16_t>(*forest);

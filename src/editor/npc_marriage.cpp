@@ -10,7 +10,7 @@
 #include "editor/editor_state.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 #include "runtime/files.h"
 
 namespace {
@@ -35,7 +35,7 @@ SpouseRead ReadSpouseFile(const char* name, int32_t& number) {
   OsFile file;
   std::string bytes;
   // Opened exclusively, as the game's nodes open these files, with PLAYER.DAT's wait for a node.
-  if (OpenWithRetry(file, path, faRead) != wrDone || !FileReadHead(file, kNpcFileHead, bytes))
+  if (OpenWithRetry(file, path, faRead) != frDone || !FileReadHead(file, kNpcFileHead, bytes))
     return PathExists(path) ? srUnknown : srMissing;  // deleted meanwhile: unmarried after all
   number = NpcFileNumber(bytes);
   return srRead;
@@ -125,7 +125,7 @@ bool LoadWorkRecord(int32_t n, int work) {
     return false;
   }
   // A failed read leaves the work record as it was.
-  bool read = ReadPlayerRecord(n, work_records[work]) == wrDone;
+  bool read = ReadPlayerRecord(n, work_records[work]) == frDone;
   work_loaded_from[work] = read ? n : -1;
   same_sex = work_records[work].sex == current_record.sex;
   return read;

@@ -1,5 +1,5 @@
-// The characters' marriage files MARRAGE.DAT (Quenna) and MARBARD.DAT (Dask Able), the work
-// records through which the editor reads and writes other players, and the divorce operations.
+// The characters' marriage files MARRAGE.DAT (Quenna) and MARBARD.DAT (Dask Able), and the work
+// records through which the editor reads and writes other players.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -25,18 +25,6 @@ enum WorkSlot : uint8_t {
   wkDaskWife = 8,          // loaded whenever MARBARD.DAT is read
 };
 
-// ExecuteDivorce's kinds: 2, 5 and 6 all divorce two players neither of whom is current.
-enum DivorceKind : uint8_t {
-  dkCurrentFromPlayer = 1,
-  dkOthers = 2,
-  dkCurrentFromCharacter = 3,
-  dkOtherFromCharacter = 4,
-  dkOthersAgain = 5,
-  dkOthersOnceMore = 6,
-};
-// Whom DivorceFromNpc divorces.
-enum DivorceWho : uint8_t { dwCurrent = 1, dwOther = 2 };
-
 // What ReadQuennaSpouse and ReadDaskSpouse give for a file that exists but could not be read even
 // after the wait (a node holds it): who the character is married to is not known, which must never
 // be taken for "nobody".
@@ -57,13 +45,3 @@ bool LoadWorkRecord(int32_t n, int work);
 // The name of player n as work record `work` holds it, or the number alone when the buffer does not
 // hold player n (a link to a record that does not exist must never show another player's name).
 std::string SpouseNameText(int32_t n, int work);
-
-// charm / 2, toward zero.
-int16_t HalveCharm(int16_t charm);
-// One divorce of its kind, as one operation, whole or not at all; false (with the reason in
-// screen_notice) when nothing was changed.
-bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character);
-// Asks first; true when the operator said yes and the divorce was made.
-bool ConfirmPlayerDivorce(int32_t a, int32_t b);
-// False when nothing was changed.
-bool DivorceFromNpc(int32_t player, DivorceWho who, int character);

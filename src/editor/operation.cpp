@@ -46,7 +46,7 @@ bool RewriteInPlace(const std::string& path, const std::string& bytes, std::stri
   if (!PathExists(path) && !FileErrorIsAlreadyThere(FileLastError())) return false;
   OsFile file;
   OpenModeScope exclusive(fmExclusive);
-  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite); }) != wrDone)
+  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite); }) != frDone)
     return false;
   if (!FileReadHead(file, kCharacterFileMax, before)) return false;
   if (FileWriteAt(file, 0, bytes.data(), bytes.size()) &&
@@ -102,30 +102,30 @@ GameOperation::~GameOperation() {
   if (!committed_) Undo();
 }
 
-WriteResult GameOperation::Begin() { return hold_.Take(); }
+FileResult GameOperation::Begin() { return hold_.Take(); }
 
-WriteResult GameOperation::Read(int32_t n, PlayerRecord& out) {
-  if (!hold_.Held()) return wrBusy;
+FileResult GameOperation::Read(int32_t n, PlayerRecord& out) {
+  if (!hold_.Held()) return frBusy;
   return ReadPlayerRecord(n, out);
 }
 
-WriteResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
-  if (!hold_.Held()) return wrBusy;
+FileResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
+  if (!hold_.Held()) return frBusy;
   PlayerRecord before;
   RecordChange* known = nullptr;
   for (RecordChange& change : records_)
     if (change.n == n) known = &change;
   if (known == nullptr) {
-    WriteResult read = ReadPlayerRecord(n, before);
-    if (read != wrDone) return read;
+    FileResult read = ReadPlayerRecord(n, before);
+    if (read != frDone) return read;
   }
-  WriteResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
-  if (result != wrWritten) return result;
+  FileResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
+  if (result != frDone) return result;
   if (known != nullptr)
     known->after = record;
   else
     records_.push_back({n, before, record});
-  return wrWritten;
+  return frDone;
 }
 
 bool GameOperation::WriteCharacterFile(int character, int32_t player) {
@@ -142,7 +142,7 @@ bool GameOperation::WriteCharacterFileBytes(int character, const std::string* by
     OsFile file;
     {
       OpenModeScope exclusive(fmExclusive);
-      if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faRead); }) != wrDone ||
+      if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faRead); }) != frDone ||
           !FileReadHead(file, kCharacterFileMax, change.before))
         return false;
     }
@@ -163,7 +163,7 @@ void GameOperation::Notice(const std::string& file_name, NoticeLines lines) {
   notices_.push_back({file_name, std::move(lines)});
 }
 
-WriteResult GameOperation::Commit() {
+FileResult GameOperation::Commit() {
   // Each file stays locked until the last notice is out, so taking one back cuts only our entry.
   std::vector<AppendedNotice> sent;
   for (const PendingNotice& notice : NoticesByFile(notices_)) {
@@ -176,12 +176,12 @@ WriteResult GameOperation::Commit() {
     failed_error_ = appended.os_error;
     for (auto it = sent.rbegin(); it != sent.rend(); ++it) TakeBackNotice(*it);
     Undo();
-    return wrNotWritable;
+    return frFailed;
   }
   committed_ = true;
   Journal();
   hold_.Release();
-  return wrWritten;
+  return frDone;
 }
 
 void GameOperation::Undo() {
@@ -233,22 +233,22 @@ void GameOperation::Journal() {
   }
 }
 
-WriteResult UpdateCurrentPlayer(OperationKind kind,
+FileResult UpdateCurrentPlayer(OperationKind kind,
                                 const std::function<void(PlayerRecord&)>& change) {
   GameOperation op(kind);
-  WriteResult result = op.Begin();
+  FileResult result = op.Begin();
   PlayerRecord record;
-  if (result == wrDone) result = ReadCurrentMerged(record);
-  if (result != wrDone) return result;
+  if (result == frDone) result = ReadCurrentMerged(record);
+  if (result != frDone) return result;
   if (change) change(record);
   result = op.Write(current_player, record);
-  if (result == wrWritten) result = op.Commit();
-  if (result == wrWritten) SetCurrentPlayerRecord(record);
+  if (result == frDone) result = op.Commit();
+  if (result == frDone) SetCurrentPlayerRecord(record);
   return result;
 }
 
 bool SaveCurrentPlayer() {
-  WriteResult result = UpdateCurrentPlayer(okFieldEdit, nullptr);
+  FileResult result = UpdateCurrentPlayer(okFieldEdit, nullptr);
   SetFileOpenMode(fmShared);  // what a save leaves for opens that set no mode of their own
   NoteCurrentPlayerSave(result);
   // Say why the change is only in memory instead of losing it without a word.
@@ -258,20 +258,20 @@ bool SaveCurrentPlayer() {
 
 bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters) {
   GameOperation op(kind);
-  WriteResult result = op.Begin();
+  FileResult result = op.Begin();
   for (int character : characters) {
-    if (result == wrDone && !op.WriteCharacterFile(character, -1)) result = wrNotWritable;
-    if (result != wrDone) {
+    if (result == frDone && !op.WriteCharacterFile(character, -1)) result = frFailed;
+    if (result != frDone) {
       screen_notice =
           NotDoneNotice(op, result, std::string(NpcFileName(character)) + " was not deleted.");
       return false;
     }
   }
-  return op.Commit() == wrWritten;
+  return op.Commit() == frDone;
 }
 
-std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what) {
-  std::string cause = result == wrNotWritable && !op.FailedFile().empty()
+std::string NotDoneNotice(const GameOperation& op, FileResult result, const std::string& what) {
+  std::string cause = result == frFailed && !op.FailedFile().empty()
                           ? op.FailedFile() + " could not be written!"
                           : FileProblemText(result);
   return "  `@" + cause + "  `%" + what;

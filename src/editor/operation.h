@@ -46,10 +46,10 @@ class GameOperation {
   GameOperation& operator=(const GameOperation&) = delete;
 
   // Holds PLAYER.DAT, waiting for a node as a save does.
-  WriteResult Begin();
-  WriteResult Read(int32_t n, PlayerRecord& out);
-  // Only a record already in the file (wrOutside otherwise): a stale buffer never becomes a player.
-  WriteResult Write(int32_t n, const PlayerRecord& record);
+  FileResult Begin();
+  FileResult Read(int32_t n, PlayerRecord& out);
+  // Only a record already in the file (frOutside otherwise): a stale buffer never becomes a player.
+  FileResult Write(int32_t n, const PlayerRecord& record);
   // The character's file rewritten in place with the line naming player, or deleted for player -1.
   // False, with the file as it was, when that could not be done.
   bool WriteCharacterFile(int character, int32_t player);
@@ -59,9 +59,9 @@ class GameOperation {
   void SetName(std::string name) { name_ = std::move(name); }
   // A mail message or news entry, appended at the commit.
   void Notice(const std::string& file_name, NoticeLines lines);
-  // The notices, each whole or cut back to where it began, then the journal. wrWritten; or the
+  // The notices, each whole or cut back to where it began, then the journal. frDone; or the
   // notice that failed is named by FailedFile() and everything is put back.
-  WriteResult Commit();
+  FileResult Commit();
   const std::string& FailedFile() const { return failed_file_; }
   int FailedError() const { return failed_error_; }
 
@@ -92,10 +92,10 @@ class GameOperation {
 // The current player changed as one operation: read under the hold with this editor's own changes
 // on it, change applied (when given), written, shown as written. On a failure current_record is as
 // it was and the result says why.
-WriteResult UpdateCurrentPlayer(OperationKind kind,
+FileResult UpdateCurrentPlayer(OperationKind kind,
                                 const std::function<void(PlayerRecord&)>& change);
 // The characters' files deleted as one operation of that kind, under the hold of PLAYER.DAT like any
 // other. False, with the reason in screen_notice, when not all of them could be.
 bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters);
 // A line for the rows under the main screen that says an operation was not done and why.
-std::string NotDoneNotice(const GameOperation& op, WriteResult result, const std::string& what);
+std::string NotDoneNotice(const GameOperation& op, FileResult result, const std::string& what);

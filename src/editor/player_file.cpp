@@ -18,47 +18,47 @@ constexpr int32_t kRetryMs = 5000;
 OsFile* held_player_file = nullptr;
 
 struct FileProblem {
-  WriteResult result;
+  FileResult result;
   const char* text;
 };
 const FileProblem kFileProblems[] = {
-    {wrBusy, "PLAYER.DAT is busy!"},
-    {wrMissing, "PLAYER.DAT is missing!"},
-    {wrNotWritable, "PLAYER.DAT is unwritable!"},
-    {wrOutside, "PLAYER.DAT is too short!"},
+    {frBusy, "PLAYER.DAT is busy!"},
+    {frMissing, "PLAYER.DAT is missing!"},
+    {frFailed, "PLAYER.DAT is unwritable!"},
+    {frOutside, "PLAYER.DAT is too short!"},
 };
 
 int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
 
 }  // namespace
 
-WriteResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
+FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
   int32_t start = MsOfDay();
   bool first_retry = true;
   for (;;) {
     bool done = attempt();
     int error = FileLastError();
-    if (done) return wrDone;
+    if (done) return frDone;
     // Only a file held elsewhere is worth waiting for.
-    if (!FileErrorIsSharingConflict(error)) return PathExists(path) ? wrNotWritable : wrMissing;
-    if (MsElapsed(start, MsOfDay()) > kRetryMs) return wrBusy;
+    if (!FileErrorIsSharingConflict(error)) return PathExists(path) ? frFailed : frMissing;
+    if (MsElapsed(start, MsOfDay()) > kRetryMs) return frBusy;
     if (first_retry) DoorFlushOutput();  // what came before the wait is seen during it
     first_retry = false;
     SleepMs(1);
   }
 }
 
-WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
+FileResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access) {
   OpenModeScope exclusive(fmExclusive);
   return RetryWhileHeld(path, [&] { return FileOpen(file, path, access); });
 }
 
 PlayerFileHold::~PlayerFileHold() { Release(); }
 
-WriteResult PlayerFileHold::Take() {
-  if (held_player_file != nullptr) return wrBusy;  // one hold at a time
-  WriteResult result = OpenWithRetry(file_, GamePath("PLAYER.DAT"));
-  if (result == wrDone) held_player_file = &file_;
+FileResult PlayerFileHold::Take() {
+  if (held_player_file != nullptr) return frBusy;  // one hold at a time
+  FileResult result = OpenWithRetry(file_, GamePath("PLAYER.DAT"));
+  if (result == frDone) held_player_file = &file_;
   return result;
 }
 
@@ -71,27 +71,27 @@ namespace {
 
 // Record n, or the program ends with the runtime's report.
 void ReadRecordOrRunError(int32_t n, PlayerRecord& target) {
-  WriteResult result = ReadPlayerRecord(n, target);
-  if (result != wrDone) RunError(GamePath("PLAYER.DAT"), result == wrOutside ? 0 : FileLastError());
+  FileResult result = ReadPlayerRecord(n, target);
+  if (result != frDone) RunError(GamePath("PLAYER.DAT"), result == frOutside ? 0 : FileLastError());
 }
 
 // At record n, which may be at most the record just past the end or, existing_only, must already be
 // in the file.
-WriteResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool existing_only) {
+FileResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool existing_only) {
   int64_t length = FileLength(file);
-  if (length < 0) return wrNotWritable;
+  if (length < 0) return frFailed;
   int64_t last_start = existing_only ? length - static_cast<int64_t>(kPlayerRecordSize) : length;
-  if (n < 0 || RecordOffset(n) > last_start) return wrOutside;
-  return FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize) ? wrWritten : wrNotWritable;
+  if (n < 0 || RecordOffset(n) > last_start) return frOutside;
+  return FileWriteAt(file, RecordOffset(n), &record, kPlayerRecordSize) ? frDone : frFailed;
 }
 
 // work on PLAYER.DAT: through the hold when there is one, else with an open of its own.
-WriteResult WithPlayerFile(const std::string& path,
-                           const std::function<WriteResult(OsFile&)>& work) {
+FileResult WithPlayerFile(const std::string& path,
+                           const std::function<FileResult(OsFile&)>& work) {
   if (held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*held_player_file);
   OsFile file;
-  WriteResult result = OpenWithRetry(file, path);
-  return result == wrDone ? work(file) : result;
+  FileResult result = OpenWithRetry(file, path);
+  return result == frDone ? work(file) : result;
 }
 
 // Text up to the first line end (or the text files' end-of-file mark), at most max characters.
@@ -111,14 +111,14 @@ std::string GamePath(const std::string& name) {
   return known;
 }
 
-WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
+FileResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
   return WithPlayerFile(GamePath("PLAYER.DAT"), [&](OsFile& file) {
     PlayerRecord record;
-    if (n < 0) return wrOutside;
+    if (n < 0) return frOutside;
     if (!FileReadAt(file, RecordOffset(n), &record, kPlayerRecordSize))
-      return FileLastError() == 0 ? wrOutside : wrNotWritable;  // error 0: the end of the file
+      return FileLastError() == 0 ? frOutside : frFailed;  // error 0: the end of the file
     target = record;
-    return wrDone;
+    return frDone;
   });
 }
 
@@ -134,22 +134,22 @@ void LoadCurrentPlayer() {
   SetCurrentPlayerRecord(record);
 }
 
-WriteResult MoveToPlayer(uint8_t n) {
+FileResult MoveToPlayer(uint8_t n) {
   PlayerRecord record;
-  WriteResult result = ReadPlayerRecord(n, record);
-  if (result != wrDone) return result;
+  FileResult result = ReadPlayerRecord(n, record);
+  if (result != frDone) return result;
   current_player = n;
   SetCurrentPlayerRecord(record);
-  return wrDone;
+  return frDone;
 }
 
-WriteResult ReadCurrentMerged(PlayerRecord& out) {
+FileResult ReadCurrentMerged(PlayerRecord& out) {
   PlayerRecord disk;
-  WriteResult result = ReadPlayerRecord(current_player, disk);
-  if (result != wrDone) return result;
+  FileResult result = ReadPlayerRecord(current_player, disk);
+  if (result != frDone) return result;
   MergeChangedFields(current_as_read, current_record, disk);
   out = disk;
-  return wrDone;
+  return frDone;
 }
 
 void LoadScratchRecord(int32_t n) {
@@ -157,40 +157,40 @@ void LoadScratchRecord(int32_t n) {
   ReadRecordOrRunError(n, scratch_record);
 }
 
-WriteResult CountPlayers(int32_t& count) {
+FileResult CountPlayers(int32_t& count) {
   count = 0;
   player_path = GamePath("PLAYER.DAT");
-  if (!PathExists(player_path)) return wrMissing;
+  if (!PathExists(player_path)) return frMissing;
   return WithPlayerFile(player_path, [&](OsFile& file) {
     int64_t length = FileLength(file);
-    if (length < 0) return wrNotWritable;
+    if (length < 0) return frFailed;
     count = static_cast<int32_t>(std::min<int64_t>(length / kPlayerRecordSize, INT32_MAX));
-    return wrDone;
+    return frDone;
   });
 }
 
 int32_t PlayerCount() {
   int32_t count = 0;
-  WriteResult result = CountPlayers(count);
-  return result == wrDone || result == wrMissing ? count : kPlayerCountUnknown;
+  FileResult result = CountPlayers(count);
+  return result == frDone || result == frMissing ? count : kPlayerCountUnknown;
 }
 
-WriteResult WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
+FileResult WritePlayerRecord(const std::string& file_name, int32_t n, const PlayerRecord& record,
                               bool existing_only) {
-  WriteResult result = WithPlayerFile(
+  FileResult result = WithPlayerFile(
       file_name, [&](OsFile& file) { return WriteHeld(file, n, record, existing_only); });
   if (held_player_file == nullptr) SetFileOpenMode(fmShared);  // the save's lasting mode
   return result;
 }
 
-void NoteCurrentPlayerSave(WriteResult result) {
-  save_pending = result != wrWritten;
+void NoteCurrentPlayerSave(FileResult result) {
+  save_pending = result != frDone;
   if (save_pending) pending_cause = result;
 }
 
 bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }
 
-std::string FileProblemText(WriteResult result) {
+std::string FileProblemText(FileResult result) {
   for (const FileProblem& problem : kFileProblems)
     if (problem.result == result) return problem.text;
   return "";
@@ -201,7 +201,7 @@ std::string SaveNotice() {
          "  `%The change is kept in memory until the next save.";
 }
 
-std::string StayNotice(WriteResult result) {
+std::string StayNotice(FileResult result) {
   return "  `@" + FileProblemText(result) + "  `%The editor stays on this player.";
 }
 
@@ -215,7 +215,7 @@ std::string GameDayText() {
 
 std::string ReadFirstLine(const std::string& path, size_t max) {
   OsFile file;
-  if (OpenWithRetry(file, path) != wrDone) RunError(path, FileLastError());
+  if (OpenWithRetry(file, path) != frDone) RunError(path, FileLastError());
   // The first max bytes hold all that is kept, whether or not the line ends inside them.
   int64_t length = FileLength(file);
   if (length < 0) RunError(path, FileLastError());

@@ -11,11 +11,11 @@
 
 
 // The exclusive open the game's nodes make, tried again after 1 ms while a node holds the file, for
-// up to 5 s on the time of day; waiting cures nothing else. wrDone, wrBusy, wrMissing or
-// wrNotWritable. The open mode is exclusive for this open only.
-WriteResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access = faReadWrite);
+// up to 5 s on the time of day; waiting cures nothing else. frDone, frBusy, frMissing or
+// frFailed. The open mode is exclusive for this open only.
+FileResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access = faReadWrite);
 // attempt, tried again the same way while it fails on a file held elsewhere.
-WriteResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt);
+FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt);
 
 // PLAYER.DAT held for one operation: while a hold lives, every read, count and write of PLAYER.DAT
 // in this process goes through its open, so an operation's records are read and written with no
@@ -26,7 +26,7 @@ class PlayerFileHold {
   ~PlayerFileHold();
   PlayerFileHold(const PlayerFileHold&) = delete;
   PlayerFileHold& operator=(const PlayerFileHold&) = delete;
-  WriteResult Take();  // waits for a node as a save does
+  FileResult Take();  // waits for a node as a save does
   bool Held() const { return file_.IsOpen(); }
   void Release();
 
@@ -39,14 +39,14 @@ void LoadCurrentPlayer();
 // Record n into scratch_record; -1 does nothing. A failure ends the program through RunError.
 void LoadScratchRecord(int32_t n);
 // Record n into target, which is left alone unless the whole record was read; the open waits for a
-// node as a save does. wrOutside: n is not in the file.
-WriteResult ReadPlayerRecord(int32_t n, PlayerRecord& target);
+// node as a save does. frOutside: n is not in the file.
+FileResult ReadPlayerRecord(int32_t n, PlayerRecord& target);
 // Makes record n the current player (current_player, current_record, no change waiting), or leaves
 // all three as they were and says why not.
-WriteResult MoveToPlayer(uint8_t n);
+FileResult MoveToPlayer(uint8_t n);
 // Whole records in PLAYER.DAT (sets player_path) into count, or why it cannot be read (count 0).
-// A missing file is wrMissing with a count of 0.
-WriteResult CountPlayers(int32_t& count);
+// A missing file is frMissing with a count of 0.
+FileResult CountPlayers(int32_t& count);
 // CountPlayers' count, 0 for a missing file, kPlayerCountUnknown when the file cannot be read.
 constexpr int32_t kPlayerCountUnknown = -1;
 int32_t PlayerCount();
@@ -54,11 +54,11 @@ int32_t PlayerCount();
 // for up to 5 s only while a game node holds the file: waiting cures nothing else. existing_only: a
 // record that is not already in the file is not written (a stale buffer must never become a new
 // player); the check is made under the same exclusive open as the write.
-WriteResult WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record,
+FileResult WritePlayerRecord(const std::string& file, int32_t n, const PlayerRecord& record,
                               bool existing_only = false);
 // The current player as this editor would have it now: record current_player as on disk, with
 // every field this editor changed since it last read or wrote the player (current_as_read) on it.
-WriteResult ReadCurrentMerged(PlayerRecord& out);
+FileResult ReadCurrentMerged(PlayerRecord& out);
 // Takes a record just read or written as the current player's: shown, and what later saves merge
 // against.
 void SetCurrentPlayerRecord(const PlayerRecord& record);
@@ -67,7 +67,7 @@ void SetCurrentPlayerRecord(const PlayerRecord& record);
 // waits in memory (save_pending) and the notice naming its cause is shown. True when on disk.
 bool SaveCurrentPlayer();  // with the operations, in operation.cpp
 // Takes an outcome of saving current_record as the current player's save: save_pending follows it.
-void NoteCurrentPlayerSave(WriteResult result);
+void NoteCurrentPlayerSave(FileResult result);
 // Before another record is loaded over current_record (or the editor ends): a change that never
 // reached the file is saved once more; false when it still cannot be.
 bool ReadyToLeaveCurrentPlayer();
@@ -75,9 +75,9 @@ bool ReadyToLeaveCurrentPlayer();
 // repeats it under itself until a save succeeds or another player is loaded.
 std::string SaveNotice();
 // The line for a move to another player that PLAYER.DAT did not allow.
-std::string StayNotice(WriteResult result);
-// The cause alone, e.g. "PLAYER.DAT is busy!" (empty for wrWritten).
-std::string FileProblemText(WriteResult result);
+std::string StayNotice(FileResult result);
+// The cause alone, e.g. "PLAYER.DAT is busy!" (empty for frDone).
+std::string FileProblemText(FileResult result);
 std::string LastOnText();
 std::string GameDayText();
 // The first line of a text file (up to CR, LF or Ctrl-Z), at most max characters. The file is

@@ -1,8 +1,8 @@
-// The small prompts every editor shares, and the credits shown on the way out.
+#include "editor/prompts.h"
+
 #include "door/input.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
-#include "editor/startup.h"
 
 bool YesNo() {
   for (;;) {

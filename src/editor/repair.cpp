@@ -209,9 +209,9 @@ std::vector<const char*> ApplyRepairRules(PlayerRecord& record) {
   return lines;
 }
 
-bool ReportOperation(WriteResult result, const std::vector<const char*>& lines,
+bool ReportOperation(FileResult result, const std::vector<const char*>& lines,
                      const char* not_done) {
-  if (result != wrWritten) {
+  if (result != frDone) {
     screen_notice = "  `@" + FileProblemText(result) + "  `%" + not_done;
     return false;
   }
@@ -221,7 +221,7 @@ bool ReportOperation(WriteResult result, const std::vector<const char*>& lines,
 
 void RepairStats() {
   std::vector<const char*> lines;
-  WriteResult result =
+  FileResult result =
       UpdateCurrentPlayer(okRepair, [&](PlayerRecord& record) { lines = ApplyRepairRules(record); });
   ReportOperation(result, lines, "The repair was not made.");
 }

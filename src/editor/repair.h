@@ -24,5 +24,5 @@ struct RepairFinding {
 // What ApplyRepairRules would do to record, rule by rule, worked out on a copy.
 std::vector<RepairFinding> RepairRulesThatFire(PlayerRecord record);
 // After an operation: its lines when it was written, else a notice that says it was not done.
-bool ReportOperation(WriteResult result, const std::vector<const char*>& lines,
+bool ReportOperation(FileResult result, const std::vector<const char*>& lines,
                      const char* not_done);

@@ -12,7 +12,7 @@
 #include "editor/main_screen.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 
@@ -49,11 +49,11 @@ void DeletePlayer() {
   if (!AskYesNo()) return;
   // Only the length byte and the first character change: the rest of the record stays, so typing
   // the names again brings the player back.
-  WriteResult result = UpdateCurrentPlayer(okDeletion, [](PlayerRecord& record) {
+  FileResult result = UpdateCurrentPlayer(okDeletion, [](PlayerRecord& record) {
     record.name.Set("X");
     record.real_name.Set("X");
   });
-  if (result != wrWritten)
+  if (result != frDone)
     screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
   DrawMainScreen();
 }
@@ -68,18 +68,18 @@ void SearchPlayer() {
   // The count is asked afresh at every step: the game's nodes may add players meanwhile.
   for (int32_t n = 0; n <= kLastReachableRecord; ++n) {
     int32_t count = 0;
-    WriteResult result = CountPlayers(count);
-    if (result == wrDone && n >= count) break;
-    if (result == wrDone) result = ReadPlayerRecord(n, scratch_record);
+    FileResult result = CountPlayers(count);
+    if (result == frDone && n >= count) break;
+    if (result == frDone) result = ReadPlayerRecord(n, scratch_record);
     // A file that cannot be read is not one without a match: stop and say why.
-    if (result != wrDone) {
+    if (result != frDone) {
       screen_notice = StayNotice(result);
       return;
     }
     if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
     if (!ReadyToLeaveCurrentPlayer()) return;  // the save notice stays on the screen
     result = MoveToPlayer(static_cast<uint8_t>(n));
-    if (result == wrDone)
+    if (result == frDone)
       DrawMainScreen();
     else
       screen_notice = StayNotice(result);  // shown by the main loop's redraw

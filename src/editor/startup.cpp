@@ -7,6 +7,7 @@
 
 #include "door/helpers.h"
 #include "door/input.h"
+#include "door/library.h"
 #include "door/output.h"
 #include "door/periodic.h"
 #include "door/session.h"
@@ -16,6 +17,7 @@
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
+#include "editor/prompts.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
 #include "runtime/files.h"
@@ -117,14 +119,14 @@ bool GiveUpWithin(int32_t ms) {
 void LoadFirstPlayer() {
   bool told = false;
   for (;;) {
-    const WriteResult result = MoveToPlayer(0);
-    if (result == wrDone) return;
-    if (result != wrBusy) {
+    const FileResult result = MoveToPlayer(0);
+    if (result == frDone) return;
+    if (result != frBusy) {
       LoadCurrentPlayer();  // reports the failure and ends, unless the file has just come good
       return;
     }
     if (!told) {
-      DoorPrintColourLn("  `@" + FileProblemText(wrBusy));
+      DoorPrintColourLn("  `@" + FileProblemText(frBusy));
       DoorPrintColourLn("  `%Waiting for the game to let go of it; Esc or Q gives up.");
       told = true;
     }

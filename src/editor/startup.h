@@ -1,4 +1,4 @@
-// The editor's start, its configuration file, the shared prompts and the credits.
+// The editor's start and its configuration file.
 #pragma once
 
 // The program: start-up in order, the main loop, the credits; returns the exit code.
@@ -9,8 +9,3 @@ int EditorMain(int argc, char** argv);
 // empty, when the line cannot name a directory (it holds a control character).
 bool LoadConfig();
 void ConfigPrompt();
-// Waits for Y, N or Enter; true only for Y. Prints nothing.
-bool YesNo();
-// A line holding one blank.
-void BlankLine();
-void ShowCredits();

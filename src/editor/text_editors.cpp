@@ -13,7 +13,7 @@
 #include "editor/key_table.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
-#include "editor/startup.h"
+#include "editor/prompts.h"
 
 namespace {
 

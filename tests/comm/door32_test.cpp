@@ -12,6 +12,7 @@
 #include "comm/channel.h"
 #include "comm/door32.h"
 #include "comm/winserver.h"
+#include "door/library.h"
 #include "door/session.h"
 #include "door/startup.h"
 #include "door32_test_env.h"

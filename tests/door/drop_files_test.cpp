@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "door/drop_files.h"
+#include "door/library.h"
 #include "door/session.h"
 #include "fakes/game_fixture.h"
 #include "runtime/files.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "door/input.h"
+#include "door/library.h"
 #include "door/periodic.h"
 #include "door/session.h"
 #include "fakes/door_harness.h"

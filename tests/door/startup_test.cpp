@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "door/library.h"
 #include "door/session.h"
 #include "door/startup.h"
 #include "fakes/door_harness.h"

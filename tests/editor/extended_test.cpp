@@ -9,6 +9,7 @@
 #include "editor/editor_state.h"
 #include "editor/extended.h"
 #include "editor/main_screen.h"
+#include "editor/new_day.h"
 #include "editor/repair.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"

@@ -38,7 +38,7 @@ TEST(JournalTest, OperationsAreJournaledWithTheirBytesAndUndoneNewestFirst) {
   GameOperation wedding(okMarriage);
   ASSERT_TRUE(wedding.WriteCharacterFile(npcQuenna, 1));  // made anew, linked into place whole
   NewsMarriage(wedding, "Bela", "Quenna");
-  ASSERT_EQ(wedding.Commit(), wrWritten);
+  ASSERT_EQ(wedding.Commit(), frDone);
   EXPECT_EQ(game.ReadFile("MARRAGE.DAT"), "1\r\n");
 
   std::vector<JournalLine> lines;

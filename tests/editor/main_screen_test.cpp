@@ -9,6 +9,7 @@
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
+#include "editor/prompts.h"
 #include "editor/search.h"
 #include "editor/startup.h"
 #include "fakes/door_harness.h"

@@ -91,7 +91,7 @@ void WriteNotices(const TempGameDir& dir, const std::vector<Notice>& notices) {
       case 'N': MailNpcWeddingNotice(op, n.a, NameOf(n.a), NameOf(n.b)); break;
     }
   }
-  EXPECT_EQ(op.Commit(), wrWritten);
+  EXPECT_EQ(op.Commit(), frDone);
   game_dir = saved;
 }
 
@@ -295,7 +295,7 @@ std::string DivorceMail(const std::string& to, const std::string& from) {
 }
 
 // The notices one operation sends, appended at its commit.
-WriteResult Send(const std::function<void(GameOperation&)>& notices) {
+FileResult Send(const std::function<void(GameOperation&)>& notices) {
   GameOperation op(okMarriage);
   notices(op);
   return op.Commit();
@@ -382,7 +382,7 @@ TEST_F(MailNewsTest, AFailedNoticeTakesBackTheOperationsOthers) {
   GameOperation op(okDivorce);
   MailDivorceNotice(op, 4, "Grim", 6, "Kelda");
   MailDivorceNotice(op, 5, "Grim", 6, "Kelda");
-  EXPECT_EQ(op.Commit(), wrNotWritable);
+  EXPECT_EQ(op.Commit(), frFailed);
   EXPECT_EQ(op.FailedFile(), "mail5.dat");
   EXPECT_EQ(game.ReadFile("mail4.dat"), "old\x1atail");
   EXPECT_EQ(game.ReadFile("mail6.dat"), "");

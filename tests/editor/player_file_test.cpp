@@ -29,11 +29,11 @@ class PlayerFileTest : public ::testing::Test {
 TEST_F(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
   const PlayerRecord ada = MakePlayer("Ada", "A"), bo = MakePlayer("Bo", "B");
   player_path = game.PathOf("PLAYER.DAT");
-  for (const auto& [n, result] : {std::pair{2, wrWritten}, std::pair{3, wrOutside}}) {
+  for (const auto& [n, result] : {std::pair{2, frDone}, std::pair{3, frOutside}}) {
     game.WritePlayers({ada, ada});
     EXPECT_EQ(WritePlayerRecord(player_path, n, bo), result) << n;
     EXPECT_EQ(game.ReadFile("PLAYER.DAT"), RecordBytes(ada) + RecordBytes(ada) +
-                                               (result == wrWritten ? RecordBytes(bo) : ""));
+                                               (result == frDone ? RecordBytes(bo) : ""));
     EXPECT_EQ(CurrentFileOpenMode(), fmShared);
   }
 }

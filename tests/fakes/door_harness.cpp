@@ -2,6 +2,7 @@
 
 #include "comm/local_screen.h"
 #include "door/input.h"
+#include "door/library.h"
 #include "door/output.h"
 #include "door/session.h"
 #include "editor/editor_state.h"

@@ -23,9 +23,11 @@
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
 #include "door/helpers.h"
+#include "door/library.h"
 #include "door/output.h"
 #include "door/session.h"
 #include "door/startup.h"
+#include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/npc_marriage.h"
@@ -358,7 +360,7 @@ void MailNews(Bytes in) {
     GameOperation op(okMarriage);
     if (which & 1) NewsMarriage(op, "Aria", "Bron");
     else MailWeddingNotice(op, 1, "Aria", 2, "Bron");
-    Check(op.Commit() == wrWritten, "the notices were appended");
+    Check(op.Commit() == frDone, "the notices were appended");
   };
   append();
   const std::string path = GamePath(name);
