@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""The command words for scripts through the real program, without a terminal, on copies of the
-sample game: list and show print exactly what the files hold; list, show and export give JSON whose
-every value is what PLAYER.DAT's bytes decode to here (CP437 names included); check finds each kind
-of problem in a game built to have it, and nothing in a healthy one, and its repair findings are what
-the editor's own repair writes; set clamps as the screen's editors do (both driven on the same
-values), refuses what they would pass over, keeps a node's concurrent change to another field and is
-journaled as its own operation; every command ends with 2 and one line on stderr when a file is
-missing, busy or unreadable.
+"""The command words for scripts, without a terminal: list, show and export against the files' bytes;
+check against games built with each problem; set against the screen's clamps and beside a node;
+exit 2 and one line on stderr when a file is missing, busy or unreadable.
   commands_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
 import csv
 import fcntl

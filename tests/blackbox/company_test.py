@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""The editor in company, through the real program in pseudo-terminals on the sample game: what a
-game node or a second editor writes meanwhile is kept by a save; a deletion and a Clean Slate stay
-when another editor edits the player; a divorce while a node holds PLAYER.DAT changes nothing and
-says so until the next key; a spouse link beyond the file names nobody and goes without notices; a
-full disk in the middle of a Clean Slate leaves every file as it was.
+"""The editor beside game nodes and a second editor: saves keep what others wrote; a divorce while a
+node holds PLAYER.DAT; a spouse beyond the file; a full disk in a Clean Slate.
   company_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
 import os
 import sys

@@ -1,17 +1,10 @@
 #!/usr/bin/env python3
-"""The door over real loopback TCP, the test playing the BBS and the caller (socket: -H -N -T;
-ends: DOOR32.SYS, hang-ups and signals), or the system's telnet client calling bbs_launcher
-(telnet), or a telnet caller who reads nothing (stalled), or the door as a WINServer door
-through our fake BBS libraries (winserver), or on a pseudo-terminal as a serial line (serial), or
-with the caller on its standard input and output (stdio; stdio_pipes alone, for the Windows build
-under Wine), or for a UTF-8 caller (utf8), or started from the drop files a BBS on Linux writes
-(linux_bbs).
+"""The door as a BBS runs it, the test playing the BBS and the caller, one leg per run.
   door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME socket|ends|telnet|serial|utf8|linux_bbs
   door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME stdio|stalled FAST_CLOCK_LIBRARY
-  door_test.py ZORVAN32 - SAMPLE_GAME stdio_pipes [WINE]
+  door_test.py ZORVAN32 - SAMPLE_GAME stdio_pipes|stdio_quits [WINE]
   door_test.py ZORVAN32 - SAMPLE_GAME winserver FAKE_LIBRARY_DIR [WINE]
   door_test.py ZORVAN32 - SAMPLE_GAME serial_speeds
-  door_test.py ZORVAN32 - SAMPLE_GAME stdio_quits [WINE]
   door_test.py ZORVAN32 - SAMPLE_GAME com_port|stdio_console|local_console WINE"""
 import contextlib
 import fcntl

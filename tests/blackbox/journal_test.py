@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""The change journal and undo through the real program on the sample game: each kind of operation,
-made by keys in a pseudo-terminal, leaves one journal line per changed field that agrees with the
-record bytes before and after; `zorvan32 undo` then puts PLAYER.DAT and the marriage files back
-byte for byte. Undo leaves (and names) a field a node changed since and restores the rest; undoing
-an undo redoes; `log` narrows to a player; a journal that cannot be written stops no save and is
-reported once; two editors and undos at once leave only whole lines.
+"""The journal and undo: each operation made by keys is journaled per field, agreeing with the
+record's bytes, and undone byte for byte; a node's later change is left and named.
   journal_test.py ZORVAN32 SAMPLE_GAME"""
 import os
 import sys

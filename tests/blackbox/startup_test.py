@@ -1,9 +1,5 @@
 #!/usr/bin/env python3
-"""The start against what a game directory or a BBS may hand over: a ZORVAN32.CFG line holding a
-control character, a 30 GB (sparse) marriage or drop file, a FIFO as the drop file, memory running
-out while the terminal is raw, and PLAYER.DAT held by a game node. The starts that end at once, as
-a daemon's log shows them and on a 25-row screen; a door without ZORVAN32.CFG; a ZORVAN32.CFG
-naming no directory.
+"""The start against hostile files and held files, and the starts that end at once.
   startup_test.py ZORVAN32 GAME_NODE FAILING_NEW_LIBRARY SAMPLE_GAME"""
 import os
 import re
