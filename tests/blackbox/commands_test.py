@@ -9,6 +9,7 @@ import io
 import json
 import os
 import pathlib
+import re
 import struct
 import sys
 import threading
@@ -28,16 +29,9 @@ LIST = """\
 5  Sam Brack       Grimwald     40    -5000  2100000000         -10  250 (no such player)  dead
 6  Lee Marsh       Tavi          1      200           0           1  nobody                alive
 """
-LIST_CSV = """\
-number,real_name,nickname,level,gold,bank,experience,married_to,status
-0,Ned Ashworth,Brannock,7,48250,1250000,1834560,1 Sellith,alive
-1,Maya Thornbury,Sellith,6,9100,310000,602113,0 Brannock,alive
-2,Walter Penrose,Old Harg,11,1200450,2000000000,99120004,Quenna,alive
-3,Jo Calloway,Mirelle,4,720,14000,22410,Dask Able,alive
-4,X,X,1,200,0,1,nobody,dead
-5,Sam Brack,Grimwald,40,-5000,2100000000,-10,250 (no such player),dead
-6,Lee Marsh,Tavi,1,200,0,1,nobody,alive
-"""
+# The same rows as CSV: the columns above are two or more blanks apart.
+LIST_CSV = "number,real_name,nickname,level,gold,bank,experience,married_to,status\n" + "".join(
+    ",".join(re.split(r"  +", row)) + "\n" for row in LIST.splitlines()[1:])
 SHOW_5 = """\
 number 5 name Grimwald real_name Sam Brack hit_points -35 hit_max 0 weapon_num 99
 weapon_name Ash Cudgel seen_master 0 forest_fights -1 player_fights 3 gold -5000 bank 2100000000
