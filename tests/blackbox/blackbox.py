@@ -3,11 +3,13 @@ real program in a pseudo-terminal or headless, and a caller on a TCP connection,
 or pipes. Waiting is always for something visible, with a deadline; nothing sleeps."""
 import contextlib
 import errno
+import fcntl
 import os
 import pathlib
 import select
 import shutil
 import socket
+import struct
 import subprocess
 import tempfile
 import termios
@@ -44,6 +46,68 @@ def players(game):
 
 def records(data):
     return [data[n:n + RECORD] for n in range(0, len(data), RECORD)]
+
+
+# The record's fields by offset: a struct format for numbers, the maximum for texts. Written from
+# the record's layout, not from the program, so what it shows is checked against an independent
+# reading.
+FIELDS = [
+    ("name", 0, 20), ("real_name", 21, 50), ("hit_points", 72, "<h"), ("hit_max", 78, "<h"),
+    ("weapon_num", 80, "<h"), ("weapon_name", 82, 20), ("seen_master", 103, "<h"),
+    ("forest_fights", 105, "<h"), ("player_fights", 107, "<h"), ("gold", 109, "<i"),
+    ("bank", 113, "<i"), ("defense", 117, "<h"), ("strength", 119, "<h"), ("charm", 121, "<h"),
+    ("seen_dragon", 123, "<h"), ("seen_quenna", 125, "<h"), ("level", 127, "<h"),
+    ("time_on", 129, "<H"), ("armour_name", 131, 20), ("armour_num", 152, "<h"),
+    ("dead", 154, "<B"), ("inn", 155, "<B"), ("gems", 156, "<h"), ("experience", 158, "<i"),
+    ("sex", 162, "<B"), ("seen_bard", 163, "<B"), ("lays", 166, "<h"), ("on_now", 170, "<B"),
+    ("skill_class", 179, "<B"), ("horse", 180, "<h"), ("kids", 210, "<h"),
+    ("games_won", 212, "<h"), ("skill_dk", 214, "<b"), ("skill_mystic", 215, "<b"),
+    ("skill_thief", 216, "<b"), ("uses_dk", 217, "<b"), ("uses_mystic", 218, "<b"),
+    ("uses_thief", 219, "<b"), ("married_to", 221, "<h"), ("kills", 227, "<h"),
+    ("weird_event", 229, "<h"), ("high_spirits", 231, "<B"), ("flirted", 232, "<B"),
+]
+FIELD = {name: (at, kind) for name, at, kind in FIELDS}
+
+
+def decode(record, name):
+    at, kind = FIELD[name]
+    if isinstance(kind, int):
+        return record[at + 1:at + 1 + min(record[at], kind)].decode("cp437")
+    return struct.unpack_from(kind, record, at)[0]
+
+
+def field(game, n, name):
+    return decode(records(players(game))[n], name)
+
+
+def poke(game, n, name, value):
+    """Field name of record n as a node (under its flock) or a faulty program would leave it."""
+    at, kind = FIELD[name]
+    data = bytes([len(value)]) + value if isinstance(kind, int) else struct.pack(kind, value)
+    with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
+        fcntl.flock(f, fcntl.LOCK_EX)
+        os.pwrite(f.fileno(), data, n * RECORD + at)
+
+
+def run(program, game, *args):
+    """A command word without a terminal: the exit code, stdout and stderr, no screen codes."""
+    done = subprocess.run([program, *args], cwd=game, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=60)
+    out, err = done.stdout.decode(), done.stderr.decode()
+    assert "\x1b" not in out + err, "a screen code from %s: %r" % (args, out + err)
+    return done.returncode, out, err
+
+
+def hold(node, path, seconds):
+    """A game node holding the file for the seconds; returns once it holds it."""
+    holder = subprocess.Popen([node, "hold", path, str(seconds)], stdout=subprocess.PIPE)
+    said = holder.stdout.readline()
+    assert said == b"game_node: holding\n", said
+    return holder
+
+
+def exited(code, what=""):
+    assert code == 0, "%sexit code %s" % (what and what + ": ", code)
 
 
 def nickname(game, n):
@@ -130,6 +194,14 @@ class Side:
         self.send(b"q")
         self.wait_for_data(CREDITS)
 
+    def to_player(self, account):
+        """From the first player's main screen, ] to the account's."""
+        self.wait_for(MAIN % 0, 60)
+        for n in range(1, account + 1):
+            self.send(b"]")
+            self.wait_for(MAIN % n)
+        return self
+
 
 class _Spawn(pexpect.spawn):
     pass_fds = ()
@@ -174,6 +246,16 @@ class Terminal(Side):
             assert time.monotonic() < deadline, "the program did not end"
         self.child.close()
         return self.child.exitstatus
+
+    def done(self):
+        """Q from the main screen, and the end with code 0."""
+        self.quit()
+        exited(self.finish())
+
+
+def open_on(editor, game, account=0, argv_prefix=()):
+    """The editor in a pseudo-terminal, on the account's main screen."""
+    return Terminal(list(argv_prefix) + [editor], game).to_player(account)
 
 
 class Caller(Side):

@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""The command words for scripts through the real program, without a terminal, on copies of the
-sample game: list and show print exactly what the files hold; list, show and export give JSON whose
-every value is what PLAYER.DAT's bytes decode to here (CP437 names included); check finds each kind
-of problem in a game built to have it, and nothing in a healthy one, and its repair findings are what
-the editor's own repair writes; set clamps as the screen's editors do (both driven on the same
-values), refuses what they would pass over, keeps a node's concurrent change to another field and is
-journaled as its own operation; every command ends with 2 and one line on stderr when a file is
-missing, busy or unreadable.
+"""The command words for scripts, without a terminal: list, show and export against the files' bytes;
+check against games built with each problem; set against the screen's clamps and beside a node;
+exit 2 and one line on stderr when a file is missing, busy or unreadable.
   commands_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
 import csv
 import fcntl
@@ -14,31 +9,14 @@ import io
 import json
 import os
 import pathlib
+import re
 import struct
-import subprocess
 import sys
 import threading
 
-from blackbox import MAIN, RECORD, Terminal, players, records, scratch_game, wait_until
+from blackbox import (FIELD, FIELDS, RECORD, Terminal, decode, field, hold, open_on, players,
+                      poke, records, run, scratch_game, wait_until)
 
-# The record's fields by offset: a struct format for numbers, the maximum for texts. Written from
-# the record's layout, not from the program, so the JSON is checked against an independent reading.
-FIELDS = [
-    ("name", 0, 20), ("real_name", 21, 50), ("hit_points", 72, "<h"), ("hit_max", 78, "<h"),
-    ("weapon_num", 80, "<h"), ("weapon_name", 82, 20), ("seen_master", 103, "<h"),
-    ("forest_fights", 105, "<h"), ("player_fights", 107, "<h"), ("gold", 109, "<i"),
-    ("bank", 113, "<i"), ("defense", 117, "<h"), ("strength", 119, "<h"), ("charm", 121, "<h"),
-    ("seen_dragon", 123, "<h"), ("seen_quenna", 125, "<h"), ("level", 127, "<h"),
-    ("time_on", 129, "<H"), ("armour_name", 131, 20), ("armour_num", 152, "<h"),
-    ("dead", 154, "<B"), ("inn", 155, "<B"), ("gems", 156, "<h"), ("experience", 158, "<i"),
-    ("sex", 162, "<B"), ("seen_bard", 163, "<B"), ("lays", 166, "<h"), ("on_now", 170, "<B"),
-    ("skill_class", 179, "<B"), ("horse", 180, "<h"), ("kids", 210, "<h"),
-    ("games_won", 212, "<h"), ("skill_dk", 214, "<b"), ("skill_mystic", 215, "<b"),
-    ("skill_thief", 216, "<b"), ("uses_dk", 217, "<b"), ("uses_mystic", 218, "<b"),
-    ("uses_thief", 219, "<b"), ("married_to", 221, "<h"), ("kills", 227, "<h"),
-    ("weird_event", 229, "<h"), ("high_spirits", 231, "<B"), ("flirted", 232, "<B"),
-]
-FIELD = {name: (at, kind) for name, at, kind in FIELDS}
 COMMANDS = (["list"], ["show", "0"], ["check"], ["export"], ["set", "0", "gold=1"])
 
 LIST = """\
@@ -51,16 +29,9 @@ LIST = """\
 5  Sam Brack       Grimwald     40    -5000  2100000000         -10  250 (no such player)  dead
 6  Lee Marsh       Tavi          1      200           0           1  nobody                alive
 """
-LIST_CSV = """\
-number,real_name,nickname,level,gold,bank,experience,married_to,status
-0,Ned Ashworth,Brannock,7,48250,1250000,1834560,1 Sellith,alive
-1,Maya Thornbury,Sellith,6,9100,310000,602113,0 Brannock,alive
-2,Walter Penrose,Old Harg,11,1200450,2000000000,99120004,Quenna,alive
-3,Jo Calloway,Mirelle,4,720,14000,22410,Dask Able,alive
-4,X,X,1,200,0,1,nobody,dead
-5,Sam Brack,Grimwald,40,-5000,2100000000,-10,250 (no such player),dead
-6,Lee Marsh,Tavi,1,200,0,1,nobody,alive
-"""
+# The same rows as CSV: the columns above are two or more blanks apart.
+LIST_CSV = "number,real_name,nickname,level,gold,bank,experience,married_to,status\n" + "".join(
+    ",".join(re.split(r"  +", row)) + "\n" for row in LIST.splitlines()[1:])
 SHOW_5 = """\
 number 5 name Grimwald real_name Sam Brack hit_points -35 hit_max 0 weapon_num 99
 weapon_name Ash Cudgel seen_master 0 forest_fights -1 player_fights 3 gold -5000 bank 2100000000
@@ -71,34 +42,10 @@ skill_thief 0 uses_dk -4 uses_mystic 0 uses_thief 0 married_to 250 kills 0 weird
 high_spirits 1 flirted 0"""
 
 
-def run(editor, game, *args):
-    done = subprocess.run([editor, *args], cwd=game, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=60)
-    out, err = done.stdout.decode(), done.stderr.decode()
-    assert "\x1b" not in out + err, "a screen code from %s: %r" % (args, out + err)
-    return done.returncode, out, err
-
-
 def ok(editor, game, *args):
     code, out, err = run(editor, game, *args)
     assert code == 0 and not err, (args, code, err)
     return out
-
-
-def decode(record, name):
-    at, kind = FIELD[name]
-    if isinstance(kind, int):
-        return record[at + 1:at + 1 + min(record[at], kind)].decode("cp437")
-    return struct.unpack_from(kind, record, at)[0]
-
-
-def poke(game, n, name, value):
-    """Field name of record n as a node or a faulty program would leave it."""
-    at, kind = FIELD[name]
-    data = bytes([len(value)]) + value if isinstance(kind, int) else struct.pack(kind, value)
-    with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
-        f.seek(n * RECORD + at)
-        f.write(data)
 
 
 def write(game, name, data):
@@ -246,20 +193,15 @@ def check_repair_findings_are_the_editors_repair(editor, sample):
             if problem["kind"] == "repair" and problem["player"] == 5:
                 promised[problem["field"]] = problem["after"]
         assert len(promised) >= 10, promised
-        term = Terminal([editor], game)
-        term.wait_for(MAIN % 0)
-        for n in range(1, 6):
-            term.send("]")
-            term.wait_for(MAIN % n)
+        term = open_on(editor, game, 5)
         term.send("$")
         term.wait_for("EXTENDED INFO")
         term.send("A")
         wait_until(lambda: os.path.exists(os.path.join(game, "ZORVAN32.LOG")), term.pump,
                    lambda: "no repair journaled")
         term.send("Q")
-        term.wait_for(MAIN % 5)
-        term.quit()
-        assert term.finish() == 0
+        term.wait_for("Account Number: 5")
+        term.done()
         after = records(players(game))[5]
         for name, _, _ in FIELDS:
             expected = promised.get(name, decode(before, name))
@@ -289,11 +231,7 @@ def set_clamps_as_the_screen_does(editor, sample):
     with scratch_game(sample) as by_keys, scratch_game(sample) as by_set:
         for answer, texts in (("-99999", "abcdefghijklmnopqrstuvwxyz"), ("99999999999", None),
                               ("9", "Mid Way")):
-            term = Terminal([editor], by_keys)
-            term.wait_for(MAIN % 0)
-            for n in range(1, 7):
-                term.send("]")
-                term.wait_for(MAIN % n)
+            term = open_on(editor, by_keys, 6)
             screen_answers(term, MAIN_NUMBERS, answer)
             if texts:
                 screen_answers(term, TEXTS, texts)
@@ -301,9 +239,8 @@ def set_clamps_as_the_screen_does(editor, sample):
             term.wait_for("EXTENDED INFO")
             screen_answers(term, EXT_NUMBERS, answer)
             term.send("Q")
-            term.wait_for(MAIN % 6)
-            term.quit()
-            assert term.finish() == 0
+            term.wait_for("Account Number: 6")
+            term.done()
             assignments = ["%s=%s" % (name, answer) for _, name in MAIN_NUMBERS + EXT_NUMBERS]
             assignments += ["%s=%s" % (name, texts) for _, name in TEXTS] if texts else []
             out = ok(editor, by_set, "set", "6", *assignments)
@@ -361,7 +298,7 @@ def set_keeps_a_nodes_change_and_is_journaled(editor, sample):
     gold: every one of the node's additions stays, and the last gold is on disk."""
     with scratch_game(sample) as game:
         path = os.path.join(game, "PLAYER.DAT")
-        start = decode(records(players(game))[0], "experience")
+        start = field(game, 0, "experience")
         stop, added = threading.Event(), [0]
 
         def node():
@@ -434,12 +371,9 @@ def each_command_says_why_it_cannot_read(editor, game_node, sample):
             expect(game, "PLAYER.DAT cannot be read: Permission denied", COMMANDS[:4])
     # A node holds a file past the 5-second wait: every command at once, on two games.
     with scratch_game(sample) as busy_players, scratch_game(sample) as busy_bard:
-        nodes = [subprocess.Popen([game_node, "hold", os.path.join(game, name), "30"],
-                                  stdout=subprocess.PIPE)
+        nodes = [hold(game_node, os.path.join(game, name), 30)
                  for game, name in ((busy_players, "PLAYER.DAT"), (busy_bard, "MARBARD.DAT"))]
         try:
-            for node in nodes:
-                assert node.stdout.readline() == b"game_node: holding\n"
             results = {}
 
             def one(game, args):

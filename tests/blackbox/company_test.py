@@ -1,43 +1,14 @@
 #!/usr/bin/env python3
-"""The editor in company, through the real program in pseudo-terminals on the sample game: what a
-game node or a second editor writes meanwhile is kept by a save; a deletion and a Clean Slate stay
-when another editor edits the player; a divorce while a node holds PLAYER.DAT changes nothing and
-says so until the next key; a spouse link beyond the file names nobody and goes without notices; a
-full disk in the middle of a Clean Slate leaves every file as it was.
+"""The editor beside game nodes and a second editor: saves keep what others wrote; a divorce while a
+node holds PLAYER.DAT; a spouse beyond the file; a full disk in a Clean Slate.
   company_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
-import fcntl
 import os
-import struct
-import subprocess
 import sys
 
-from blackbox import MAIN, RECORD, Terminal, players, records, scratch_game, wait_until
+from blackbox import (MAIN, field, hold, open_on, players, poke, records, scratch_game,
+                      wait_until)
 
-FIELDS = {"gold": (109, "<i"), "experience": (158, "<i"), "charm": (121, "<h"),
-          "hit_points": (72, "<h"), "level": (127, "<h"), "married_to": (221, "<h")}
 BUSY_DIVORCE = "PLAYER.DAT is busy!  The divorce was not made: nothing was changed."
-
-
-def field(game, n, name):
-    at, form = FIELDS[name]
-    return struct.unpack_from(form, records(players(game))[n], at)[0]
-
-
-def node_writes(game, n, name, value):
-    """A node's change: under its flock, one field of record n."""
-    at, form = FIELDS[name]
-    with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
-        fcntl.flock(f, fcntl.LOCK_EX)
-        os.pwrite(f.fileno(), struct.pack(form, value), n * RECORD + at)
-
-
-def open_on(editor, game, account, argv_prefix=()):
-    term = Terminal(list(argv_prefix) + [editor], game)
-    term.wait_for(MAIN % 0)
-    for n in range(1, account + 1):
-        term.send("]")
-        term.wait_for(MAIN % n)
-    return term
 
 
 def edit_number(term, key, value, prompt):
@@ -47,17 +18,10 @@ def edit_number(term, key, value, prompt):
     term.wait_gone(prompt)
 
 
-def done(*terms):
-    for term in terms:
-        term.quit()
-        code = term.finish()
-        assert code == 0, "exit code %s" % code
-
-
 def saves_keep_what_others_wrote(editor, sample):
     with scratch_game(sample) as game:
         term = open_on(editor, game, 0)
-        node_writes(game, 0, "experience", 777777)
+        poke(game, 0, "experience", 777777)
         edit_number(term, "M", 123456, "Enter Gold in Hand")
         assert field(game, 0, "gold") == 123456, field(game, 0, "gold")
         assert field(game, 0, "experience") == 777777, "the save undid the node's experience"
@@ -91,7 +55,8 @@ def saves_keep_what_others_wrote(editor, sample):
         assert (field(game, 0, "hit_points"), field(game, 0, "level")) == (20, 1), \
             "the Clean Slate was undone"
         assert field(game, 0, "gold") == 4242, field(game, 0, "gold")
-        done(first, second)
+        first.done()
+        second.done()
 
 
 def divorce_while_a_node_holds_the_file(editor, node, sample):
@@ -102,10 +67,7 @@ def divorce_while_a_node_holds_the_file(editor, node, sample):
         term.wait_for("Enter Player #")
         term.send("-1\r")
         term.wait_for("Divorce Players Now?")
-        holder = subprocess.Popen([node, "hold", os.path.join(game, "PLAYER.DAT"), "10"],
-                                  stdout=subprocess.PIPE, text=True)
-        said = holder.stdout.readline().strip()
-        assert said == "game_node: holding", said
+        holder = hold(node, os.path.join(game, "PLAYER.DAT"), 10)
         term.send("Y")
         # The line stays under the redrawn screen until the next key.
         term.wait_for(BUSY_DIVORCE)
@@ -118,7 +80,7 @@ def divorce_while_a_node_holds_the_file(editor, node, sample):
         assert after == before, "files changed: %s" % [n for n in after if after[n] != before.get(n)]
         term.send("]")
         term.wait_gone(BUSY_DIVORCE)
-        done(term)
+        term.done()
 
 
 def spouse_beyond_the_file(editor, sample):
@@ -144,7 +106,7 @@ def spouse_beyond_the_file(editor, sample):
         assert mail == [], "mail written: %s" % mail
         assert (open(os.path.join(game, "LOGNOW.TXT"), "rb").read()
                 if os.path.exists(os.path.join(game, "LOGNOW.TXT")) else b"") == news
-        done(term)
+        term.done()
 
 
 def full_disk_in_a_clean_slate(editor, sample):

@@ -1,24 +1,14 @@
 #!/usr/bin/env python3
-"""The change journal and undo through the real program on the sample game: each kind of operation,
-made by keys in a pseudo-terminal, leaves one journal line per changed field that agrees with the
-record bytes before and after; `zorvan32 undo` then puts PLAYER.DAT and the marriage files back
-byte for byte. Undo leaves (and names) a field a node changed since and restores the rest; undoing
-an undo redoes; `log` narrows to a player; a journal that cannot be written stops no save and is
-reported once; two editors and undos at once leave only whole lines.
+"""The journal and undo: each operation made by keys is journaled per field, agreeing with the
+record's bytes, and undone byte for byte; a node's later change is left and named.
   journal_test.py ZORVAN32 SAMPLE_GAME"""
 import os
-import struct
-import subprocess
 import sys
 
-from blackbox import MAIN, RECORD, Terminal, players, records, scratch_game, wait_until
+from blackbox import (FIELD, MAIN, decode, field, open_on, poke, records, run, scratch_game,
+                      wait_until)
 
 GAME_FILES = ("PLAYER.DAT", "MARRAGE.DAT", "MARBARD.DAT")
-# Numeric fields by offset, size and sign, as the journal names them (enough to check each line).
-NUMBERS = {"gold": (109, "<i"), "bank": (113, "<i"), "charm": (121, "<h"), "level": (127, "<h"),
-           "hit_points": (72, "<h"), "hit_max": (78, "<h"), "married_to": (221, "<h"),
-           "experience": (158, "<i"), "forest_fights": (105, "<h"), "gems": (156, "<h")}
-TEXTS = {"name": (0, 20), "real_name": (21, 50)}
 
 
 def snapshot(game):
@@ -33,14 +23,6 @@ def journal(game):
     return [line.split("\t") for line in open(path, "rb").read().decode().split("\n")[:-1]]
 
 
-def value(record, field):
-    if field in TEXTS:
-        at, _ = TEXTS[field]
-        return record[at + 1:at + 1 + record[at]].decode("cp437")
-    at, form = NUMBERS[field]
-    return str(struct.unpack_from(form, record, at)[0])
-
-
 def check_lines(lines, before, after, kind):
     """The operation's lines against the records before and after it."""
     assert lines and all(line[4] == kind for line in lines), (kind, lines)
@@ -52,24 +34,15 @@ def check_lines(lines, before, after, kind):
         if line[7] == "record":
             n = int(line[5])
             assert (bytes.fromhex(line[8]), bytes.fromhex(line[9])) == (old[n], new[n]), line[:8]
-        elif line[7] in NUMBERS or line[7] in TEXTS:
+        elif line[7] in FIELD:
             n = int(line[5])
-            assert (line[8], line[9]) == (value(old[n], line[7]), value(new[n], line[7])), line
+            assert (line[8], line[9]) == (str(decode(old[n], line[7])),
+                                          str(decode(new[n], line[7]))), line
 
 
 def undo(editor, game, *args):
-    done = subprocess.run([editor, "undo", *args], cwd=game, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, text=True, timeout=60)
-    return done.returncode, done.stdout + done.stderr
-
-
-def open_on(editor, game, account):
-    term = Terminal([editor], game)
-    term.wait_for(MAIN % 0)
-    for n in range(1, account + 1):
-        term.send("]")
-        term.wait_for(MAIN % n)
-    return term
+    code, out, err = run(editor, game, "undo", *args)
+    return code, out + err
 
 
 # Each operation: the account, the keys, the journal's word for it.
@@ -94,8 +67,7 @@ def each_operation_is_journaled_and_undone(editor, sample):
                 term.pump(0.3)
             wait_until(lambda: journal(game), term.pump, lambda: "no journal for " + kind)
             term.wait_for(MAIN % account)
-            term.quit()
-            assert term.finish() == 0
+            term.done()
             lines, after = journal(game), snapshot(game)
             check_lines(lines, start["PLAYER.DAT"], after["PLAYER.DAT"], kind)
             files = [line for line in lines if line[7].endswith("-bytes")]
@@ -124,22 +96,15 @@ def a_node_change_is_left_and_named(editor, sample):
         term.wait_for("Divorce Players Now?")
         term.send("Y")
         wait_until(lambda: journal(game), term.pump, lambda: "no journal")
-        term.quit()
-        assert term.finish() == 0
-        # A node gives Sellith (1) charm meanwhile.
-        with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
-            f.seek(RECORD + 121)
-            f.write(struct.pack("<h", 777))
+        term.done()
+        poke(game, 1, "charm", 777)  # a node's change meanwhile
         code, said = undo(editor, game)
         assert code == 0, said
         assert "player 1 Sellith charm: changed since (now 777), left as it is" in said, said
         assert "player 1 Sellith married_to: -1 -> 0" in said, said
-        record = records(players(game))
-        assert struct.unpack_from("<h", record[1], 121)[0] == 777
-        assert struct.unpack_from("<h", record[1], 221)[0] == 0
-        assert struct.unpack_from("<h", record[0], 221)[0] == 1
-        out = subprocess.run([editor, "log", "--player", "1"], cwd=game, text=True,
-                             stdout=subprocess.PIPE).stdout.splitlines()
+        assert (field(game, 1, "charm"), field(game, 1, "married_to")) == (777, 0)
+        assert field(game, 0, "married_to") == 1
+        out = run(editor, game, "log", "--player", "1")[1].splitlines()
         assert out and all(line.split("\t")[5] == "1" for line in out), out
         assert out[0].split("\t")[4] == "undo-1", "newest first: %s" % out[0]
 
@@ -153,14 +118,13 @@ def unwritable_journal_stops_nothing(editor, sample):
             term.wait_for("Enter Gold in Hand")
             term.send("%d\r" % gold)
             term.wait_gone("Enter Gold in Hand")
-            assert struct.unpack_from("<i", records(players(game))[0], 109)[0] == gold
+            assert field(game, 0, "gold") == gold
             if gold == 111:
                 term.wait_for("cannot be written!  Changes are not journaled.")
         term.send("]")
         term.wait_for(MAIN % 1)
         assert "not journaled" not in term.text()  # told once only
-        term.quit()
-        assert term.finish() == 0
+        term.done()
 
 
 def writers_and_undos_leave_whole_lines(editor, sample):
@@ -174,8 +138,7 @@ def writers_and_undos_leave_whole_lines(editor, sample):
             for term in terms:
                 term.wait_gone("Enter Gold in Hand")
         for term in terms:
-            term.quit()
-            assert term.finish() == 0
+            term.done()
         data = open(os.path.join(game, "ZORVAN32.LOG"), "rb").read()
         assert data.endswith(b"\n")
         ops = set()

@@ -1,23 +1,10 @@
 #!/usr/bin/env python3
-"""Soak: everything that writes the game's files at once, for a given time, then proof from what
-each writer logged that nothing was lost, stale or torn.
-
-Two editors in pseudo-terminals take random keys (weighted runs of the main screen's commands that
-really save fields, move, repair, run new days, Clean Slates, deletions, searches, marriages and
-divorces, and now and then plain random bytes; one that quits is started again). Two game nodes
-rewrite fields of random records under the exclusive open, journaling each rewrite in ZORVAN32.LOG
-while they hold PLAYER.DAT, as the editors journal their operations, so the journal's order is the
-order of the writes. Two appenders add unique mail and news entries, one of them the old DOS way
-(some entries end in a Ctrl-Z). A watcher opens MARRAGE.DAT and MARBARD.DAT as a node would, again
-and again. Afterwards:
-  (a) every field of every record holds the last value the journal says was written to it, each
-      journal line's old value is what the writes before it left, and no editor wrote time_on
-      (only the nodes change it: an editor's save of it is a save of a stale copy);
-  (b) every mail and news entry logged (by an appender, or as an editor's notice in the journal) is
-      in its file, whole, exactly as often as logged, and nothing else was appended;
-  (c) no record is torn: the reserved bytes still agree with the node's stamp, and the stamp is the
-      last one a node journaled (a save from a stale copy would bring an older one back);
-  (d) the watcher never found a marriage file empty, nor a value nobody journaled.
+"""Soak: editors under random keys, game nodes, DOS and plain appenders and a marriage-file watcher
+all at once, then from what each logged: (a) every field holds its last journaled write and no
+editor wrote time_on (a save of a stale copy); (b) every logged mail and news entry is in its file
+once, whole, and nothing else; (c) no record is torn; (d) the watcher never read a marriage file
+empty or holding what nobody journaled. The nodes journal while they hold PLAYER.DAT, so the
+journal's order is the order of the writes.
   soak_test.py ZORVAN32 GAME_NODE SAMPLE_GAME SECONDS"""
 import collections
 import os

@@ -1,9 +1,5 @@
 #!/usr/bin/env python3
-"""The start against what a game directory or a BBS may hand over: a ZORVAN32.CFG line holding a
-control character, a 30 GB (sparse) marriage or drop file, a FIFO as the drop file, memory running
-out while the terminal is raw, and PLAYER.DAT held by a game node. The starts that end at once, as
-a daemon's log shows them and on a 25-row screen; a door without ZORVAN32.CFG; a ZORVAN32.CFG
-naming no directory.
+"""The start against hostile files and held files, and the starts that end at once.
   startup_test.py ZORVAN32 GAME_NODE FAILING_NEW_LIBRARY SAMPLE_GAME"""
 import os
 import re
@@ -13,7 +9,8 @@ import sys
 import time
 
 from blackbox import (MAIN, PLAIN_COLOUR, Caller, PipeLine, Terminal, connected_pair, daemon_run,
-                      ends_soon, headless, players, scratch_game, write_door32_sys)
+                      ends_soon, exited, headless, hold, open_on, players, scratch_game,
+                      write_door32_sys)
 
 INVALID = "Invalid Varn Path! Halting..."
 NO_CONFIG = "ZORVAN32.CFG is missing."
@@ -56,7 +53,7 @@ def config_lines(editor, sample):
             else:
                 term.wait_for(INVALID, 10)
                 assert "Account Number" not in term.text(), term.text()
-            assert term.finish() == 0, "%r: exit code %s" % (line, term.child.exitstatus)
+            exited(term.finish(), repr(line))
             assert game_files(game) == before, "%r: a game file changed" % line
 
 
@@ -64,14 +61,9 @@ def huge_marriage_file(editor, sample):
     # A 30 GB MARRAGE.DAT is read by its head: player 2 is still Quenna's.
     with scratch_game(sample) as game:
         os.truncate(os.path.join(game, "MARRAGE.DAT"), HUGE)
-        term = Terminal([editor], game)
-        term.wait_for(MAIN % 0)
-        for account in (1, 2):
-            term.send("]")
-            term.wait_for(MAIN % account)
+        term = open_on(editor, game, 2)
         term.wait_for("Quenna!")
-        term.quit()
-        assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+        term.done()
 
 
 def odd_drop_files(editor, sample):
@@ -86,15 +78,14 @@ def odd_drop_files(editor, sample):
         status = term.row(24)
         assert "Ann Caller" not in status and re.search(r"Left: (01:00:00|00:59:\d\d)", status), \
             status
-        term.quit()
-        assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+        term.done()
     # A FIFO in its place (nobody writes it) is refused at once as a missing one is, never waited on.
     with scratch_game(sample) as game:
         drop = os.path.join(game, "door32.sys")
         os.mkfifo(drop)
         term = Terminal([editor, "-D" + drop], game)
         term.wait_for("Drop File Not Found", 10)
-        assert term.finish(10) == 0, "exit code %s" % term.child.exitstatus
+        exited(term.finish(10))
 
 
 def memory_runs_out(editor, sample, failing_new):
@@ -121,24 +112,17 @@ def held_player_file(editor, node, sample):
     # A game node holds PLAYER.DAT past the 5-second wait of a read. The operator is told and the
     # editor goes on once the node lets go; a door's caller is told too, and may give up (Esc) or
     # hang up: the door ends with code 0 and leaves the line to the BBS, not with an I/O error.
-    def hold(game, seconds):
-        holder = subprocess.Popen([node, "hold", os.path.join(game, "PLAYER.DAT"), str(seconds)],
-                                  stdout=subprocess.PIPE, text=True)
-        assert "holding" in holder.stdout.readline()
-        return holder
-
     with scratch_game(sample) as game:
-        holder = hold(game, 7)
+        holder = hold(node, os.path.join(game, "PLAYER.DAT"), 7)
         term = Terminal([editor], game)
         term.wait_for(BUSY)
         assert holder.wait(20) == 0
         term.wait_for(MAIN % 0)
-        term.quit()
-        assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+        term.done()
     for leave in ("escape", "hang up"):
         with scratch_game(sample) as game:
             before = players(game)
-            holder = hold(game, 60)
+            holder = hold(node, os.path.join(game, "PLAYER.DAT"), 60)
             bbs, sock = connected_pair()
             argv = [editor, "-H%d" % bbs.fileno(), "-N1", "-T"]
             try:
@@ -147,7 +131,7 @@ def held_player_file(editor, node, sample):
                     caller.wait_for(BUSY)
                     if leave == "escape":
                         caller.send(b"\x1b")
-                        assert door.wait(10) == 0, "exit code %s" % door.returncode
+                        exited(door.wait(10))
                         caller.wait_for_data(PLAIN_COLOUR)
                     else:
                         sock.close()
@@ -182,7 +166,7 @@ def ends_in_a_daemons_log(editor, sample):
 def usage_on_25_rows(editor):
     # With -S and -U listed, the exit step's empty lines pushed the heading off an 80x25 screen.
     term = Terminal([editor, "-H1000"], os.path.dirname(editor))
-    assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+    exited(term.finish())
     shown = [row.rstrip() for row in term.screen.display]
     missing = [line for line in USAGE if line not in shown]
     assert not missing, "not on the screen: %r\n%s" % (missing, "\n".join(shown))
@@ -207,7 +191,7 @@ def first_run_in_a_door(editor, sample):
                         caller.send(game.encode() + b"\r")  # an answer, should a prompt come
                         caller.wait_for(NO_CONFIG)
                         assert ASKED not in caller.text(), caller.text()
-                        assert door.wait(10) == 0, "%s: exit code %s" % (line, door.returncode)
+                        exited(door.wait(10), line)
                         caller.wait_for_data(PLAIN_COLOUR)
                         log = door.stderr.read().decode("latin-1")
                     finally:
@@ -226,8 +210,7 @@ def first_run_in_a_door(editor, sample):
         term.wait_for(ASKED)
         term.send(game + "\r")
         term.wait_for(MAIN % 0)
-        term.quit()
-        assert term.finish() == 0, "exit code %s" % term.child.exitstatus
+        term.done()
         assert os.path.exists(os.path.join(game, "ZORVAN32.CFG"))
 
 

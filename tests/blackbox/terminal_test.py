@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""The editor in a real pseudo-terminal, as a sysop sees it: the sample game's first player on the
-screen, ] and [ moving through the players, the terminal too small (80x24), larger (120x40) and
-resized while a key is awaited, Q ending with the credits, exit code 0 and the terminal given back
-in its cooked mode; then the terminal closed with no SIGHUP reaching the editor."""
+"""The editor in a real pseudo-terminal as a sysop sees it: moves, resizes, Q with the terminal given
+back cooked, and a closed terminal without SIGHUP."""
 import fcntl
 import os
 import signal

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Under Wine: a Windows node of ours (lock_holder.exe) holds PLAYER.DAT with share mode 0 in the
-same Wine prefix as zorvan32.exe, a WINServer door on our fake BBS libraries. A change the caller
-makes waits out the save's retry and is reported busy; once the node lets go, quitting saves it.
+"""Under Wine, a Windows node of ours holds PLAYER.DAT with share mode 0: the save waits, says busy,
+and Q saves once the node lets go.
   wine_lock_test.py ZORVAN32_EXE LOCK_HOLDER_EXE SAMPLE_GAME FAKE_LIBRARY_DIR WINE"""
 import subprocess
 import sys

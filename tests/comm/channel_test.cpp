@@ -75,9 +75,8 @@ TEST_F(TelnetChannelTest, AHandleThatIsNoSocketHasNoCarrierAndIsNotWritten) {
   EXPECT_EQ(dir.ReadFile("NOTASOCK"), "");
 }
 
-// The key wait sleeps on the caller's socket while no request is pending; once the reader has taken
-// the bytes off the socket only its wake ends the wait, as a wake from any thread does, however many
-// come at once; a hung-up line is no longer waited on. Time-outs here only bound a failing wait.
+// Once the reader has taken the bytes only its wake ends the key wait. Time-outs only bound a
+// failing wait.
 TEST_F(TelnetChannelTest, KeyWaitWakesOnCallerBytesOnTheReaderAndOnAWake) {
   constexpr uint32_t kFailAfterMs = 10'000;
   channel_.Attach(door_end_);

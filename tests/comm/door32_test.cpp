@@ -79,9 +79,7 @@ TEST(WinServerUserTest, BlockFieldsGiveTheSession) {
   }
 }
 
-// A library that is missing or lacks an entry point is never called: the channel has no carrier,
-// and the WINServer start ends with "No Carrier Detected". A whole DOOR32 is shut down (it closes
-// its line) when the channel ends; both whole libraries start the session.
+// A library that is missing or lacks an entry point is never called.
 TEST(Door32LoadTest, OnlyWholeLibrariesStartTheSession) {
   const char* env = std::getenv("ZORVAN_FAKE_LIBS");
   const std::string libs = env != nullptr ? env : "unset: run through ctest";

@@ -51,9 +51,8 @@ struct Pty {
   std::string name;
 };
 
-// A DOOR.SYS port number lands on Attach: a number that is an open file of ours but no tty is
-// opened as that port (here a link to the pseudo-terminal where the port's name is), and the file
-// is never written. The line is binary both ways and takes more than it holds at once.
+// A port number that is also an open file of ours (no tty) names the port: the file is never
+// written.
 TEST(SerialPtyTest, APortNumberOpensALineThatCarriesEveryByte) {
   Pty pty;
   ASSERT_GE(pty.slave, 0);
@@ -97,10 +96,8 @@ TEST(SerialPtyTest, APortNumberOpensALineThatCarriesEveryByte) {
   EXPECT_EQ(dir.ReadFile("NOTATTY"), "");
 }
 
-// However the BBS left the line (at a speed with one of the usual termios codes, at one whose code
-// only Linux has, at one only a number gives; odd parity and two stop bits; cooked and echoing),
-// Attach keeps its speed and makes it N-8-1 and binary: a key arrives alone, not echoed. A speed
-// asked for is set, by code or by number.
+// Attach keeps whatever speed the BBS left (a usual code, a Linux-only one, a number only) and
+// makes the line N-8-1 and binary.
 TEST(SerialPtyTest, AttachKeepsTheSpeedTheLineHasAndMakesItBinary) {
   struct LineCase {
     int32_t baud;

@@ -134,10 +134,7 @@ class CallerLine {
   HANDLE door_in_ = nullptr, door_out_ = nullptr, caller_in_ = nullptr, caller_out_ = nullptr;
 };
 
-// Bytes both ways as they are; the key wait sleeps on the line and ends when the caller types; the
-// door's end never waits for the caller, who has sent nothing more (a read left waiting on the
-// line would hold it until the next key); a new channel on the same handles goes on where the
-// last stopped, and the end of the caller's input is a lost caller.
+// A read left waiting on the line would hold the door's end until the caller's next key.
 TEST(StdioChannelWin32Test, PipesAndASocketCarryBytesWakeTheKeyWaitAndNeverHoldTheEnd) {
   for (bool socket : {false, true}) {
     SCOPED_TRACE(socket ? "socket" : "pipes");

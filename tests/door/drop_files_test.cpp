@@ -33,27 +33,6 @@ std::string Lines(size_t n, std::vector<std::pair<size_t, std::string>> set,
   return out;
 }
 
-std::string Joined(const std::vector<std::string>& lines, const char* end) {
-  std::string out;
-  for (const auto& line : lines) out += line + end;
-  return out;
-}
-
-// A BBS on Linux, for Ann Beeton with 252 minutes left. DOOR32.SYS byte for byte as it writes it
-// (connection type 0 for its socket callers too, line 9 in seconds); of its DOOR.SYS and
-// DORINFO1.DEF, the port lines and the DOOR.SYS time lines are its own, the rest plausible values.
-const std::vector<std::string> kLinuxBbsDoor32 = {
-    "0", "6", "38400", "WWIV 5.9.0", "1", "Ann Beeton", "ANN BEE", "255", "15120", "1", "1"};
-const std::vector<std::string> kLinuxBbsDoorSys = {
-    "COM1", "38400", "8", "2", "38400", "Y", "N", "N", "N", "Ann Beeton", "Leeds, WY", "555-0100",
-    "555-0100", "X", "255", "12", "12/01/26", "15120", "252", "GR", "25", "N", "1,2,3", "0",
-    "12/31/99", "1", "Y", "0", "0", "0", "0", "00/00/00", "/bbs/data/", "/bbs/gfiles/",
-    "Sid Sysop", "ANN BEE", "00:01", "Y", "N", "N", "7", "0", "12/01/26", "21:04", "00:01", "99",
-    "0", "0", "0", "", "3", "0"};
-const std::vector<std::string> kLinuxBbsDorinfo = {
-    "Night Owl BBS", "Sid Sysop", "", "COM1", "38400 BAUD,N,8,1", "0",
-    "Ann", "Beeton", "Leeds, WY", "1", "255", "252"};
-
 struct ReaderCase {
   const char* file;
   std::string bytes;
@@ -73,19 +52,6 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
        {ckLocal, -1, 0, 0, 0, 86400, "", "", true, false, false}},
       {"DOOR32.SYS", Lines(9, {{9, "1441"}}),
        {ckLocal, -1, 0, 0, 0, 1441, "", "", true, false, false}},
-      {"door32.sys", Joined(kLinuxBbsDoor32, "\n"),
-       {ckLocal, 6, 1, 0, 255, 15120, "Ann Beeton", "ANN BEE", true, false, false}},
-      {"door32.sys", Joined(kLinuxBbsDoor32, "\r\n"),
-       {ckLocal, 6, 1, 0, 255, 15120, "Ann Beeton", "ANN BEE", true, false, false}},
-      // "COM1" without its colon names no port: the session stays local
-      {"door.sys", Joined(kLinuxBbsDoorSys, "\n"),
-       {ckLocal, 0, 2, 0, 255, 15120, "Ann Beeton", "ANN BEE", true, false, false}},
-      {"door.sys", Joined(kLinuxBbsDoorSys, "\r\n"),
-       {ckLocal, 0, 2, 0, 255, 15120, "Ann Beeton", "ANN BEE", true, false, false}},
-      {"dorinfo1.def", Joined(kLinuxBbsDorinfo, "\n"),
-       {ckSerial, 1, 0, 0, 255, 15120, "Ann Beeton", "Ann", true, false, false}},
-      {"dorinfo1.def", Joined(kLinuxBbsDorinfo, "\r\n"),
-       {ckSerial, 1, 0, 0, 255, 15120, "Ann Beeton", "Ann", true, false, false}},
       // a DOS end-of-file mark ends the file; missing lines take the defaults
       {"DOOR32.SYS", "1\r\n3\x1a\r\n\r\n\r\n7\r\nAnn\r\n",
        {ckSerial, 3, 0, 0, 0, 3600, "", "", true, false, false}},
@@ -116,18 +82,15 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
   }
 }
 
-// The line a daemon's log names when a drop file leaves a door without a caller.
+// The line a daemon's log names when a drop file leaves a door without a caller (DOOR32.SYS and
+// DOOR.SYS: the black-box Linux BBS leg).
 TEST(DropFiles, TheLineThatMadeTheSessionLocal) {
   TempGameDir dir;
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"door32.sys", "door32.sys line 1 says \"0\""},
-      {"DOOR.SYS", "DOOR.SYS line 1 says \"COM1\""},
       {"INFO.1", "INFO.1 line 12 says \"local\""},
       {"INFO.2", "INFO.2 line 9 says \"0?x\""},  // control characters do not reach the log
       {"DORINFO1.DEF", "DORINFO1.DEF cannot be read"},
   };
-  dir.WriteFile("door32.sys", Joined(kLinuxBbsDoor32, "\n"));
-  dir.WriteFile("DOOR.SYS", Joined(kLinuxBbsDoorSys, "\r\n"));
   dir.WriteFile("INFO.1", Lines(14, {{9, "3"}, {12, "local"}}));
   dir.WriteFile("INFO.2", Lines(14, {{9, "0\x1bx"}, {12, "PIGEON"}}));
   dir.MakeDir("DORINFO1.DEF");

@@ -78,9 +78,7 @@ TEST_F(DoorInputTest, FieldEditing) {
   }
 }
 
-// A caller's keys over a real telnet channel, decoded like the sysop's: an arrow or PgDn is one
-// extended key (never Esc and letters), CR LF is one Enter, NUL + byte is an extended key, DEL is
-// Backspace, and an Esc with nothing after it is Esc.
+// A caller's keys over a real telnet channel are decoded like the sysop's.
 TEST_F(DoorInputTest, CallerKeysAreDecodedLikeLocalOnes) {
   SocketHandle door_end = kNoSocket, caller = kNoSocket;
   ASSERT_TRUE(SocketLoopbackPair(door_end, caller));

@@ -25,9 +25,7 @@ class DoorOutputTest : public ::testing::Test {
 
 void PrintAt10(std::string_view text) { DoorPrintAt(10, 1, text); }
 
-// Each text through its printer on a fresh library. Printed, an unknown backtick code goes whole;
-// translated to tilde codes, it loses only its backtick and what followed is read again. `B goes
-// whole either way.
+// An unknown backtick code is printed whole, but translated loses only its backtick.
 TEST_F(DoorOutputTest, ColourCodes) {
   const struct {
     void (*print)(std::string_view);

@@ -73,9 +73,7 @@ TEST_F(DoorPeriodicTest, LocalSessionExpiresButIsNeverIdle) {
   EXPECT_LT(ended, kHour + 30);
 }
 
-// Waiting for room in the caller's output (a caller who reads slowly or not at all), the checks run
-// at their pace but end nothing there: the wait stops, and the end comes at the next key wait, so
-// never in the middle of file work.
+// An end while output waits for room comes at the next key wait, never in the middle of file work.
 TEST_F(DoorPeriodicTest, AnEndDueWhileOutputWaitsComesAtTheNextKeyWait) {
   static int32_t now_ms;
   ClockOverride([] { return now_ms; });

@@ -50,9 +50,6 @@ class DoorStartupTest : public ::testing::Test {
                     "2\r\n1234\r\n0\r\nBBS\r\n1\r\nAnn Lee\r\nAnn\r\n10\r\n45\r\n1\r\n3\r\n");
     game_.WriteFile("odd_door32.sys",
                     "4\r\n1\r\n0\r\nBBS\r\n1\r\nEve\r\nEve\r\n1\r\n9\r\n1\r\n2\r\n");
-    // As a BBS on Linux writes it: type 0 for a socket caller, 252 minutes as seconds.
-    game_.WriteFile("linux_door32.sys",
-                    "0\n6\n38400\nWWIV 5.9.0\n1\nAnn Beeton\nANN BEE\n255\n15120\n1\n1\n");
   }
   std::string DropOption(const char* name = "door32.sys") const {
     return "-D" + game_.PathOf(name);
@@ -112,8 +109,6 @@ TEST_F(DoorStartupTest, SessionFromEachMode) {
       {{"-N7", "-S", "-U"}, "", ckStdio, 1, 7, 3600, "", ccUtf8},
       // the file's kind and handle give way to -S; its node, time and names stay
       {{"-S", "-N7", DropOption()}, "", ckStdio, 1, 3, 2700, "Ann Lee", ccCp437},
-      // its time line in seconds was once read as minutes: 252 hours
-      {{"-S", DropOption("linux_door32.sys")}, "", ckStdio, 1, 1, 15120, "Ann Beeton", ccCp437},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0]);

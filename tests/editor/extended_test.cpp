@@ -72,9 +72,7 @@ const RepairCase kCases[] = {
 
 #undef F
 
-// Each case damages a clean player (the second of two), repairs it and checks the lines shown and
-// the whole record on disk: only the named fields may change, and the record is written even when
-// no rule fires (a change no rule looks at, made in memory only, reaches the disk).
+// The whole record on disk: only the named fields change, and it is written when no rule fires.
 TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
   for (const RepairCase& c : kCases) {
     SCOPED_TRACE(testing::Message() << "case " << &c - kCases);
@@ -143,9 +141,8 @@ PlayerRecord Cheater(uint8_t skill_class) {
   return r;
 }
 
-// The record a reset of that type should leave. Post-dragon keeps charm, family, skills and kills;
-// entry level takes them too and gives class 2 one use of its own skill (class 0 has no skill to
-// give the use to: its uses stay).
+// Post-dragon keeps charm, family, skills and kills; entry level gives class 2 one use of its own
+// skill (class 0 has none to give it to).
 PlayerRecord Expected(PlayerRecord r, int type) {
   const bool entry = type == 1;
   r.hit_points = r.hit_max = 20, r.strength = 10, r.gold = 500, r.bank = 0;
@@ -163,12 +160,8 @@ PlayerRecord Expected(PlayerRecord r, int type) {
   return r;
 }
 
-// Three players; the editor starts on player 1, presses #, types the keys, then Q. type: -1
-// declined at the question, 0 aborted at the type, else the reset type (only the low byte of the
-// selection counts). blocked: a directory made in the way of a notice, or PLAYER.DAT held by a game
-// node throughout. No reset goes out without its notices nor the notices without it: a notice that
-// cannot be written ends the program before the save, leaving what was written before it, and a
-// busy PLAYER.DAT gets neither, nor is the reset kept in memory.
+// type: -1 declined, 0 aborted, else the reset type (the selection's low byte). No reset goes out
+// without its notices nor the notices without it; a busy PLAYER.DAT gets neither.
 TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
   const Names all = {"LOGNOW.TXT", "MAIL1.DAT", "PLAYER.DAT"}, none = {"PLAYER.DAT"};
   const struct {

@@ -59,12 +59,8 @@ class MainScreenTest : public ::testing::Test {
 
 using Values = std::vector<std::pair<FieldRef, int64_t>>;
 
-// Keys on player 0 (MakePlayer's: class 1, level 3, hit points 50 of 60, DK skill 8 with 2 uses),
-// $ opening the extended screen. Number editors clamp the whole converted answer before storing it;
-// toggles flip their flag (P sets the hit points too) and save even when nothing changes (A on
-// class 4); * raises each use to its skill's entitlement and never lowers one. The whole record is
-// compared, so a wrong field, a missing save or a touched reserved byte fails. Esc saves nothing,
-// typed text or not: the mark made in memory stays off the disk.
+// The whole record is compared, so a wrong field, a missing save or a touched reserved byte fails;
+// the mark made in memory reaches the disk only with a save (Esc saves nothing).
 TEST_F(MainScreenTest, EditorsAndTogglesStoreTheirFieldOnly) {
   const struct {
     std::string keys;
@@ -127,9 +123,7 @@ TEST_F(MainScreenTest, TextEditorsStoreTheirTextOnly) {
             RecordBytes(expected));
 }
 
-// Matches are offered in record order; declining all keeps the player and echoes the answer. A
-// colour code inside an in-game name blocks a match across it; a real name matches on its visible
-// letters. Only the first 256 records are searched.
+// A colour code inside an in-game name blocks a match across it; only 256 records are searched.
 TEST_F(MainScreenTest, SearchOffersMatchesAndAcceptingMovesThere) {
   std::string shown = Run("Yeld\rNY");
   EXPECT_LT(shown.find(Offer("Kelda", "KELLY RIVERS")), shown.find(Offer("Gorm", "ELDON SMITH")));
@@ -171,11 +165,7 @@ TEST_F(MainScreenTest, DeletionAsksFirstAndNamesBothX) {
   EXPECT_EQ(current_player, 1);
 }
 
-// PLAYER.DAT deleted, replaced by a directory (which not even root can write) or held by a node
-// past every wait: the change stays in memory with a notice naming the cause, [ on the first player
-// and a search stay on it (a count read as 0 once sent [ to record 255 and an I/O error), and only
-// a second Q right after the first quits, saying the change is lost. Only a busy file is waited
-// for. (The change saved once the file is back: the blocked-save test's.)
+// A count read as 0 once sent [ to record 255 and an I/O error; only a busy file is waited for.
 TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) {
   namespace fs = std::filesystem;
   const struct {

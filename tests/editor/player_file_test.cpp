@@ -70,10 +70,7 @@ class StartupTest : public ::testing::Test {
   std::filesystem::path previous;
 };
 
-// A directory without the game halts with 0 and stores nothing; a good answer is stored with one
-// separator, upper-cased where names are not case-sensitive. Only the first 80 characters of the
-// first line name the game directory; a configuration that cannot be read ends the program through
-// the I/O report, before any screen.
+// A good answer is stored with one separator, upper-cased where names are not case-sensitive.
 TEST_F(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
   std::filesystem::remove(game.PathOf("VARN.EXE"));
   TypeKeys(game.Dir() + "\r");

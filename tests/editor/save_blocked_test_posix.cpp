@@ -1,6 +1,4 @@
-// Game nodes in other processes holding PLAYER.DAT or a character's marriage file. (That every lock
-// kind keeps our exclusive open out is the runtime's test; a save waiting for a node, or giving up
-// with the file busy, the writers' and the door's black-box tests'.)
+// Game nodes in other processes holding PLAYER.DAT or a character's marriage file.
 #include <gtest/gtest.h>
 
 #include "editor/editor_state.h"
@@ -49,9 +47,7 @@ TEST_F(BlockedSaveTest, ReadsWaitForANodeHoldingTheFileForAMoment) {
   EXPECT_EQ(ReadQuennaSpouse(), 0);
 }
 
-// From two seconds before midnight, at 10 ms per clock reading: the five seconds pass across the
-// wrap in about 500 attempts, then the save gives up, writes nothing and keeps the change, which
-// Q saves once the node has let go, without a word of loss.
+// From two seconds before midnight at 10 ms a reading: five seconds are about 500 readings.
 TEST_F(BlockedSaveTest, HeldAcrossMidnightTheSaveGivesUpAfterFiveSecondsAndQSavesLater) {
   LockNode node("flock", player_path);
   ASSERT_TRUE(node.Held());
@@ -74,9 +70,7 @@ TEST_F(BlockedSaveTest, HeldAcrossMidnightTheSaveGivesUpAfterFiveSecondsAndQSave
   EXPECT_EQ(output.Bytes().find("Quit without saving"), std::string::npos);
 }
 
-// MARRAGE.DAT held past the wait: unknown on the main screen, and the marriage editor changes
-// nothing, whether asked for Quenna (who would seem free) or for a player (Arno may be Quenna's
-// husband).
+// Quenna would seem free, and Arno may be her husband: an unknown file changes nothing.
 TEST_F(BlockedSaveTest, AMarriageFileHeldLongerIsUnknownAndNobodyIsMarried) {
   game.WriteFile("MARRAGE.DAT", "0\r\n");
   for (const char* request : {"-2\r", "1\r", "-1\r"}) {

@@ -10,9 +10,7 @@
 
 namespace {
 
-// A node holding the file with any lock a native node may use (or as a second editor) keeps every
-// exclusive open out as busy, but not the shared mode; once it lets go the file is ours, and then
-// the same node is refused, even by a read-only exclusive open of ours.
+// Every lock a native node may use keeps our exclusive open out, and ours keeps each of them out.
 TEST(FilesPosixTest, NodeLocksAndTheExclusiveOpenKeepEachOtherOut) {
   TempGameDir scratch;
   scratch.WriteFile("PLAYER.DAT", std::string(236, 'p'));

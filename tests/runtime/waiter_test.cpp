@@ -14,11 +14,8 @@ bool Quiet(WaitSource line) {
   return WaitForInput(false, line, 0) == woTimeout;
 }
 
-// The key wait on callers' sockets with no channel thread about, so only the sockets (and the one
-// wake given here) can end it. Windows routes a socket's reads and closes to an event, re-armed
-// only by a recv: a wait must still end for bytes left behind by a recv that took some, and must
-// follow the line from one socket to another and back, where no signal of the other may end it.
-// Time-outs only bound a failing wait.
+// Windows re-arms a socket's event only on a recv: bytes left behind must still end a wait, and no
+// signal of another socket may. Time-outs only bound a failing wait.
 TEST(WaitForInputTest, ASocketEndsTheWaitForEachArrivalForAWakeAndForItsHangUp) {
   constexpr uint32_t kFailAfterMs = 10'000;
   SocketHandle door[2] = {kNoSocket, kNoSocket}, caller[2] = {kNoSocket, kNoSocket};
