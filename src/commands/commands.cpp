@@ -138,6 +138,5 @@ bool CommandLoadGame() {
     CommandError("ZORVAN32.CFG does not hold a usable game directory");
     return false;
   }
-  player_path = GamePath("PLAYER.DAT");
   return true;
 }

@@ -12,9 +12,6 @@
 
 namespace {
 
-// A character's file and TIME.DAT are one short line; more is not one the game wrote.
-constexpr size_t kLineFileHead = 4096;
-
 std::string FileName(int character) { return NpcFileName(character); }
 
 // Why a game file could not be read, for the line on stderr.
@@ -28,20 +25,11 @@ std::string ReadProblem(const std::string& name, FileResult result, int os_error
 // False, with the cause on stderr, when it is there and cannot be read; there is false for a file
 // that is not there.
 bool ReadLineFile(const std::string& name, bool& there, std::string& bytes) {
-  std::string path = GamePath(name);
-  there = PathExists(path);
-  if (!there) return true;
-  OsFile file;
-  FileResult opened = OpenWithRetry(file, path, faRead);
-  if (opened == frMissing) {  // deleted meanwhile
-    there = false;
-    return true;
-  }
-  if (opened != frDone || !FileReadHead(file, kLineFileHead, bytes)) {
-    CommandError(ReadProblem(name, opened == frDone ? frFailed : opened, FileLastError()));
-    return false;
-  }
-  return true;
+  FileResult read = ReadGameLineFile(GamePath(name), bytes);
+  there = read != frMissing;
+  if (read == frDone || read == frMissing) return true;
+  CommandError(ReadProblem(name, read, FileLastError()));
+  return false;
 }
 
 // Far beyond any game (the editor reaches 256): a file this long is not read into memory.

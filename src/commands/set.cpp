@@ -156,13 +156,6 @@ bool Prepare(const std::string& arg, Assignment& a) {
   return false;
 }
 
-// Only the length byte and the characters written change, as in the text editors.
-void WriteText(PlayerRecord& record, const RecordField& field, const std::string& text) {
-  auto* bytes = reinterpret_cast<uint8_t*>(&record) + field.offset;
-  std::memcpy(bytes + 1, text.data(), text.size());
-  bytes[0] = static_cast<uint8_t>(text.size());
-}
-
 std::string Change(const PlayerRecord& before, const PlayerRecord& after,
                    const RecordField& field) {
   std::string was = ShownText(RecordFieldValue(before, field));
@@ -174,7 +167,7 @@ std::string Change(const PlayerRecord& before, const PlayerRecord& after,
 void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& lines) {
   const PlayerRecord before = record;
   if (a.rule.kind == skText)
-    WriteText(record, *a.field, a.text);
+    WriteRecordText(record, a.field->offset, a.field->size - 1u, a.text);
   else
     WriteField(record, a.field->Ref(), a.number);
   lines.push_back(Change(before, record, *a.field) + a.note);

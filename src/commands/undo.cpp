@@ -114,16 +114,10 @@ bool UndoRecord(GameOperation& op, const std::vector<const JournalLine*>& fields
 
 // A character's file as it is now: its bytes, or "none".
 bool CharacterFileNow(int character, std::string& hex) {
-  std::string path = GamePath(NpcFileName(character));
-  if (!PathExists(path)) {
-    hex = "none";
-    return true;
-  }
-  OsFile file;
   std::string bytes;
-  if (OpenWithRetry(file, path, faRead) != frDone || !FileReadHead(file, 4096, bytes)) return false;
-  hex = JournalHex(bytes);
-  return true;
+  FileResult read = ReadGameLineFile(GamePath(NpcFileName(character)), bytes);
+  hex = read == frDone ? JournalHex(bytes) : "none";
+  return read == frDone || read == frMissing;
 }
 
 bool UndoCharacterFile(GameOperation& op, const JournalLine& line, Outcome& outcome) {

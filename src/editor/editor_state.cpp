@@ -4,7 +4,6 @@ const char* const version_text = "v0.67 Beta";
 const char* const compile_date_text = "January 07, 2006.";
 
 std::string game_dir;
-std::string player_path = "PLAYER.DAT";
 std::map<std::string, std::string> game_paths;
 uint8_t current_player = 0;
 PlayerRecord current_record{};
@@ -27,7 +26,6 @@ int32_t dask_spouse = 0;
 
 void EditorStateReset() {
   game_dir.clear();
-  player_path = "PLAYER.DAT";
   game_paths.clear();
   current_player = 0;
   current_record = PlayerRecord{};

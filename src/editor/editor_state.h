@@ -15,7 +15,6 @@ extern const char* const compile_date_text;  // "January 07, 2006."
 constexpr int32_t kTwoBillion = 2'000'000'000;
 
 extern std::string game_dir;     // ends in the path separator, or empty for the working directory
-extern std::string player_path;  // game_dir + PLAYER.DAT
 // The game's files as found (game_dir + name as asked -> the path found), so that a spelling found by
 // reading the directory (any case, on Linux) is not looked for again at every save.
 extern std::map<std::string, std::string> game_paths;

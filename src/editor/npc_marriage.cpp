@@ -19,9 +19,6 @@ const char* const kQuennaFile = "MARRAGE.DAT";
 const char* const kDaskFile = "MARBARD.DAT";
 
 
-// A character's file is one short line; a huge one is read only as far as its number can reach.
-constexpr size_t kNpcFileHead = 4096;
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 enum SpouseRead : uint8_t { srMissing, srRead, srUnknown };
@@ -30,13 +27,10 @@ enum SpouseRead : uint8_t { srMissing, srRead, srUnknown };
 // the wait, no permission) is unknown: reading it as "not married" would let the character be
 // married twice.
 SpouseRead ReadSpouseFile(const char* name, int32_t& number) {
-  std::string path = GamePath(name);
-  if (!PathExists(path)) return srMissing;
-  OsFile file;
   std::string bytes;
-  // Opened exclusively, as the game's nodes open these files, with PLAYER.DAT's wait for a node.
-  if (OpenWithRetry(file, path, faRead) != frDone || !FileReadHead(file, kNpcFileHead, bytes))
-    return PathExists(path) ? srUnknown : srMissing;  // deleted meanwhile: unmarried after all
+  FileResult read = ReadGameLineFile(GamePath(name), bytes);
+  if (read == frMissing) return srMissing;  // deleted meanwhile too: unmarried after all
+  if (read != frDone) return srUnknown;
   number = NpcFileNumber(bytes);
   return srRead;
 }
@@ -119,7 +113,6 @@ bool AnyNpcFileExists() {
 
 bool LoadWorkRecord(int32_t n, int work) {
   if (n == -1 || !ValidWork(work)) return false;
-  player_path = GamePath("PLAYER.DAT");
   if (PlayerCount() < n) {
     work_loaded_from[work] = -1;
     return false;

@@ -31,9 +31,6 @@ const KindName kKindNames[] = {
     {okSet, "set"},
 };
 
-// A character's file is one short line; more than this is not one the game wrote.
-constexpr size_t kCharacterFileMax = 4096;
-
 // The file's bytes (up to the cap) under the exclusive open, then the new ones written over them in
 // place and the rest cut off: at no moment is the file empty, which the game would read as player 0.
 bool RewriteInPlace(const std::string& path, const std::string& bytes, std::string& before) {
@@ -45,10 +42,7 @@ bool RewriteInPlace(const std::string& path, const std::string& bytes, std::stri
   }
   if (!PathExists(path) && !FileErrorIsAlreadyThere(FileLastError())) return false;
   OsFile file;
-  OpenModeScope exclusive(fmExclusive);
-  if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faReadWrite); }) != frDone)
-    return false;
-  if (!FileReadHead(file, kCharacterFileMax, before)) return false;
+  if (OpenWithRetry(file, path) != frDone || !FileReadHead(file, kLineFileMax, before)) return false;
   if (FileWriteAt(file, 0, bytes.data(), bytes.size()) &&
       FileTruncate(file, static_cast<int64_t>(bytes.size())))
     return true;
@@ -139,14 +133,7 @@ bool GameOperation::WriteCharacterFileBytes(int character, const std::string* by
   FileChange change{path, PathExists(path), "", ""};
   if (bytes == nullptr) {
     if (!change.existed) return true;
-    OsFile file;
-    {
-      OpenModeScope exclusive(fmExclusive);
-      if (RetryWhileHeld(path, [&] { return FileOpen(file, path, faRead); }) != frDone ||
-          !FileReadHead(file, kCharacterFileMax, change.before))
-        return false;
-    }
-    FileClose(file);
+    if (ReadGameLineFile(path, change.before) != frDone) return false;
     if (DeleteFileIfExists(path) == 1 || PathExists(path)) return false;
   } else {
     change.after = *bytes;

@@ -53,6 +53,13 @@ FileResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess acces
   return RetryWhileHeld(path, [&] { return FileOpen(file, path, access); });
 }
 
+FileResult ReadGameLineFile(const std::string& path, std::string& bytes) {
+  OsFile file;
+  FileResult read = OpenWithRetry(file, path, faRead);
+  if (read == frDone && !FileReadHead(file, kLineFileMax, bytes)) read = frFailed;
+  return read == frDone || PathExists(path) ? read : frMissing;
+}
+
 PlayerFileHold::~PlayerFileHold() { Release(); }
 
 FileResult PlayerFileHold::Take() {
@@ -159,7 +166,7 @@ void LoadScratchRecord(int32_t n) {
 
 FileResult CountPlayers(int32_t& count) {
   count = 0;
-  player_path = GamePath("PLAYER.DAT");
+  const std::string player_path = GamePath("PLAYER.DAT");
   if (!PathExists(player_path)) return frMissing;
   return WithPlayerFile(player_path, [&](OsFile& file) {
     int64_t length = FileLength(file);

@@ -1,6 +1,7 @@
 // PLAYER.DAT and TIME.DAT: every operation opens the file, does one record's work and closes it,
 // because the game's own nodes use the same files.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,6 +15,11 @@
 // up to 5 s on the time of day; waiting cures nothing else. frDone, frBusy, frMissing or
 // frFailed. The open mode is exclusive for this open only.
 FileResult OpenWithRetry(OsFile& file, const std::string& path, FileAccess access = faReadWrite);
+// A character's file or TIME.DAT is one short line: more than this is not a file the game wrote.
+constexpr size_t kLineFileMax = 4096;
+// Such a file's bytes, up to kLineFileMax, under OpenWithRetry's open: frDone, frMissing (not
+// there, or deleted meanwhile), frBusy or frFailed.
+FileResult ReadGameLineFile(const std::string& path, std::string& bytes);
 // attempt, tried again the same way while it fails on a file held elsewhere.
 FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt);
 
@@ -44,7 +50,7 @@ FileResult ReadPlayerRecord(int32_t n, PlayerRecord& target);
 // Makes record n the current player (current_player, current_record, no change waiting), or leaves
 // all three as they were and says why not.
 FileResult MoveToPlayer(uint8_t n);
-// Whole records in PLAYER.DAT (sets player_path) into count, or why it cannot be read (count 0).
+// Whole records in PLAYER.DAT into count, or why it cannot be read (count 0).
 // A missing file is frMissing with a count of 0.
 FileResult CountPlayers(int32_t& count);
 // CountPlayers' count, 0 for a missing file, kPlayerCountUnknown when the file cannot be read.

@@ -64,9 +64,19 @@ const RecordField* FindRecordField(std::string_view name) {
 
 std::string RecordFieldValue(const PlayerRecord& record, const RecordField& field) {
   if (field.type == rfNumber) return std::to_string(ReadField(record, field.Ref()));
-  const auto* bytes = reinterpret_cast<const char*>(&record) + field.offset;
-  size_t length = std::min<size_t>(static_cast<uint8_t>(bytes[0]), field.size - 1u);
-  return std::string(bytes + 1, length);
+  return ReadRecordText(record, field.offset, field.size - 1u);
+}
+
+std::string ReadRecordText(const PlayerRecord& record, uint16_t offset, size_t max) {
+  const auto* bytes = reinterpret_cast<const char*>(&record) + offset;
+  return std::string(bytes + 1, std::min<size_t>(static_cast<uint8_t>(bytes[0]), max));
+}
+
+void WriteRecordText(PlayerRecord& record, uint16_t offset, size_t max, std::string_view text) {
+  auto* bytes = reinterpret_cast<char*>(&record) + offset;
+  const size_t length = std::min(text.size(), max);
+  std::copy_n(text.data(), length, bytes + 1);
+  bytes[0] = static_cast<char>(length);
 }
 
 bool RecordFieldDiffers(const PlayerRecord& a, const PlayerRecord& b, const RecordField& field) {

@@ -174,6 +174,10 @@ extern const size_t kRecordFieldCount;
 const RecordField* FindRecordField(std::string_view name);
 // A number in decimal, a text as its characters (CP437 bytes, codes and all).
 std::string RecordFieldValue(const PlayerRecord& record, const RecordField& field);
+// A length-prefixed text at offset holding at most max characters, read and written as the
+// editors do: a write changes only the length byte and the characters written (cut to max).
+std::string ReadRecordText(const PlayerRecord& record, uint16_t offset, size_t max);
+void WriteRecordText(PlayerRecord& record, uint16_t offset, size_t max, std::string_view text);
 // Whether the field's bytes differ (a text's bytes beyond its length included).
 bool RecordFieldDiffers(const PlayerRecord& a, const PlayerRecord& b, const RecordField& field);
 void CopyRecordField(PlayerRecord& to, const PlayerRecord& from, const RecordField& field);

@@ -167,7 +167,6 @@ bool LoadConfig() {
 
 int EditorMain(int argc, char** argv) {
   // The libraries' own start values are their globals' initial values; the editor's start here.
-  player_path = GamePath("PLAYER.DAT");
   DoorClearScreen();
   BacktickTranslation = true;
   debug_mode = false;
@@ -180,7 +179,6 @@ int EditorMain(int argc, char** argv) {
   LoadFirstPlayer();
   ReadQuennaSpouse();
   ReadDaskSpouse();
-  player_path = GamePath("PLAYER.DAT");
   MainLoop();
   ShowCredits();
   Halt(0);

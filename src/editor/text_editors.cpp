@@ -2,7 +2,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "door/helpers.h"
 #include "door/input.h"
@@ -46,35 +45,18 @@ const TextEditor kTextEditors[] = {
 
 #undef T
 
-uint8_t* FieldBytes(PlayerRecord& record, TextFieldRef field) {
-  return reinterpret_cast<uint8_t*>(&record) + field.offset;
-}
-
-std::string ReadText(const PlayerRecord& record, TextFieldRef field) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&record) + field.offset;
-  size_t length = bytes[0] <= field.max ? bytes[0] : field.max;
-  return std::string(reinterpret_cast<const char*>(bytes + 1), length);
-}
-
-// Only the length byte and the characters written change; the bytes after them keep what they held.
-void WriteText(PlayerRecord& record, TextFieldRef field, std::string_view text) {
-  uint8_t* bytes = FieldBytes(record, field);
-  size_t length = text.size() < field.max ? text.size() : field.max;
-  for (size_t i = 0; i < length; ++i) bytes[1 + i] = static_cast<uint8_t>(text[i]);
-  bytes[0] = static_cast<uint8_t>(length);
-}
-
 void RunTextEditorRow(const TextEditor& editor) {
   // No cursor move: the prompt opens where the main screen left the cursor.
   BlankLine();
   std::string prompt = editor.prompt;
-  if (editor.shows_old_value) prompt += ReadText(current_record, editor.field);
+  if (editor.shows_old_value) prompt += ReadRecordText(current_record, editor.field.offset, editor.field.max);
   DoorPrintColourLn(prompt);
   DoorPrintColour("    `%> ");
   std::string answer = DoorInputLine();
   // Esc backs out: the text keeps its value (and nothing is written).
   if (DoorInputEscaped()) return;
-  WriteText(current_record, editor.field, editor.upper_case ? UpperStr(answer) : answer);
+  WriteRecordText(current_record, editor.field.offset, editor.field.max,
+                  editor.upper_case ? UpperStr(answer) : answer);
   SaveCurrentPlayer();
 }
 

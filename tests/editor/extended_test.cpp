@@ -10,6 +10,7 @@
 #include "editor/extended.h"
 #include "editor/main_screen.h"
 #include "editor/new_day.h"
+#include "editor/player_file.h"
 #include "editor/repair.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
@@ -194,7 +195,7 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
     OsFile node;
     if (busy) {
       OpenModeScope exclusive(fmExclusive);
-      ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
+      ASSERT_TRUE(FileOpen(node, GamePath("PLAYER.DAT"), faReadWrite));
     }
     {
       FakeClock clock(0, 50);  // the wait for the node passes at once

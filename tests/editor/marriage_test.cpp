@@ -9,9 +9,10 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
-#include "editor/operation.h"
 #include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
+#include "editor/operation.h"
+#include "editor/player_file.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
@@ -257,7 +258,7 @@ TEST(NpcMarriageTest, WorkRecordsNameOnlyThePlayerTheyWereReadFrom) {
   OsFile node;
   {
     OpenModeScope exclusive(fmExclusive);
-    ASSERT_TRUE(FileOpen(node, player_path, faReadWrite));
+    ASSERT_TRUE(FileOpen(node, GamePath("PLAYER.DAT"), faReadWrite));
   }
   {
     FakeClock clock(0, 10);

@@ -28,7 +28,7 @@ class PlayerFileTest : public ::testing::Test {
 // just past the end, but never one beyond it, which would leave a gap of no player.
 TEST_F(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
   const PlayerRecord ada = MakePlayer("Ada", "A"), bo = MakePlayer("Bo", "B");
-  player_path = game.PathOf("PLAYER.DAT");
+  const std::string player_path = game.PathOf("PLAYER.DAT");
   for (const auto& [n, result] : {std::pair{2, frDone}, std::pair{3, frOutside}}) {
     game.WritePlayers({ada, ada});
     EXPECT_EQ(WritePlayerRecord(player_path, n, bo), result) << n;

@@ -37,7 +37,7 @@ class BlockedSaveTest : public ::testing::Test {
 // instead of failing (a failed read would end the editor with an I/O error).
 TEST_F(BlockedSaveTest, ReadsWaitForANodeHoldingTheFileForAMoment) {
   game.WriteFile("MARRAGE.DAT", "0\r\n");
-  LockNode reading("record", player_path, 200);
+  LockNode reading("record", GamePath("PLAYER.DAT"), 200);
   ASSERT_TRUE(reading.Held()) << reading.Said();
   current_player = 1;
   EXPECT_NO_THROW(LoadCurrentPlayer());
@@ -49,7 +49,7 @@ TEST_F(BlockedSaveTest, ReadsWaitForANodeHoldingTheFileForAMoment) {
 
 // From two seconds before midnight at 10 ms a reading: five seconds are about 500 readings.
 TEST_F(BlockedSaveTest, HeldAcrossMidnightTheSaveGivesUpAfterFiveSecondsAndQSavesLater) {
-  LockNode node("flock", player_path);
+  LockNode node("flock", GamePath("PLAYER.DAT"));
   ASSERT_TRUE(node.Held());
   OutputRecorder output;
   {

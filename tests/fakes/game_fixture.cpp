@@ -104,7 +104,6 @@ void StartEditorOn(const TempGameDir& game, uint8_t player) {
   EditorStateReset();
   BacktickTranslation = true;
   game_dir = game.Dir();
-  player_path = game_dir + "PLAYER.DAT";
   current_player = player;
   LoadCurrentPlayer();
 }

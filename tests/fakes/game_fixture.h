@@ -47,7 +47,7 @@ std::string RecordBytes(const PlayerRecord& record);
 int RunEditorMain(const std::vector<std::string>& args = {});
 
 // Resets the door library and the editor, turns BacktickTranslation on and points the editor at the
-// directory (game_dir, player_path), then loads player n as the current player.
+// directory (game_dir), then loads player n as the current player.
 void StartEditorOn(const TempGameDir& game, uint8_t player = 0);
 // The same on a PLAYER.DAT of these players, written first.
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,

@@ -102,7 +102,6 @@ void ResetLibrary() {
   EditorStateReset();
   SetFileOpenMode(fmExclusive);
   game_dir = scratch;  // for the targets that read other players through PLAYER.DAT
-  player_path = scratch + "PLAYER.DAT";
 }
 
 void CheckCursor() {
@@ -324,7 +323,7 @@ void MarriageFile(Bytes in) {
   ResetLibrary();
   std::string players(3 * kRecord, '\0');
   for (size_t i = 0; i < players.size(); ++i) players[i] = static_cast<char>(i * 7);
-  WriteBytes(player_path, players);
+  WriteBytes(GamePath("PLAYER.DAT"), players);
   WriteBytes(scratch + "MARRAGE.DAT", in.Rest());
   // A readable file is never "unknown" nor "missing": what comes back is what was read and kept.
   const int32_t spouse = ReadQuennaSpouse();
@@ -380,7 +379,7 @@ void PlayerRecordRmw(Bytes in) {
   const uint8_t pick = in.Byte(), edit = in.Byte();
   std::string file = in.Rest();
   if (file.size() < kRecord) file.resize(kRecord, '\0');
-  WriteBytes(player_path, file);
+  WriteBytes(GamePath("PLAYER.DAT"), file);
   const size_t whole = file.size() / kRecord;
   current_player = static_cast<uint8_t>(pick % std::min<size_t>(whole, 256));
   LoadCurrentPlayer();
@@ -393,7 +392,7 @@ void PlayerRecordRmw(Bytes in) {
     default: current_record.gold = static_cast<int32_t>(edit) * 1000; break;
   }
   if (edit % 4 != 0) Check(SaveCurrentPlayer(), "the save reports success");
-  const std::string after = ReadBytes(player_path);
+  const std::string after = ReadBytes(GamePath("PLAYER.DAT"));
   Check(after.size() == file.size(), "the file keeps its length");
   const size_t at = current_player * kRecord;
   Check(after.compare(0, at, file, 0, at) == 0, "records before it unchanged");
