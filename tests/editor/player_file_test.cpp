@@ -34,7 +34,6 @@ TEST_F(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
     EXPECT_EQ(WritePlayerRecord(player_path, n, bo), result) << n;
     EXPECT_EQ(game.ReadFile("PLAYER.DAT"), RecordBytes(ada) + RecordBytes(ada) +
                                                (result == frDone ? RecordBytes(bo) : ""));
-    EXPECT_EQ(CurrentFileOpenMode(), fmShared);
   }
 }
 
