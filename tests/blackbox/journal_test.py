@@ -126,6 +126,7 @@ FORGED = [
     ("set", "gold", -999999, None, "gold -999999 is outside its editor's range"),
     ("set", "name", b"Mi\x1b[2J\x07", "Mi\\x1B[2J\\x07", "holds a control character"),
     ("set", "time_on", 9, None, "time_on is the game's own"),
+    ("set", "married_to", 250, None, "not from a marriage or divorce"),
     ("divorce", "married_to", 250, None, "married_to: not a whole pair"),
 ]
 
