@@ -36,6 +36,26 @@ std::string ShownText(std::string_view cp437) {
   return out;
 }
 
+std::string TerminalText(std::string_view utf8) {
+  std::string out;
+  for (size_t at = 0; at < utf8.size();) {
+    const size_t from = at;
+    uint32_t c = 0;
+    bool read = NextCodePoint(utf8, at, c);
+    if (read && c >= 0x20 && c != 0x7F && (c < 0x80 || c >= 0xA0)) {
+      out.append(utf8.substr(from, at - from));
+      continue;
+    }
+    if (!read) at = from + 1;
+    for (size_t i = from; i < at; ++i) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<uint8_t>(utf8[i]));
+      out += hex;
+    }
+  }
+  return out;
+}
+
 std::string JsonText(std::string_view cp437) {
   std::string out;
   for (char c : cp437) {

@@ -18,6 +18,9 @@ std::string ShownText(std::string_view cp437);
 // CP437 text as the characters it holds, for JSON: the lower half as itself, the upper half through
 // the code page.
 std::string JsonText(std::string_view cp437);
+// UTF-8 text from elsewhere (the journal) safe for a terminal: a control character, C1 included,
+// and a byte that is not UTF-8 as \xNN.
+std::string TerminalText(std::string_view utf8);
 // UTF-8 into CP437; false when the text is not UTF-8 or holds a character CP437 does not have.
 bool Cp437FromUtf8(std::string_view utf8, std::string& cp437);
 

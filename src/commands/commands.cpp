@@ -33,9 +33,10 @@ const CommandWord kCommandWords[] = {
      "Exit 0; 2 a file cannot be read."},
     {"show", RunShow, "zorvan32 show N|NAME [--json]",
      "Every field of one player under the record's field names (name is the editor's Nickname,\n"
-     "real_name its Real Name). N is a record number; NAME finds the first player whose\n"
-     "nickname, or real name without colour codes, holds it in any case, as the editor's search\n"
-     "does. Exit 0; 1 no such player; 2 a file cannot be read."},
+     "real_name its Real Name). N is a record number; NAME the player whose nickname it is, or\n"
+     "else the one player whose nickname, or real name without colour codes, holds it in any\n"
+     "case, as the editor's search does. Exit 0; 1 no such player; 2 NAME is held by several\n"
+     "players (listed) or a file cannot be read."},
     {"check", RunCheck, "zorvan32 check [--json]",
      "Reads the game and changes nothing. Finds, for each player, the rules the editor's\n"
      "statistics repair would apply (rule number and name, field, value now and after); spouse\n"
@@ -57,12 +58,14 @@ const CommandWord kCommandWords[] = {
      "moves the spouse and the characters' files too) and time_on (the game's own) are\n"
      "refused. One save under PLAYER.DAT's hold: the fields not named keep what a node wrote\n"
      "meanwhile. Journaled as \"set\". Prints each field's old and new value.\n"
-     "Exit 0 done, 1 no such player, 2 a refused argument, or PLAYER.DAT busy past the\n"
-     "5-second wait, missing or unwritable."},
+     "Exit 0 done, 1 no such player, 2 a refused argument, a NAME several players hold, or\n"
+     "PLAYER.DAT busy past the 5-second wait, missing or unwritable."},
     {"undo", RunUndo, "zorvan32 undo [OPERATION]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
-     "field changed since is left as it is and named. Exit 0 done, 1 nothing to undo or nothing\n"
-     "restorable, 2 a file busy or unreadable."},
+     "field changed since is left as it is and named, so is a record now holding another player,\n"
+     "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
+     "their bytes or would write what set refuses is refused. Exit 0 done, 1 nothing to undo or\n"
+     "nothing restorable, 2 refused, or a file busy or unreadable."},
     {"log", RunLog, "zorvan32 log [--player N|NAME] [--since YYYY-MM-DD]",
      "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes."},
     {"help", RunHelp, "zorvan32 help [COMMAND]", "The commands, or one command's help."},

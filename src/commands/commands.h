@@ -32,3 +32,10 @@ int RunShow(const CommandArgs& args);    // show.cpp
 int RunCheck(const CommandArgs& args);   // check.cpp
 int RunExport(const CommandArgs& args);  // show.cpp
 int RunSet(const CommandArgs& args);     // set.cpp
+
+// Why set would never store what record holds in field (a number outside its editor's clamps, a flag
+// its toggle never gives, a text with a control character, a field set refuses), "" when it would:
+// undo writes back only what it can check.
+struct PlayerRecord;
+struct RecordField;
+std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record);  // set.cpp

@@ -148,10 +148,24 @@ int32_t FindPlayer(const std::vector<PlayerRecord>& players, const PlayerQuery& 
   if (query.number) {
     if (static_cast<size_t>(query.n) < players.size()) return query.n;
     CommandError("no player " + arg + ": PLAYER.DAT holds " + std::to_string(players.size()));
-    return -1;
+    return kNoSuchPlayer;
   }
-  for (size_t n = 0; n < players.size(); ++n)
-    if (PlayerNameMatches(players[n], query.wanted)) return static_cast<int32_t>(n);
-  CommandError("no player's name holds \"" + arg + "\"");
-  return -1;
+  // A whole nickname names its player even where it is a piece of other names.
+  std::vector<int32_t> whole, holding;
+  for (size_t n = 0; n < players.size(); ++n) {
+    if (UpperStr(players[n].name.Get()) == query.wanted) whole.push_back(static_cast<int32_t>(n));
+    if (PlayerNameMatches(players[n], query.wanted)) holding.push_back(static_cast<int32_t>(n));
+  }
+  if (whole.size() == 1) return whole[0];
+  if (holding.size() == 1) return holding[0];
+  if (holding.empty()) {
+    CommandError("no player's name holds \"" + arg + "\"");
+    return kNoSuchPlayer;
+  }
+  std::string list;
+  for (int32_t n : holding)
+    list += (list.empty() ? "" : ", ") + std::to_string(n) + " " + ShownText(players[n].name.Get());
+  CommandError("\"" + arg + "\" names several players (" + list +
+               "): give the record number or the whole nickname");
+  return kSeveralPlayers;
 }

@@ -64,7 +64,8 @@ const CharacterFile& CharacterOf(const GameView& view, int character);
 // The editor's player search: the in-game name as stored, codes and all, or the real name on its
 // visible letters, holding wanted (upper case, CP437).
 bool PlayerNameMatches(const PlayerRecord& record, const std::string& wanted);
-// A command's N|NAME: a record number, or the first player whose names hold NAME (UTF-8, any case).
+// A command's N|NAME: a record number, the one player whose nickname is NAME, or the one player
+// whose names hold NAME (UTF-8, any case); a NAME several players' names hold names none of them.
 // number: whether the argument is a number (then the caller checks the range).
 struct PlayerQuery {
   bool number = false;
@@ -73,6 +74,8 @@ struct PlayerQuery {
 };
 // False, with the cause on stderr, for a NAME that CP437 cannot hold.
 bool ParsePlayerQuery(const std::string& arg, PlayerQuery& query);
-// The record the query names among players, or -1 (with "no player ..." on stderr).
+// The record the query names among players; or kNoSuchPlayer (exit 1), or kSeveralPlayers (exit 2,
+// listing them), with the cause on stderr.
+constexpr int32_t kNoSuchPlayer = -1, kSeveralPlayers = -2;
 int32_t FindPlayer(const std::vector<PlayerRecord>& players, const PlayerQuery& query,
                    const std::string& arg);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_output.h"
 #include "commands/commands.h"
 #include "door/helpers.h"
 #include "editor/journal.h"
@@ -37,10 +38,14 @@ bool Shown(const JournalLine& line, const LogFilter& filter) {
   return UpperStr(line.name).find(UpperStr(filter.player)) != std::string::npos;
 }
 
+// A forged or damaged line may hold control bytes: none reaches the terminal.
 void PrintLine(const JournalLine& l) {
-  std::printf("%s\t%s\t%s\t%lld\t%s\t%s\t%s\t%s\t%s\t%s\n", l.time.c_str(), l.node.c_str(),
-              l.who.c_str(), static_cast<long long>(l.op), l.operation.c_str(), l.player.c_str(),
-              l.name.c_str(), l.field.c_str(), l.old_value.c_str(), l.new_value.c_str());
+  std::string line;
+  for (const std::string& column : {l.time, l.node, l.who, std::to_string(l.op), l.operation,
+                                    l.player, l.name, l.field, l.old_value, l.new_value})
+    line += TerminalText(column) + "\t";
+  line.back() = '\n';
+  std::fputs(line.c_str(), stdout);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "door/input.h"
 #include "editor/editor_state.h"
 #include "editor/field_editors.h"
+#include "editor/journal.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "runtime/files.h"
@@ -179,20 +180,19 @@ void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& 
                     " (as the dead toggle sets it)");
 }
 
-// The record the query names, read under the operation's hold; -1 when there is none.
+// The record the query names, read under the operation's hold (every record for a NAME, only the
+// one asked for by number); kNoSuchPlayer or kSeveralPlayers when there is none, -3 on a result.
 int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string& arg,
                  PlayerRecord& record, FileResult& result) {
   int32_t count = 0;
   result = CountPlayers(count);
-  if (result != frDone) return -1;
-  for (int32_t n = query.number ? query.n : 0; n < count; ++n) {
-    result = op.Read(n, record);
-    if (result != frDone) return -1;
-    if (query.number || PlayerNameMatches(record, query.wanted)) return n;
-  }
-  CommandError(query.number ? "no player " + arg + ": PLAYER.DAT holds " + std::to_string(count)
-                            : "no player's name holds \"" + arg + "\"");
-  return -1;
+  std::vector<PlayerRecord> players(result == frDone ? static_cast<size_t>(count) : 0);
+  for (int32_t n = 0; n < count && result == frDone; ++n)
+    if (!query.number || n == query.n) result = op.Read(n, players[static_cast<size_t>(n)]);
+  if (result != frDone) return -3;
+  int32_t n = FindPlayer(players, query, arg);
+  if (n >= 0) record = players[static_cast<size_t>(n)];
+  return n;
 }
 
 int NotDone(FileResult result) {
@@ -203,6 +203,27 @@ int NotDone(FileResult result) {
 }
 
 }  // namespace
+
+std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record) {
+  const SetRule rule = RuleOf(field);
+  if (rule.kind == skRefused) return rule.refusal;
+  const std::string value = RecordFieldValue(record, field);
+  const std::string why = std::string(field.name) + " " + JournalText(value);
+  if (rule.kind == skText) {
+    bool printable = std::none_of(value.begin(), value.end(), [](char c) {
+      return static_cast<uint8_t>(c) < 0x20 || c == 0x7F;
+    });
+    return printable ? "" : why + " holds a control character";
+  }
+  // Zero is what a fresh record and the game's own resets hold, whatever the editors give.
+  int32_t number = ReadField(record, field.Ref());
+  if (number == 0) return "";
+  if (rule.kind == skFlag)
+    return std::count(rule.values.begin(), rule.values.end(), number) ? ""
+                                                                         : why + " is no value its toggle gives";
+  const NumberEditor& editor = *NumberEditorOfField(field.offset);
+  return ClampNumber(editor, number) == number ? "" : why + " is outside its editor's range";
+}
 
 int RunSet(const CommandArgs& args) {
   if (args.size() < 2) {
@@ -220,7 +241,7 @@ int RunSet(const CommandArgs& args) {
   if (result != frDone) return NotDone(result);
   PlayerRecord record;
   int32_t n = FindHeld(op, query, args[0], record, result);
-  if (n < 0) return result == frDone ? 1 : NotDone(result);
+  if (n < 0) return result != frDone ? NotDone(result) : n == kSeveralPlayers ? 2 : 1;
   const PlayerRecord before = record;
   std::vector<std::string> lines;
   for (const Assignment& a : assignments) Apply(a, record, lines);

@@ -37,7 +37,7 @@ int RunShow(const CommandArgs& args) {
   const std::string& arg = command.operands[0];
   if (!ParsePlayerQuery(arg, query)) return 2;
   int32_t n = FindPlayer(command.view.players, query, arg);
-  if (n < 0) return 1;
+  if (n < 0) return n == kSeveralPlayers ? 2 : 1;
   const PlayerRecord& record = command.view.At(n);
   if (command.format == ofJson) {
     PrintJson(RecordJson(record, n));

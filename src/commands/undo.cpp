@@ -1,13 +1,17 @@
 // zorvan32 undo: an operation of the journal put back field by field, under the same hold of
-// PLAYER.DAT as any save. A field is restored only while it still holds what that operation wrote;
-// the undo is journaled itself ("undo-17"), so undoing it redoes.
+// PLAYER.DAT as any save. The operation's lines are checked first (words agree with bytes, values
+// pass set's rules, a marriage's both sides); a record is put back only while it is the same player,
+// a field only while it holds what that operation wrote, a marriage only as a pair. The undo is
+// journaled itself ("undo-17"), so undoing it redoes.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "commands/command_output.h"
 #include "commands/commands.h"
 #include "door/helpers.h"
 #include "editor/editor_state.h"
@@ -62,54 +66,237 @@ const Operation* ChooseTarget(const std::vector<Operation>& ops, int32_t wanted)
   return nullptr;
 }
 
-struct Outcome {
-  int restored = 0, left = 0;
-};
-
-std::string Who(const JournalLine& line) {
-  return "player " + line.player + " " + line.name + " " + line.field;
+bool EndsWith(const std::string& text, const char* tail) {
+  size_t n = std::strlen(tail);
+  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
-// A record back to its bytes before the operation in every field that still holds what the
-// operation wrote.
-bool UndoRecord(GameOperation& op, const std::vector<const JournalLine*>& fields,
-                const JournalLine& record_line, Outcome& outcome) {
-  std::string before, after;
+// Every line undo prints comes from the journal, which a forger may have written.
+void Say(const std::string& text) { std::printf("%s\n", TerminalText(text).c_str()); }
+
+// Only these operations' undo writes married_to or a character's marriage file.
+const char* const kMarriageKinds[] = {"marriage", "divorce", "double-marriage-repair"};
+// The editor's mends take numbers outside the editors' ranges in hand; their undo puts such a
+// number back where the operation put it right.
+const char* const kMendingKinds[] = {"repair", "new-day", "clean-slate"};
+
+template <size_t N>
+bool Among(const char* const (&kinds)[N], const std::string& kind) {
+  return std::find(std::begin(kinds), std::end(kinds), kind) != std::end(kinds);
+}
+
+// A record of the operation: its bytes before, after and now, and its field lines.
+struct RecordUndo {
   int32_t n = 0;
-  if (!JournalUnhex(record_line.old_value, before) || !JournalUnhex(record_line.new_value, after) ||
-      before.size() != kPlayerRecordSize || after.size() != kPlayerRecordSize ||
-      !StrToIntWhole(record_line.player, n)) {
-    std::printf("  player %s: the journal's record line is damaged, left as it is\n",
-                record_line.player.c_str());
-    outcome.left += static_cast<int>(fields.size());
-    return true;
+  std::string name;  // the journal's name column
+  PlayerRecord was{}, wrote{}, now{};
+  std::vector<const JournalLine*> fields;
+  bool married = false;  // married_to among them
+};
+// A character's marriage file: its bytes before and after (hex or "none").
+struct FileUndo {
+  int character = npcNone;
+  std::string before, after;
+  int32_t named[2] = {-1, -1};  // the players its line names before and after
+};
+// What the operation wrote, checked against itself. Records and files that a marriage links share
+// a group (numbered records first, then files): put back together or not at all.
+struct Plan {
+  std::string kind;
+  std::vector<RecordUndo> records;
+  std::vector<FileUndo> files;
+  std::vector<size_t> group;
+  std::vector<std::string> notices;
+};
+
+std::string Refusal(const JournalLine& line, const std::string& why) {
+  return "player " + line.player + " " + line.field + ": " + why;
+}
+
+RecordUndo* RecordOf(Plan& plan, int32_t n) {
+  for (RecordUndo& r : plan.records)
+    if (r.n == n) return &r;
+  return nullptr;
+}
+
+std::string ReadRecordLine(const JournalLine& line, Plan& plan) {
+  std::string before, after;
+  RecordUndo r;
+  if (!StrToIntWhole(line.player, r.n) || r.n < 0 || RecordOf(plan, r.n) != nullptr ||
+      !JournalUnhex(line.old_value, before) || !JournalUnhex(line.new_value, after) ||
+      before.size() != kPlayerRecordSize || after.size() != kPlayerRecordSize)
+    return Refusal(line, "the record's bytes are damaged");
+  r.name = line.name;
+  std::memcpy(&r.was, before.data(), sizeof r.was);
+  std::memcpy(&r.wrote, after.data(), sizeof r.wrote);
+  plan.records.push_back(r);
+  return "";
+}
+
+// The columns in words say what the bytes hold, and what undo would write passes set's rules.
+std::string CheckFieldLine(const JournalLine& line, const RecordField& field, Plan& plan) {
+  int32_t n = -1;
+  RecordUndo* r = StrToIntWhole(line.player, n) ? RecordOf(plan, n) : nullptr;
+  if (r == nullptr) return Refusal(line, "no record line holds its bytes");
+  if (line.old_value != JournalText(RecordFieldValue(r->was, field)) ||
+      line.new_value != JournalText(RecordFieldValue(r->wrote, field)))
+    return Refusal(line, "the text columns disagree with the record's bytes");
+  r->fields.push_back(&line);
+  if (&field == FindRecordField("married_to")) {
+    r->married = true;
+    return Among(kMarriageKinds, plan.kind) ? "" : Refusal(line, "not from a marriage or divorce");
   }
-  PlayerRecord now, was, wrote;
-  std::memcpy(&was, before.data(), sizeof was);
-  std::memcpy(&wrote, after.data(), sizeof wrote);
-  FileResult read = op.Read(n, now);
+  std::string why = SetRefusesValue(field, r->was);
+  bool mended = field.type == rfNumber && Among(kMendingKinds, plan.kind) &&
+                SetRefusesValue(field, r->wrote).empty();
+  return why.empty() || mended ? "" : Refusal(line, why);
+}
+
+// A character file's bytes as the journal words them (its first line, or "none"), and the player
+// that line names.
+std::string FileWords(const std::string& hex, int32_t& named) {
+  std::string bytes;
+  if (hex == "none" || !JournalUnhex(hex, bytes)) return hex;
+  std::string line = bytes.substr(0, bytes.find_first_of("\r\n"));
+  if (!StrToIntWhole(line, named)) named = -1;
+  return JournalText(line);
+}
+
+// A line of the game's text that names the character's spouse, its words agreeing with its bytes.
+std::string CheckFileLine(const JournalLine& line, const Operation& target, Plan& plan) {
+  const std::string file = line.field.substr(0, line.field.size() - std::strlen(kBytesSuffix));
+  FileUndo f{npcNone, line.old_value, line.new_value};
+  for (int character : {npcQuenna, npcDask})
+    if (file == NpcFileName(character)) f.character = character;
+  std::string bytes;
+  bool sound = f.character != npcNone && Among(kMarriageKinds, plan.kind) &&
+               (f.after == "none" || JournalUnhex(f.after, bytes)) &&
+               (f.before == "none" || JournalUnhex(f.before, bytes));
+  for (char c : f.before == "none" ? std::string() : bytes)
+    if ((static_cast<uint8_t>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7F) sound = false;
+  auto words = std::find_if(target.lines.begin(), target.lines.end(),
+                            [&](const JournalLine& l) { return l.field == file; });
+  if (!sound || words == target.lines.end() ||
+      words->old_value != FileWords(f.before, f.named[0]) ||
+      words->new_value != FileWords(f.after, f.named[1]))
+    return line.field + ": damaged, or not from a marriage or divorce";
+  plan.files.push_back(f);
+  return "";
+}
+
+void Join(Plan& plan, size_t a, size_t b) {
+  size_t from = plan.group[b];
+  for (size_t& g : plan.group)
+    if (g == from) g = plan.group[a];
+}
+
+size_t UnitOf(Plan& plan, const RecordUndo* r) { return static_cast<size_t>(r - plan.records.data()); }
+
+// Records and files joined by a marriage: each spouse married_to gains or loses is in the
+// operation, married_to the other way round; a file joins the players it names.
+std::string LinkPairs(Plan& plan) {
+  plan.group.resize(plan.records.size() + plan.files.size());
+  for (size_t u = 0; u < plan.group.size(); ++u) plan.group[u] = u;
+  for (RecordUndo& r : plan.records) {
+    for (bool before : {true, false}) {
+      int32_t spouse = before ? r.was.married_to : r.wrote.married_to;
+      if (!r.married || spouse == -1) continue;
+      RecordUndo* other = RecordOf(plan, spouse);
+      if (other == nullptr || !other->married ||
+          (before ? other->was.married_to : other->wrote.married_to) != r.n)
+        return "player " + std::to_string(r.n) + " married_to: not a whole pair";
+      Join(plan, UnitOf(plan, &r), UnitOf(plan, other));
+    }
+  }
+  for (size_t j = 0; j < plan.files.size(); ++j)
+    for (int32_t named : plan.files[j].named)
+      if (RecordUndo* r = RecordOf(plan, named)) Join(plan, plan.records.size() + j, UnitOf(plan, r));
+  return "";
+}
+
+// The operation's lines checked before anything is written: the first fault found, or "".
+std::string ReadPlan(const Operation& target, Plan& plan) {
+  std::string why;
+  for (const JournalLine& line : target.lines)
+    if (why.empty() && line.field == "record") why = ReadRecordLine(line, plan);
+  for (const JournalLine& line : target.lines) {
+    const RecordField* field = FindRecordField(line.field);
+    bool words = line.field == NpcFileName(npcQuenna) || line.field == NpcFileName(npcDask);
+    if (!why.empty() || line.field == "record" || words) continue;
+    if (line.field == "notice")
+      plan.notices.push_back(line.old_value);
+    else if (field != nullptr)
+      why = CheckFieldLine(line, *field, plan);
+    else if (EndsWith(line.field, kBytesSuffix))
+      why = CheckFileLine(line, target, plan);
+    else
+      why = Refusal(line, "no such field");
+  }
+  return why.empty() ? LinkPairs(plan) : why;
+}
+
+// An undo's lines are of the kind of the operation it undid (an undo of an undo redoes it).
+std::string KindOf(const std::vector<Operation>& ops, const Operation& target) {
+  const Operation* op = &target;
+  for (int64_t undone = UndoneTarget(*op); undone > 0 && undone < op->number;
+       undone = UndoneTarget(*op)) {
+    auto it = std::find_if(ops.begin(), ops.end(),
+                           [&](const Operation& o) { return o.number == undone; });
+    if (it == ops.end()) break;
+    op = &*it;
+  }
+  return op->lines.front().operation;
+}
+
+struct Outcome {
+  int restored = 0, left = 0;
+  bool sound = true;  // every file could be read and written
+};
+
+bool SameText(const PlayerRecord& a, const PlayerRecord& b, const char* field) {
+  const RecordField& f = *FindRecordField(field);
+  return RecordFieldValue(a, f) == RecordFieldValue(b, f);
+}
+
+// The record as it is now, when undo may put it back: still the player the operation wrote (name
+// and real name), with its marriage as the operation left it.
+bool RecordStands(GameOperation& op, RecordUndo& r, Outcome& outcome) {
+  FileResult read = op.Read(r.n, r.now);
+  std::string why;
   if (read != frDone) {
-    std::printf("  player %d: %s, left as it is\n", n, FileProblemText(read).c_str());
-    outcome.left += static_cast<int>(fields.size());
-    return read == frOutside;
+    why = FileProblemText(read);
+    outcome.sound = outcome.sound && read == frOutside;
+  } else if (!SameText(r.now, r.wrote, "name") || !SameText(r.now, r.wrote, "real_name")) {
+    why = "now " + JournalText(r.now.name.Get()) + " (" + JournalText(r.now.real_name.Get()) +
+          "), another player";
+  } else if (r.married && r.now.married_to != r.wrote.married_to) {
+    why = "married_to changed since (now " + std::to_string(r.now.married_to) + ")";
   }
+  if (why.empty()) return true;
+  Say("  player " + std::to_string(r.n) + " " + r.name + ": " + why + ", left whole");
+  outcome.left += static_cast<int>(r.fields.size());
+  return false;
+}
+
+// The record back to its bytes before the operation in every field that still holds what the
+// operation wrote.
+void UndoRecord(GameOperation& op, RecordUndo& r, Outcome& outcome) {
   int restored = 0;
-  for (const JournalLine* line : fields) {
-    const RecordField* field = FindRecordField(line->field);
-    if (field == nullptr) continue;
-    if (RecordFieldDiffers(now, wrote, *field)) {
-      std::printf("  %s: changed since (now %s), left as it is\n", Who(*line).c_str(),
-                  JournalText(RecordFieldValue(now, *field)).c_str());
+  for (const JournalLine* line : r.fields) {
+    const RecordField& field = *FindRecordField(line->field);
+    const std::string who = "  player " + std::to_string(r.n) + " " + r.name + " " + line->field;
+    if (RecordFieldDiffers(r.now, r.wrote, field)) {
+      Say(who + ": changed since (now " + JournalText(RecordFieldValue(r.now, field)) +
+          "), left as it is");
       ++outcome.left;
       continue;
     }
-    CopyRecordField(now, was, *field);
-    std::printf("  %s: %s -> %s\n", Who(*line).c_str(), line->new_value.c_str(),
-                line->old_value.c_str());
+    CopyRecordField(r.now, r.was, field);
+    Say(who + ": " + line->new_value + " -> " + line->old_value);
     ++restored;
   }
   outcome.restored += restored;
-  return restored == 0 || op.Write(n, now) == frDone;
+  if (restored > 0 && op.Write(r.n, r.now) != frDone) outcome.sound = false;
 }
 
 // A character's file as it is now: its bytes, or "none".
@@ -120,60 +307,78 @@ bool CharacterFileNow(int character, std::string& hex) {
   return read == frDone || read == frMissing;
 }
 
-bool UndoCharacterFile(GameOperation& op, const JournalLine& line, Outcome& outcome) {
-  std::string file = line.field.substr(0, line.field.size() - std::strlen(kBytesSuffix));
-  int character = file == NpcFileName(npcDask) ? npcDask : npcQuenna;
+bool FileStands(const FileUndo& f, Outcome& outcome) {
   std::string now;
-  if (!CharacterFileNow(character, now)) {
-    std::printf("  %s: cannot be read, left as it is\n", file.c_str());
-    ++outcome.left;
-    return false;
-  }
-  if (now != line.new_value) {
-    std::printf("  %s: changed since, left as it is\n", file.c_str());
-    ++outcome.left;
-    return true;
-  }
+  bool read = CharacterFileNow(f.character, now);
+  if (read && now == f.after) return true;
+  Say(std::string("  ") + NpcFileName(f.character) +
+      (read ? ": changed since, left as it is" : ": cannot be read, left as it is"));
+  outcome.sound = outcome.sound && read;
+  ++outcome.left;
+  return false;
+}
+
+void UndoCharacterFile(GameOperation& op, const FileUndo& f, Outcome& outcome) {
   std::string bytes;
-  bool none = line.old_value == "none";
-  if (!none && !JournalUnhex(line.old_value, bytes)) return false;
-  if (!op.WriteCharacterFileBytes(character, none ? nullptr : &bytes)) return false;
-  std::printf("  %s: put back as it was%s\n", file.c_str(), none ? " (no file)" : "");
+  bool none = f.before == "none";
+  if (!none) JournalUnhex(f.before, bytes);
+  if (!op.WriteCharacterFileBytes(f.character, none ? nullptr : &bytes)) {
+    outcome.sound = false;
+    return;
+  }
+  Say(std::string("  ") + NpcFileName(f.character) + ": put back as it was" +
+      (none ? " (no file)" : ""));
   ++outcome.restored;
-  return true;
 }
 
-bool EndsWith(const std::string& text, const char* tail) {
-  size_t n = std::strlen(tail);
-  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+// A unit whose group holds one that cannot be put back stays as it is: a marriage goes back as a
+// pair or not at all, and each side keeps the operation's other changes with it.
+void LeaveWithItsPair(const Plan& plan, size_t u, Outcome& outcome) {
+  const size_t records = plan.records.size();
+  const std::string what = u < records ? "player " + std::to_string(plan.records[u].n) + " " +
+                                             plan.records[u].name
+                                       : NpcFileName(plan.files[u - records].character);
+  Say("  " + what + ": left whole, as the other side of its marriage cannot be put back");
+  outcome.left += u < records ? static_cast<int>(plan.records[u].fields.size()) : 1;
 }
 
-// Every record and character file of the operation put back where it still holds what the
-// operation wrote; false when a file could not be written.
-bool UndoLines(GameOperation& op, const Operation& target, Outcome& outcome) {
-  std::map<std::string, std::vector<const JournalLine*>> fields;
-  std::vector<std::string> notices;
-  bool sound = true;
-  for (const JournalLine& line : target.lines)
-    if (line.field != "record" && FindRecordField(line.field) != nullptr)
-      fields[line.player].push_back(&line);
-  for (const JournalLine& line : target.lines) {
-    if (line.field == "record") sound = UndoRecord(op, fields[line.player], line, outcome) && sound;
-    if (EndsWith(line.field, kBytesSuffix)) sound = UndoCharacterFile(op, line, outcome) && sound;
-    if (line.field == "notice") notices.push_back(line.old_value);
+// Every record and file put back where it still holds what the operation wrote.
+void UndoPlan(GameOperation& op, Plan& plan, Outcome& outcome) {
+  const size_t records = plan.records.size();
+  std::vector<bool> stands(plan.group.size());
+  for (size_t i = 0; i < records; ++i) stands[i] = RecordStands(op, plan.records[i], outcome);
+  for (size_t j = 0; j < plan.files.size(); ++j)
+    stands[records + j] = FileStands(plan.files[j], outcome);
+  for (size_t u = 0; u < stands.size() && outcome.sound; ++u) {
+    bool pair = true;
+    for (size_t v = 0; v < stands.size(); ++v)
+      if (plan.group[v] == plan.group[u] && !stands[v]) pair = false;
+    if (!stands[u]) continue;
+    if (!pair)
+      LeaveWithItsPair(plan, u, outcome);
+    else if (u < records)
+      UndoRecord(op, plan.records[u], outcome);
+    else
+      UndoCharacterFile(op, plan.files[u - records], outcome);
   }
-  if (!notices.empty()) {
-    std::printf("  notices already sent stay sent:");
-    for (const std::string& file : notices) std::printf(" %s", file.c_str());
-    std::printf("\n");
-  }
-  return sound;
+  if (plan.notices.empty()) return;
+  std::string files;
+  for (const std::string& file : plan.notices) files += " " + file;
+  Say("  notices already sent stay sent:" + files);
 }
 
-int Undo(const Operation& target) {
+int Undo(const Operation& target, const std::string& kind) {
   const JournalLine& head = target.lines.front();
-  std::printf("undo of operation %lld (%s by %s, %s, %s):\n", static_cast<long long>(target.number),
-              head.operation.c_str(), head.who.c_str(), head.node.c_str(), head.time.c_str());
+  Say("undo of operation " + std::to_string(target.number) + " (" + head.operation + " by " +
+      head.who + ", " + head.node + ", " + head.time + "):");
+  Plan plan;
+  plan.kind = kind;
+  std::string refused = ReadPlan(target, plan);
+  if (!refused.empty()) {
+    CommandError(TerminalText("operation " + std::to_string(target.number) + " is refused, " +
+                              refused + ": nothing was undone"));
+    return 2;
+  }
   GameOperation op(okUndo);
   op.SetName(kUndoPrefix + std::to_string(target.number));
   FileResult held = op.Begin();
@@ -182,7 +387,8 @@ int Undo(const Operation& target) {
     return 2;
   }
   Outcome outcome;
-  if (!UndoLines(op, target, outcome)) {
+  UndoPlan(op, plan, outcome);
+  if (!outcome.sound) {
     CommandError("a file could not be written: nothing was undone");
     return 2;
   }
@@ -218,5 +424,5 @@ int RunUndo(const CommandArgs& args) {
     std::printf("nothing to undo\n");
     return 1;
   }
-  return Undo(*target);
+  return Undo(*target, KindOf(ops, *target));
 }

@@ -80,10 +80,15 @@ def field(game, n, name):
     return decode(records(players(game))[n], name)
 
 
+def pack(name, value):
+    """A field's bytes as the record holds them: a text after its length byte."""
+    kind = FIELD[name][1]
+    return bytes([len(value)]) + value if isinstance(kind, int) else struct.pack(kind, value)
+
+
 def poke(game, n, name, value):
     """Field name of record n as a node (under its flock) or a faulty program would leave it."""
-    at, kind = FIELD[name]
-    data = bytes([len(value)]) + value if isinstance(kind, int) else struct.pack(kind, value)
+    at, data = FIELD[name][0], pack(name, value)
     with open(os.path.join(game, "PLAYER.DAT"), "r+b") as f:
         fcntl.flock(f, fcntl.LOCK_EX)
         os.pwrite(f.fileno(), data, n * RECORD + at)

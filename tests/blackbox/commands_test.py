@@ -61,16 +61,19 @@ def list_and_show_print_the_sample_game(editor, sample):
         term = Terminal([editor, "list"], game)
         assert term.finish() == 0
         assert term.data.decode().replace("\r\n", "\n") == LIST, term.data
-        # NAME as the editor's search finds it: the first match, the real name on its visible
-        # letters (a colour code inside it is passed over), any case, CP437 from UTF-8.
+        # NAME as the editor's search finds it: the real name on its visible letters (a colour
+        # code inside it is passed over), any case, CP437 from UTF-8; a whole nickname wins.
         poke(game, 6, "real_name", b"Lee`2 Marsh")
         poke(game, 6, "name", b"T\x84vi\x01")
-        for query, number in (("a", 0), ("SELL", 1), ("lee marsh", 6), ("tävi", 6)):
+        poke(game, 1, "real_name", b"Mirelle Kin")
+        for query, number in (("mirelle", 3), ("SELL", 1), ("lee marsh", 6), ("tävi", 6)):
             assert json.loads(ok(editor, game, "show", query, "--json"))["number"] == number, query
         assert "6  Lee`2 Marsh     Tävi☺" in ok(editor, game, "list")
         for query in ("zz", "7"):
             code, out, err = run(editor, game, "show", query)
             assert (code, out) == (1, "") and err.startswith("zorvan32: no player"), (code, err)
+        code, out, err = run(editor, game, "set", "e", "gold=5")  # several: none of them
+        assert (code, out) == (2, "") and "several players (0 Brannock, 1 Sellith" in err, err
 
 
 def json_gives_every_field_as_the_bytes_hold_it(editor, sample):

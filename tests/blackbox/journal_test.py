@@ -5,8 +5,8 @@ record's bytes, and undone byte for byte; a node's later change is left and name
 import os
 import sys
 
-from blackbox import (FIELD, MAIN, decode, field, open_on, poke, records, run, scratch_game,
-                      wait_until)
+from blackbox import (FIELD, MAIN, decode, field, open_on, pack, players, poke, records, run,
+                      scratch_game, wait_until)
 
 GAME_FILES = ("PLAYER.DAT", "MARRAGE.DAT", "MARBARD.DAT")
 
@@ -97,6 +97,16 @@ def a_node_change_is_left_and_named(editor, sample):
         term.send("Y")
         wait_until(lambda: journal(game), term.pump, lambda: "no journal")
         term.done()
+        # A wedding of 1 and 6 since, or a new sign-up in slot 1: the pair stays as it is now.
+        divorced = players(game)
+        for pokes, why in ((((1, "married_to", 6), (6, "married_to", 1)), "(now 6), left whole"),
+                           (((1, "name", b"Newcomer"),), "now Newcomer (Maya Thornbury)")):
+            for n, name, value in pokes:
+                poke(game, n, name, value)
+            changed = players(game)
+            code, said = undo(editor, game)
+            assert code == 1 and why in said and players(game) == changed, said
+            open(os.path.join(game, "PLAYER.DAT"), "wb").write(divorced)
         poke(game, 1, "charm", 777)  # a node's change meanwhile
         code, said = undo(editor, game)
         assert code == 0, said
@@ -107,6 +117,35 @@ def a_node_change_is_left_and_named(editor, sample):
         out = run(editor, game, "log", "--player", "1")[1].splitlines()
         assert out and all(line.split("\t")[5] == "1" for line in out), out
         assert out[0].split("\t")[4] == "undo-1", "newest first: %s" % out[0]
+
+
+# Forged operations on Mirelle: kind, field, the value the bytes before hold, the old column's
+# words when they are not the bytes', and why undo refuses it.
+FORGED = [
+    ("set", "gold", -999999, "720", "text columns disagree"),
+    ("set", "gold", -999999, None, "gold -999999 is outside its editor's range"),
+    ("set", "name", b"Mi\x1b[2J\x07", "Mi\\x1B[2J\\x07", "holds a control character"),
+    ("set", "time_on", 9, None, "time_on is the game's own"),
+    ("set", "married_to", 250, None, "not from a marriage or divorce"),
+    ("divorce", "married_to", 250, None, "married_to: not a whole pair"),
+]
+
+
+def forged_operations_are_refused(editor, sample):
+    with scratch_game(sample) as game:
+        start = players(game)
+        after = records(start)[3]
+        for op, (kind, name, value, words, why) in enumerate(FORGED, 1):
+            before = bytearray(after)
+            before[FIELD[name][0]:FIELD[name][0] + len(pack(name, value))] = pack(name, value)
+            head = "2024-05-01 10:00:00.000\tlocal\tsysop\x1b[5m\t%d\t%s\t3\tMirelle\t" % (op, kind)
+            with open(os.path.join(game, "ZORVAN32.LOG"), "a") as log:
+                log.write(head + "%s\t%s\t%s\n" % (name, words or decode(before, name),
+                                                 decode(after, name)))
+                log.write(head + "record\t%s\t%s\n" % (before.hex().upper(), after.hex().upper()))
+            code, said = undo(editor, game, str(op))  # run: no control byte reaches the terminal
+            assert code == 2 and why in said and players(game) == start, said
+        assert run(editor, game, "log")[0] == 0
 
 
 def unwritable_journal_stops_nothing(editor, sample):
@@ -152,6 +191,7 @@ def writers_and_undos_leave_whole_lines(editor, sample):
 def main(editor, sample):
     each_operation_is_journaled_and_undone(editor, sample)
     a_node_change_is_left_and_named(editor, sample)
+    forged_operations_are_refused(editor, sample)
     unwritable_journal_stops_nothing(editor, sample)
     writers_and_undos_leave_whole_lines(editor, sample)
 
