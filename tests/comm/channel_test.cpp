@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "comm/byte_queue.h"
 #include "comm/channel.h"
 #include "comm/serial.h"
 #include "comm/telnet.h"
@@ -112,6 +113,18 @@ TEST(ChannelTest, AHandleThatIsNoLineHasNoCarrierAndIsNeverWritten) {
   FileClose(file);
   EXPECT_EQ(dir.ReadFile("NOTALINE"), "");
   SerialSetDevicePrefix("");
+}
+
+// Keys read one at a time while more arrive: a put that does not fit behind the unread bytes
+// moves them to the front, whole (timing decides whether a channel test gets there).
+TEST(ByteQueueTest, APutPastTheEndKeepsTheUnreadRun) {
+  ByteQueue queue(8);
+  char out[8] = {};
+  ASSERT_EQ(queue.Put("abcdef", 6), 6);
+  ASSERT_EQ(queue.Get(out, 3, true), 3);
+  ASSERT_EQ(queue.Put("ghij", 4), 4);
+  ASSERT_EQ(queue.Get(out, 8, true), 7);
+  EXPECT_EQ(std::string(out, 7), "defghij");
 }
 
 }  // namespace
