@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -68,10 +69,8 @@ TEST(WinServerUserTest, BlockFieldsGiveTheSession) {
     std::fill(std::begin(block), std::end(block), uint8_t{0xA5});
     std::fill(block + 8, block + 80, uint8_t{0});
     std::copy(name_field.begin(), name_field.end(), block + 8);
-    for (int i = 0; i < 4; ++i) {
-      block[700 + i] = static_cast<uint8_t>(static_cast<uint32_t>(ansi) >> (8 * i));
-      block[832 + i] = static_cast<uint8_t>(static_cast<uint32_t>(minutes) >> (8 * i));
-    }
+    std::memcpy(block + 700, &ansi, 4);  // little-endian, as on every target we build
+    std::memcpy(block + 832, &minutes, 4);
     const WinServerUser user = WinServerUserFromBlock(block);
     EXPECT_EQ(std::tie(user.UserName, user.Alias, user.Ansi, user.TimeLimit),
               std::tie(expected.UserName, expected.Alias, expected.Ansi, expected.TimeLimit))

@@ -11,3 +11,15 @@ bool WaitUntil(const std::function<bool()>& condition) {
   }
   return true;
 }
+
+std::string ReceiveUntil(SocketHandle socket, size_t n) {
+  std::string got;
+  char buffer[4096];
+  WaitUntil([&] {
+    for (int r; got.size() < n && SocketWait(socket, false, 0) > 0 &&
+                (r = SocketRecv(socket, buffer, sizeof buffer)) > 0;)
+      got.append(buffer, static_cast<size_t>(r));
+    return got.size() >= n;
+  });
+  return got;
+}

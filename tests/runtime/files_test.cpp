@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr size_t kRecord = 236;
+constexpr int64_t kRecord = 236;
 
 std::string RecordOf(char fill) {
   std::string record(kRecord, fill);
@@ -16,42 +16,30 @@ std::string RecordOf(char fill) {
   return record;
 }
 
-class FilesTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetFileOpenMode(fmExclusive); }
+// Records at their offsets; a second exclusive open (even while a moved handle holds the file)
+// fails and empties nothing.
+TEST(FilesTest, RecordsAtTheirOffsetsAndASecondExclusiveOpenFails) {
   TempGameDir scratch;
-  std::string path = scratch.PathOf("PLAYER.DAT");
-};
-
-TEST_F(FilesTest, RecordsAreWrittenAndReadAtTheirOffsets) {
-  OsFile file;
+  const std::string path = scratch.PathOf("PLAYER.DAT");
+  SetFileOpenMode(fmExclusive);
+  OsFile file, second;
   EXPECT_FALSE(FileOpen(file, path, faReadWrite));  // without create the file must exist
   EXPECT_NE(FileLastError(), 0);
   ASSERT_TRUE(FileOpen(file, path, faReadWrite, true));
-  for (int n : {2, 0, 1}) {
-    ASSERT_TRUE(FileWriteAt(file, n * int64_t{kRecord}, RecordOf(char('a' + n)).data(), kRecord));
-  }
-  EXPECT_EQ(FileLength(file), 3 * int64_t{kRecord});
+  for (int n : {2, 0, 1})
+    ASSERT_TRUE(FileWriteAt(file, n * kRecord, RecordOf(char('a' + n)).data(), kRecord));
+  EXPECT_EQ(FileLength(file), 3 * kRecord);
   std::string record(kRecord, '?');
   ASSERT_TRUE(FileReadAt(file, kRecord, record.data(), kRecord));
   EXPECT_EQ(record, RecordOf('b'));
   // At the end and a short record: both fail with error 0, which the report calls an end of file.
-  for (int64_t offset : {3 * int64_t{kRecord}, 2 * int64_t{kRecord} + 1}) {
+  for (int64_t offset : {3 * kRecord, 2 * kRecord + 1}) {
     EXPECT_FALSE(FileReadAt(file, offset, record.data(), kRecord));
     EXPECT_EQ(FileLastError(), 0);
   }
   ASSERT_TRUE(FileWriteAt(file, kRecord, RecordOf('z').data(), kRecord));
-  FileClose(file);
-  EXPECT_EQ(scratch.ReadFile("PLAYER.DAT"), RecordOf('a') + RecordOf('z') + RecordOf('c'));
-}
-
-TEST_F(FilesTest, ASecondExclusiveOpenFailsUntilTheFirstIsReleased) {
-  scratch.WriteFile("PLAYER.DAT", RecordOf('a'));
-  OsFile second;
   {
-    OsFile first;
-    ASSERT_TRUE(FileOpen(first, path, faReadWrite));
-    OsFile moved(std::move(first));  // the move keeps the file held
+    OsFile moved(std::move(file));  // the move keeps the file held
     EXPECT_FALSE(FileOpen(second, path, faReadWrite));
     EXPECT_NE(FileLastError(), 0);
     EXPECT_FALSE(second.IsOpen());
@@ -59,7 +47,7 @@ TEST_F(FilesTest, ASecondExclusiveOpenFailsUntilTheFirstIsReleased) {
   }
   EXPECT_TRUE(FileOpen(second, path, faReadWrite));
   FileClose(second);
-  EXPECT_EQ(scratch.ReadFile("PLAYER.DAT"), RecordOf('a'));  // not emptied
+  EXPECT_EQ(scratch.ReadFile("PLAYER.DAT"), RecordOf('a') + RecordOf('z') + RecordOf('c'));
 }
 
 }  // namespace

@@ -60,6 +60,11 @@ TEST(TerminalFrameTest, ChangesSendExactlyTheirBytes) {
   }
   EXPECT_EQ(utf8, "A \u263A\u2302\u00FC\u2591\u2500\u00A0");
   EXPECT_EQ(ascii, "A ??????");
+  for (int ch = 1; ch < 256; ++ch) {  // every byte a glyph, never a control the terminal acts on
+    std::string glyph;
+    AppendCellGlyph(glyph, static_cast<uint8_t>(ch), true);
+    EXPECT_GE(static_cast<uint8_t>(glyph[0]), 0x20) << ch;
+  }
 }
 
 }  // namespace

@@ -1,35 +1,47 @@
-// A fake DOOR32 for POSIX: the caller's line is a TCP connection to the test. The available event
-// is that socket (readable while bytes wait); the offline event is a pipe that a watcher thread
-// fills when the test hangs up.
+// The fake DOOR32's line on POSIX: the available event is the socket itself (readable while bytes
+// wait); the offline event is a pipe that the watcher fills when the test hangs up.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <thread>
 
-#include "comm/door32_library.h"
-#include "fake_bbs.h"
+#include "fake_door32.h"
 
 namespace {
-
 int line = -1;
 int offline[2] = {-1, -1};
-std::atomic<bool> stopping{false};
-std::thread watcher;
+}  // namespace
 
-int Connect(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
+bool LineOpen(int port) {
+  line = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-  if (s >= 0 && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return s;
-  if (s >= 0) close(s);
-  return -1;
+  if (line >= 0 && connect(line, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      pipe(offline) == 0)
+    return true;
+  LineClose();
+  return false;
 }
 
-void Watch() {
+void LineClose() {
+  for (int* fd : {&line, &offline[0], &offline[1]}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+}
+
+int LineSend(const char* bytes, int count) {
+  const ssize_t n = send(line, bytes, static_cast<size_t>(count), MSG_NOSIGNAL);
+  return n > 0 ? static_cast<int>(n) : -1;  // blocks while there is no room
+}
+
+int LineReceive(void* buffer, int size) {
+  return static_cast<int>(recv(line, buffer, static_cast<size_t>(size), MSG_DONTWAIT));
+}
+
+void LineWatch(const std::atomic<bool>& stopping) {
   while (!stopping) {
     pollfd poller{line, POLLRDHUP, 0};
     if (poll(&poller, 1, 50) > 0 && (poller.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
@@ -40,50 +52,5 @@ void Watch() {
   }
 }
 
-}  // namespace
-
-extern "C" {
-
-FAKE_EXPORT int32_t DoorInitialize(void) {
-  const int port = std::atoi(FakeEnv("ZORVAN_FAKE_DOOR32_PORT").c_str());
-  if (port <= 0 || line >= 0 || (line = Connect(port)) < 0) return 0;
-  if (pipe(offline) != 0) std::abort();
-  stopping = false;
-  watcher = std::thread(Watch);
-  return 1;
-}
-
-FAKE_EXPORT void DoorShutdown(void) {
-  stopping = true;
-  if (watcher.joinable()) watcher.join();
-  for (int* fd : {&line, &offline[0], &offline[1]}) {
-    if (*fd >= 0) close(*fd);
-    *fd = -1;
-  }
-}
-
-FAKE_EXPORT int32_t DoorWrite(const void* buffer, int32_t count) {
-  const auto* bytes = static_cast<const char*>(buffer);
-  for (int32_t sent = 0; sent < count;) {
-    const ssize_t n = send(line, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
-    if (n <= 0) return sent;  // the test hung up
-    sent += static_cast<int32_t>(n);
-  }
-  return count;
-}
-
-FAKE_EXPORT int32_t DoorRead(void* buffer, int32_t size) {
-  return static_cast<int32_t>(recv(line, buffer, static_cast<size_t>(size), MSG_DONTWAIT));
-}
-
-FAKE_EXPORT intptr_t DoorGetAvailableEventHandle(void) {
-  return line;
-}
-
-#ifndef FAKE_LACKS_ENTRY
-FAKE_EXPORT intptr_t DoorGetOfflineEventHandle(void) {
-  return offline[0];
-}
-#endif
-
-}  // extern "C"
+intptr_t AvailableEvent() { return line; }
+intptr_t OfflineEvent() { return offline[0]; }

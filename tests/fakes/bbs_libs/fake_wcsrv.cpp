@@ -8,10 +8,6 @@
 
 namespace {
 
-void Put32(uint8_t* at, int32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
-}
-
 // "result,node,ansi,minutes,name"; the name is the rest, commas and all.
 bool Fields(int32_t (&numbers)[4], std::string& name) {
   const std::string text = FakeEnv("ZORVAN_FAKE_WCSRV");
@@ -36,8 +32,8 @@ FAKE_EXPORT int32_t WildcatLoggedIn(void* user_block) {
   std::memset(block, 0xA5, kWinServerUserSize);
   std::memset(block + 8, 0, 72);
   std::memcpy(block + 8, name.data(), std::min<size_t>(name.size(), 72));
-  Put32(block + 700, numbers[2]);
-  Put32(block + 832, numbers[3]);
+  std::memcpy(block + 700, &numbers[2], 4);  // little-endian, as on every target we build
+  std::memcpy(block + 832, &numbers[3], 4);
   return numbers[0];
 }
 
