@@ -1,5 +1,6 @@
 #include "commands/commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "runtime/files.h"
+#include "runtime/std_stream.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ struct CommandWord {
   int (*run)(const CommandArgs& args);
   const char* usage;
   const char* help;
+  bool changes;  // exit 0 means a change was made (and journaled)
 };
 
 int RunHelp(const CommandArgs& args);
@@ -30,13 +33,13 @@ const CommandWord kCommandWords[] = {
      "--json: an array of objects: number, real_name, nickname, level, gold, bank, experience,\n"
      "married_to (a list of {\"player\", \"name\"} or {\"character\"}; empty: nobody), dead\n"
      "(true or false). --csv: a header line, then one row per player.\n"
-     "Exit 0; 2 a file cannot be read."},
+     "Exit 0; 2 a file cannot be read.", false},
     {"show", RunShow, "zorvan32 show N|NAME [--json]",
      "Every field of one player under the record's field names (name is the editor's Nickname,\n"
      "real_name its Real Name). N is a record number; NAME the player whose nickname it is, or\n"
      "else the one player whose nickname, or real name without colour codes, holds it in any\n"
      "case, as the editor's search does. Exit 0; 1 no such player; 2 NAME is held by several\n"
-     "players (listed) or a file cannot be read."},
+     "players (listed) or a file cannot be read.", false},
     {"check", RunCheck, "zorvan32 check [--json]",
      "Reads the game and changes nothing. Finds, for each player, the rules the editor's\n"
      "statistics repair would apply (rule number and name, field, value now and after); spouse\n"
@@ -45,10 +48,10 @@ const CommandWord kCommandWords[] = {
      "or of the wrong sex (Quenna marries male players, Dask Able female ones); a PLAYER.DAT\n"
      "that is not whole records or holds more than 256. Deleted players (nickname X) are not\n"
      "checked themselves. Exit 0 all well, 1 something found, 2 a file cannot be read\n"
-     "(missing, busy past the 5-second wait, unreadable)."},
+     "(missing, busy past the 5-second wait, unreadable).", false},
     {"export", RunExport, "zorvan32 export",
      "The whole game as one JSON document: every player with every field, the characters'\n"
-     "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read."},
+     "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read.", false},
     {"set", RunSet, "zorvan32 set N|NAME FIELD=VALUE ...",
      "Changes fields of one player (N|NAME as for show) as the editor's field editors would:\n"
      "a number is clamped into its editor's range, and one that is not a whole number is\n"
@@ -59,16 +62,17 @@ const CommandWord kCommandWords[] = {
      "refused. One save under PLAYER.DAT's hold: the fields not named keep what a node wrote\n"
      "meanwhile. Journaled as \"set\". Prints each field's old and new value.\n"
      "Exit 0 done, 1 no such player, 2 a refused argument, a NAME several players hold, or\n"
-     "PLAYER.DAT busy past the 5-second wait, missing or unwritable."},
+     "PLAYER.DAT busy past the 5-second wait, missing or unwritable.", true},
     {"undo", RunUndo, "zorvan32 undo [OPERATION]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
      "field changed since is left as it is and named, so is a record now holding another player,\n"
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
      "their bytes or would write what set refuses is refused. Exit 0 done, 1 nothing to undo or\n"
-     "nothing restorable, 2 refused, or a file busy or unreadable."},
+     "nothing restorable, 2 refused, or a file busy or unreadable.", true},
     {"log", RunLog, "zorvan32 log [--player N|NAME] [--since YYYY-MM-DD]",
-     "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes."},
-    {"help", RunHelp, "zorvan32 help [COMMAND]", "The commands, or one command's help."},
+     "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.",
+     false},
+    {"help", RunHelp, "zorvan32 help [COMMAND]", "The commands, or one command's help.", false},
 };
 
 const CommandWord* FindWord(const std::string& word) {
@@ -91,7 +95,20 @@ int RunHelp(const CommandArgs& args) {
   }
   std::printf("Commands (run in the directory of ZORVAN32.CFG; COMMAND --help for more):\n");
   for (const CommandWord& w : kCommandWords) std::printf("  %s\n", w.usage);
+  std::printf("Each exits 2 when its output cannot be written (set and undo say their change\n"
+              "stands) or a game file is not a plain file.\n");
   return 0;
+}
+
+// A listing cut short by a full disk or a reader gone is no success: exit 2, and a change already
+// made is said to stand.
+int OutputWritten(const CommandWord& w, int code) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+  std::string text = "standard output could not be written";
+  if (errno != 0) text += std::string(": ") + std::strerror(errno);
+  CommandError(text + (w.changes && code == 0 ? "; the change was made" : ""));
+  return 2;
 }
 
 }  // namespace
@@ -103,13 +120,14 @@ int RunCommandWord(int argc, char** argv) {
   // wineserver round trip each under Wine).
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+  StdStreamsGuard();
   const CommandWord* w = FindWord(argv[1]);
   CommandArgs args(argv + 2, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
-    return 0;
+    return OutputWritten(*w, 0);
   }
-  return w->run(args);
+  return OutputWritten(*w, w->run(args));
 }
 
 void CommandError(const std::string& text) {

@@ -69,9 +69,12 @@ constexpr int64_t kDropFileMax = 64 * 1024;
 // Lines end in CR LF or LF (BBSes on Linux write LF); a DOS end-of-file mark ends the text.
 bool ReadDropLines(const std::string& path, std::vector<std::string>& lines) {
   // The BBS wrote this file and may still hold it: a shared open. A pipe or a device put in its
-  // place is refused at once, never waited on.
+  // place is refused at once, never waited on (as FileOpen refuses every such file).
   OsFile file;
-  if (!FileOpenRegular(file, path)) return false;
+  {
+    OpenModeScope shared(fmShared);
+    if (!FileOpen(file, path, faRead)) return false;
+  }
   const int64_t length = FileLength(file);
   std::string bytes;
   if (length < 0 || length > kDropFileMax || !FileReadHead(file, kDropFileMax, bytes)) return false;

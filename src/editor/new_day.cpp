@@ -21,14 +21,11 @@ void RestoreHitPoints(PlayerRecord& r) {
   if (r.hit_points <= 0) r.hit_points = r.hit_max;
 }
 
-// True when the gems were mended (the advisory says so).
-bool MendGemsAndGold(PlayerRecord& r) {
-  bool gems = r.gems < 0;
-  if (gems) r.gems = 10;
+void MendGemsAndGold(PlayerRecord& r) {
+  if (r.gems < 0) r.gems = 10;
   if (r.gold > kTwoBillion) r.gold = kTwoBillion;
   if (r.bank > kTwoBillion) r.bank = kTwoBillion;
   if (r.experience > kTwoBillion) r.experience = kTwoBillion;
-  return gems;
 }
 
 void ClearDailyFlags(PlayerRecord& r) {
@@ -52,15 +49,19 @@ void DeleteNodeFiles() {
 }  // namespace
 
 // One operation on the record as read under the hold, so that it is journaled (and undone) as one;
-// the two questions come first, since nothing may wait for a key while PLAYER.DAT is held.
+// the two questions come first, since nothing may wait for a key while PLAYER.DAT is held. The gems
+// advisory comes before them, as the screen has always shown it, from the record as last read.
 void NewDayForPlayer() {
+  if (current_record.gems < 0) {
+    DoorGotoXY(1, 24);
+    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
+  }
   const std::optional<int32_t> forest = AskForestFights();
   const std::optional<int32_t> fights = AskPlayerFights();
-  bool gems = false;
   std::vector<const char*> lines;
   FileResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
     RestoreHitPoints(r);
-    gems = MendGemsAndGold(r);
+    MendGemsAndGold(r);
     if (forest) r.forest_fights = static_cast<int16_t>(*forest);
     if (fights) r.player_fights = static_cast<int16_t>(*fights);
     ClearDailyFlags(r);
@@ -68,10 +69,6 @@ void NewDayForPlayer() {
     if (r.on_now == 1) r.on_now = 0;
   });
   if (!ReportOperation(result, lines, "The new day was not run.")) return;
-  if (gems) {
-    DoorGotoXY(1, 24);
-    DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
-  }
   DeleteNodeFiles();
   DrawMainScreen();
 }

@@ -222,7 +222,8 @@ std::string GameDayText() {
 
 std::string ReadFirstLine(const std::string& path, size_t max) {
   OsFile file;
-  if (OpenWithRetry(file, path) != frDone) RunError(path, FileLastError());
+  // Read-only: a read-only ZORVAN32.CFG or TIME.DAT is still read.
+  if (OpenWithRetry(file, path, faRead) != frDone) RunError(path, FileLastError());
   // The first max bytes hold all that is kept, whether or not the line ends inside them.
   int64_t length = FileLength(file);
   if (length < 0) RunError(path, FileLastError());

@@ -87,7 +87,7 @@ std::string FileProblemText(FileResult result);
 std::string LastOnText();
 std::string GameDayText();
 // The first line of a text file (up to CR, LF or Ctrl-Z), at most max characters. The file is
-// opened exclusively, waiting for a node that holds it; a file that cannot be read ends the program.
+// opened exclusively and read-only, waiting for a node that holds it; a file that cannot be read ends the program.
 std::string ReadFirstLine(const std::string& path, size_t max);
 // game_dir + name, found case-insensitively where the platform's names are case-sensitive.
 std::string GamePath(const std::string& name);

@@ -54,7 +54,8 @@ class OsFile {
 int FileLastError();
 
 // Opens path with the current open mode's sharing. create: make the file when it does not exist
-// (an existing file is not truncated).
+// (an existing file is not truncated). Only a plain file on disk opens, and without waiting: a
+// pipe, device or socket in a game file's place fails at once with kFileErrorNotPlain.
 bool FileOpen(OsFile& file, const std::string& path, FileAccess access, bool create = false);
 
 // The whole-file locks that a native game node may hold (POSIX only): a classic fcntl record lock,
@@ -100,6 +101,10 @@ bool PathIsDirectory(const std::string& path);
 bool FileRemove(const std::string& path);
 
 std::string OsErrorText(int os_error);
+// Our own error number for a name that is not a plain file (bit 29 marks an application's error on
+// Windows; no errno comes near it), and OsErrorText's words for it.
+constexpr int kFileErrorNotPlain = 0x20000001;
+constexpr const char* kFileNotPlainText = "not a plain file";
 // Whether an open failed only because another opener holds the file (a lock or share conflict),
 // so that trying again later may work.
 bool FileErrorIsSharingConflict(int os_error);

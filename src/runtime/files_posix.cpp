@@ -69,11 +69,26 @@ bool LockWholeFile(int fd, bool write) {
   return TakeLock(fd, lkFlock, write);
 }
 
+// Only a plain file opens, and the open never waits: without O_NONBLOCK a FIFO would wait for
+// its other end for good. A directory keeps its own error; a pipe, device or socket is refused
+// before anything reads or locks it.
 int OpenPlain(const std::string& path, int flags) {
   int fd;
   do {
-    fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
+    fd = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno == ENXIO) errno = kFileErrorNotPlain;  // a FIFO with no reader, a socket
+    return -1;
+  }
+  struct stat info{};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : kFileErrorNotPlain;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
@@ -257,6 +272,7 @@ bool PathIsDirectory(const std::string& path) {
 bool FileRemove(const std::string& path) { return unlink(path.c_str()) == 0 || Fail(); }
 
 std::string OsErrorText(int os_error) {
+  if (os_error == kFileErrorNotPlain) return kFileNotPlainText;
   char buffer[256] = "";
   return ErrorTextOf(strerror_r(os_error, buffer, sizeof buffer), buffer);
 }

@@ -18,9 +18,16 @@ HANDLE NativeOf(const OsFile& file) { return reinterpret_cast<HANDLE>(file.Nativ
 
 DWORD ShareMode() { return FileModeIsExclusive() ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE; }
 
+// Only a file on disk: a pipe or a device opens too, so what opened is asked what it is.
 HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
-  return CreateFileA(path.c_str(), access, ShareMode(), nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  HANDLE handle = CreateFileA(path.c_str(), access, ShareMode(), nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    SetLastError(kFileErrorNotPlain);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
 }
 
 OVERLAPPED At(int64_t offset) {
@@ -183,6 +190,7 @@ bool PathIsDirectory(const std::string& path) {
 bool FileRemove(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
 
 std::string OsErrorText(int os_error) {
+  if (os_error == kFileErrorNotPlain) return kFileNotPlainText;
   char buffer[512];
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 static_cast<DWORD>(os_error), 0, buffer, sizeof buffer, nullptr);

@@ -32,3 +32,8 @@ int32_t StdStreamWrite(const uint8_t* bytes, int32_t n);
 int StdStreamLastError();
 // What the key wait may sleep on for the caller's input.
 WaitSource StdStreamWaitSource();
+// For a program whose standard output is what it makes (the command words): a standard stream that
+// was closed is held by the null device, read-only, so that no file opened later takes its number
+// (printed lines would go into it) and a write to it fails; and a write to a pipe whose reader has
+// gone fails (EPIPE) instead of ending the process. Nothing to do on Windows.
+void StdStreamsGuard();

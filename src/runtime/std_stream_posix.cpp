@@ -1,5 +1,6 @@
 // Standard input and output on POSIX: a pipe, a socket or a (pseudo-)terminal, used without ever
 // changing the descriptors' blocking mode, which the BBS shares with us.
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -85,3 +86,10 @@ int32_t StdStreamWrite(const uint8_t* bytes, int32_t n) {
 int StdStreamLastError() { return last_error; }
 
 WaitSource StdStreamWaitSource() { return {wsHandle, STDIN_FILENO}; }
+
+void StdStreamsGuard() {
+  std::signal(SIGPIPE, SIG_IGN);
+  // In order, so each open takes the lowest free number: the one just found closed.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY);
+}

@@ -205,3 +205,5 @@ WaitSource StdStreamWaitSource() {
   if (handles.pump == nullptr) return {wsPolled, -1};
   return {wsHandle, reinterpret_cast<intptr_t>(handles.pump->ready)};
 }
+
+void StdStreamsGuard() {}

@@ -94,11 +94,12 @@ def poke(game, n, name, value):
         os.pwrite(f.fileno(), data, n * RECORD + at)
 
 
-def run(program, game, *args):
-    """A command word without a terminal: the exit code, stdout and stderr, no screen codes."""
-    done = subprocess.run([program, *args], cwd=game, stdout=subprocess.PIPE,
+def run(program, game, *args, stdout=subprocess.PIPE):
+    """A command word without a terminal: the exit code, stdout (unless sent elsewhere) and
+    stderr, no screen codes."""
+    done = subprocess.run([program, *args], cwd=game, stdout=stdout,
                           stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=60)
-    out, err = done.stdout.decode(), done.stderr.decode()
+    out, err = (done.stdout or b"").decode(), done.stderr.decode()
     assert "\x1b" not in out + err, "a screen code from %s: %r" % (args, out + err)
     return done.returncode, out, err
 

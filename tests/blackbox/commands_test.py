@@ -11,6 +11,7 @@ import os
 import pathlib
 import re
 import struct
+import subprocess
 import sys
 import threading
 
@@ -55,6 +56,12 @@ def write(game, name, data):
 def list_and_show_print_the_sample_game(editor, sample):
     with scratch_game(sample) as game:
         assert ok(editor, game, "list") == LIST
+        # A read-only ZORVAN32.CFG is read all the same (root writes any file: run as nobody).
+        os.chmod(game, 0o755)
+        os.chmod(os.path.join(game, "ZORVAN32.CFG"), 0o444)
+        as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] * (
+            os.geteuid() == 0) + [editor, "list"]
+        assert run(as_user[0], game, *as_user[1:]) == (0, LIST, "")
         assert ok(editor, game, "list", "--csv") == LIST_CSV
         assert " ".join(ok(editor, game, "show", "5").split()) == " ".join(SHOW_5.split())
         # A terminal gets the same lines and no screen codes; the program leaves it as it was.
@@ -344,9 +351,9 @@ def each_command_says_why_it_cannot_read(editor, game_node, sample):
     """Missing, unreadable and busy files: exit 2, nothing on stdout, one line naming the cause.
     set reads no character file, so only PLAYER.DAT stops it."""
 
-    def expect(game, cause, commands=COMMANDS):
+    def expect(game, cause, commands=COMMANDS, stdout=subprocess.PIPE):
         for args in commands:
-            code, out, err = run(editor, game, *args)
+            code, out, err = run(editor, game, *args, stdout=stdout)
             assert (code, out) == (2, "") and cause in err and err.count("\n") == 1, (args, err)
 
     with scratch_game(sample) as game:
@@ -368,6 +375,21 @@ def each_command_says_why_it_cannot_read(editor, game_node, sample):
     with scratch_game(sample) as game:
         os.truncate(os.path.join(game, "PLAYER.DAT"), 100 << 20)  # sparse: no game's file
         expect(game, "PLAYER.DAT holds 444311 records, more than 65536", COMMANDS[:4])
+    # A FIFO in a file's place is refused at once, never waited on.
+    for name, commands in (("PLAYER.DAT", COMMANDS[:4]), ("MARRAGE.DAT", COMMANDS[:4]),
+                           ("TIME.DAT", COMMANDS[:4]), ("ZORVAN32.LOG", (["log"], ["undo"]))):
+        with scratch_game(sample) as game:
+            pathlib.Path(game, name).unlink(missing_ok=True)
+            os.mkfifo(os.path.join(game, name))
+            expect(game, name + " cannot be read", commands)
+    # Output that cannot be written: a full disk, a reader gone (set's change stands).
+    with scratch_game(sample) as game, open("/dev/full", "wb") as full:
+        expect(game, "standard output could not be written: No space left", COMMANDS[:4], full)
+        reader, writer = os.pipe()
+        os.close(reader)
+        expect(game, "Broken pipe; the change was made", COMMANDS[4:], writer)
+        os.close(writer)
+        assert field(game, 0, "gold") == 1
     if os.geteuid() != 0:
         with scratch_game(sample) as game:
             os.chmod(os.path.join(game, "PLAYER.DAT"), 0)

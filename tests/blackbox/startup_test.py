@@ -58,12 +58,19 @@ def config_lines(editor, sample):
 
 
 def huge_marriage_file(editor, sample):
-    # A 30 GB MARRAGE.DAT is read by its head: player 2 is still Quenna's.
-    with scratch_game(sample) as game:
-        os.truncate(os.path.join(game, "MARRAGE.DAT"), HUGE)
-        term = open_on(editor, game, 2)
-        term.wait_for("Quenna!")
-        term.done()
+    # A 30 GB MARRAGE.DAT is read by its head: player 2 is still Quenna's. A FIFO in its place is
+    # refused at once, as an unreadable file is, never waited on.
+    for fifo, married in ((False, "Quenna!"), (True, "Unknown!")):
+        with scratch_game(sample) as game:
+            path = os.path.join(game, "MARRAGE.DAT")
+            if fifo:
+                os.remove(path)
+                os.mkfifo(path)
+            else:
+                os.truncate(path, HUGE)
+            term = open_on(editor, game, 2)
+            term.wait_for(married)
+            term.done()
 
 
 def odd_drop_files(editor, sample):

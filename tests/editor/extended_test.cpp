@@ -105,7 +105,8 @@ std::string RunNewDay(TempGameDir& game, uint8_t n, PlayerRecord& player) {
 }
 
 // The node files of that player go, whatever their case; on_now other than 1 is left alone. Gems
-// are mended before the repair, which then has nothing to say; gold is capped silently.
+// are mended before the repair, which then has nothing to say, and advised before the questions;
+// gold is capped silently.
 TEST(NewDayForPlayer, StartsAFreshDay) {
   TempGameDir game;
   for (const char* name : {"NodeOn.3", "info.3", "DO3.BAT", "NodeOn.30", "Info.30", "DO13.BAT"})
@@ -116,6 +117,7 @@ TEST(NewDayForPlayer, StartsAFreshDay) {
   player.level = 4, player.hit_max = 0;  // a lost maximum comes back from the level
   player.lays = -2, player.gems = -2, player.gold = kTwoBillion + 1;
   std::string output = RunNewDay(game, 3, player);
+  EXPECT_LT(output.find("Advisory: Reset negative Gems"), output.find("Enter Forest Fights"));
   PlayerRecord want = player;  // inn is not a daily flag
   want.seen_master = want.seen_quenna = want.seen_dragon = 0;
   want.seen_bard = want.dead = want.flirted = want.on_now = 0;
