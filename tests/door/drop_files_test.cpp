@@ -8,7 +8,6 @@
 #include "door/library.h"
 #include "door/session.h"
 #include "fakes/game_fixture.h"
-#include "runtime/files.h"
 
 namespace {
 
@@ -98,8 +97,8 @@ TEST(DropFiles, TheLineThatMadeTheSessionLocal) {
 }
 
 // A file that cannot be read changes nothing, and neither does one longer than any drop file, not
-// even by its head; the editor's own open mode is back afterwards.
-TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
+// even by its head.
+TEST(DropFiles, AnUnopenableOrOversizedFileChangesNothing) {
   TempGameDir dir;
   DoorSessionReset();
   door_session.UserName = "kept";
@@ -113,11 +112,6 @@ TEST(DropFiles, UnopenableFileChangesNothingAndTheOpenModeIsKept) {
     ReadDoor32Sys(dir.PathOf("DOOR32.SYS"));
     EXPECT_EQ(door_session.UserName, size > 64 * 1024 ? "kept" : "Ann") << size;
   }
-  dir.WriteFile("INFO.1", "1\r\n3\r\n\r\n\r\n5\r\n");
-  SetFileOpenMode(fmExclusive);
-  ReadInfoFile(dir.PathOf("INFO.1"));
-  EXPECT_EQ(CurrentFileOpenMode(), fmExclusive);
-  EXPECT_EQ(door_session.TimeLimit, 300);
 }
 
 }  // namespace

@@ -11,45 +11,23 @@
 
 namespace {
 
-TEST(StringHelpers, UpperCaseAndCommas) {
-  EXPECT_EQ(UpperStr("abz AZ 09 {`~} \x82\xe9"), "ABZ AZ 09 {`~} \x82\xe9");
-  const std::vector<std::pair<int64_t, std::string>> cases = {
-      {999, "999"}, {1000, "1,000"}, {-123456, "-123,456"}, {INT32_MIN, "-2,147,483,648"}};
-  for (const auto& [value, commas] : cases) EXPECT_EQ(IntToStrCommas(value), commas);
-}
-
-TEST(StringHelpers, StrToIntLeadTakesTheLeadingNumberAndWholeTheWholeText) {
-  const std::vector<std::pair<std::string, int32_t>> cases = {
-      {" 12abc", 12}, {"abc", 0}, {"-7 apples", -7}, {"- 5", 0}, {"-$10", -16}, {"$", 0},
-      {"3000000000", INT32_MAX}, {"-2147483649", INT32_MIN}, {"$FFFFFFFFF", INT32_MAX},  // clamps
-  };
-  for (const auto& [text, value] : cases)
-    EXPECT_EQ(StrToIntLead(text), value) << '"' << text << '"';
-  // The whole text or nothing.
-  int32_t value = -99;
-  EXPECT_TRUE(StrToIntWhole(" -$1F", value));
-  EXPECT_EQ(value, -31);
-  for (const char* bad : {"12 ", "12a", "", "-", "3000000000"})
-    EXPECT_FALSE(StrToIntWhole(bad, value)) << bad;
-  EXPECT_EQ(value, -31);  // untouched when the text is no number
+// What no screen or drop file shows: negative commas, lower-case hex.
+TEST(StringHelpers, NegativeCommasAndLowerCaseHex) {
+  EXPECT_EQ(IntToStrCommas(-123456), "-123,456");
+  EXPECT_EQ(IntToStrCommas(INT32_MIN), "-2,147,483,648");
+  EXPECT_EQ(StrToIntLead("-$1fz"), -31);
 }
 
 // Deleting files is seen in the new day and the marriage editor; a directory is no file to delete.
-TEST(FileHelpers, ADirectoryIsNotDeleted) {
+TEST(FileHelpers, WriteTextLineAppendsOrReplacesAndAFailureEndsOnce) {
   TempGameDir dir;
   dir.MakeDir("MARRAGE.DAT");
   DeleteFileIfExists(dir.PathOf("MARRAGE.DAT"));
   EXPECT_TRUE(FileExists(dir.PathOf("MARRAGE.DAT")));
-}
-
-TEST(FileHelpers, WriteTextLineCreatesAppendsReplacesOrEnds) {
-  TempGameDir dir;
-  WriteTextLine("first", dir.PathOf("LOGNOW.TXT"), false);
-  WriteTextLine("", dir.PathOf("LOGNOW.TXT"), false);
-  WriteTextLine("third", dir.PathOf("LOGNOW.TXT"), false);
-  EXPECT_EQ(dir.ReadFile("LOGNOW.TXT"), "first\r\n\r\nthird\r\n");
-  WriteTextLine("fresh", dir.PathOf("LOGNOW.TXT"), true);
-  EXPECT_EQ(dir.ReadFile("LOGNOW.TXT"), "fresh\r\n");
+  for (const char* line : {"first", "", "third"}) WriteTextLine(line, dir.PathOf("LOG.TXT"), false);
+  EXPECT_EQ(dir.ReadFile("LOG.TXT"), "first\r\n\r\nthird\r\n");
+  WriteTextLine("fresh", dir.PathOf("LOG.TXT"), true);
+  EXPECT_EQ(dir.ReadFile("LOG.TXT"), "fresh\r\n");
 
   // A failure runs the exit steps once, then reports the file and the OS's reason on one line.
   InstallHaltCatcher();

@@ -40,22 +40,18 @@ struct Notice {
 struct Scenario {
   const char* title;
   std::vector<Who> players;  // further players up to `count` are unmarried women
-  uint8_t current;
-  const char* quenna_file;  // MARRAGE.DAT before (nullptr: none)
-  const char* dask_file;
-  std::string keys;           // after Z
-  std::vector<After> after;   // per player; empty: PLAYER.DAT unchanged
-  const char* quenna_after;   // MARRAGE.DAT afterwards (nullptr: none)
-  const char* dask_after;
-  std::vector<Notice> notices;
-  std::vector<std::string> lines;  // shown in this order, without colour codes
-  std::string married_text;        // the main screen's married-to text afterwards
+  uint8_t current = 0;
+  const char *quenna = nullptr, *dask = nullptr;  // MARRAGE.DAT, MARBARD.DAT before (null: none)
+  std::string keys;                               // after Z
+  std::vector<After> after = {};  // per player; empty: PLAYER.DAT unchanged
+  const char *quenna_after = nullptr, *dask_after = nullptr;
+  std::vector<Notice> notices = {};
+  std::vector<std::string> lines = {};  // shown in this order, without colour codes
+  std::string married;                  // the main screen's married-to text afterwards
   bool debug = true;
-  const char* absent = nullptr;    // a text that must not be shown
+  const char* absent = nullptr;  // a text that must not be shown
   // A node changing a file while the editor runs: when `when` is shown, `file` gets `content`.
-  const char* when = nullptr;
-  const char* file = nullptr;
-  const char* content = nullptr;
+  const char *when = nullptr, *file = nullptr, *content = nullptr;
   int count = 0;
 };
 
@@ -117,8 +113,8 @@ void RunScenario(const Scenario& s) {
   }
   StartEditorOn(game, players, s.current);
   debug_mode = s.debug;
-  if (s.quenna_file != nullptr) game.WriteFile("MARRAGE.DAT", s.quenna_file);
-  if (s.dask_file != nullptr) game.WriteFile("MARBARD.DAT", s.dask_file);
+  if (s.quenna != nullptr) game.WriteFile("MARRAGE.DAT", s.quenna);
+  if (s.dask != nullptr) game.WriteFile("MARBARD.DAT", s.dask);
   shown.clear();
   node = &s;
   node_game = &game;
@@ -134,9 +130,9 @@ void RunScenario(const Scenario& s) {
   std::string bytes;
   for (const PlayerRecord& p : expected) bytes += RecordBytes(p);
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), bytes);
-  auto file = [&](const char* name) { return game.Exists(name) ? game.ReadFile(name) : "none"; };
-  EXPECT_EQ(file("MARRAGE.DAT"), s.quenna_after ? s.quenna_after : "none");
-  EXPECT_EQ(file("MARBARD.DAT"), s.dask_after ? s.dask_after : "none");
+  for (auto [name, after] : {std::pair{"MARRAGE.DAT", s.quenna_after}, 
+                             {"MARBARD.DAT", s.dask_after}})
+    EXPECT_EQ(game.Exists(name) ? game.ReadFile(name) : "none", after ? after : "none") << name;
   WriteNotices(reference, s.notices);
   EXPECT_EQ(TextFiles(game), TextFiles(reference));
   std::string text = StripAnsi(shown);
@@ -148,10 +144,8 @@ void RunScenario(const Scenario& s) {
     EXPECT_NE(found, std::string::npos) << "not shown (in this order): " << line;
     if (found != std::string::npos) at = found + line.size();
   }
-  if (s.absent != nullptr) {
-    EXPECT_EQ(text.find(s.absent), std::string::npos) << s.absent;
-  }
-  EXPECT_EQ(MarriedToShown(), s.married_text);
+  EXPECT_EQ(s.absent ? text.find(s.absent) : std::string::npos, std::string::npos) << s.absent;
+  EXPECT_EQ(MarriedToShown(), s.married);
 }
 
 const Who M{0, -1, 12}, F{5, -1, 12};
@@ -162,54 +156,68 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
   std::vector<After> hundred(100, After{-1, 12});
   hundred[0] = {99, 12}, hundred[99] = {0, 12};
   const Scenario scenarios[] = {
-      {"case 1, the requested spouse married to Quenna meanwhile", {M, M}, 0, nullptr, nullptr,
-       "1\rY", {}, "1\r\n", nullptr, {},
-       {"  Marriage Warning: Requested spouse is married to Quenna or Dask. Request Denied!"},
-       "-1 Nobody!", true, nullptr, "Same-Sex Marriage?", "MARRAGE.DAT", "1\r\n"},
-      {"case 6, charm halved toward zero", {{0, 1, 101}, {5, 0, 1}, {0, 3, -7}, {5, 2, 7}}, 0,
-       nullptr, nullptr, "3\rYY", {{3, 50}, {-1, 0}, {-1, -3}, {0, 3}}, nullptr, nullptr,
-       {{'d', 3, 2}, {'D', 3, 2}, {'d', 0, 1}, {'D', 0, 1}, {'W', 0, 3}, {'m', 0, 3}},
-       {"  ZORVAN/32 Info:  WTF Marriage Code is 6"}, "3 Dara"},
-      {"case 15, No to the divorce: nothing changes", {{0, 1, 12}, {5, 0, 12}, M}, 0, "2\r\n",
-       nullptr, "-2\rYYN", {}, "2\r\n", nullptr, {},
-       {"    Quenna will be divorced from player #2 Cato! ",
-        "  Divorce Update Info:  Changes aborted"}, "1 Bela"},
+      {.title = "case 1, the requested spouse married to Quenna meanwhile", .players = {M, M},
+       .keys = "1\rY", .quenna_after = "1\r\n",
+       .lines = {"  Marriage Warning: Requested spouse is married to Quenna or Dask. Request "
+                 "Denied!"},
+       .married = "-1 Nobody!", .when = "Same-Sex Marriage?", .file = "MARRAGE.DAT",
+       .content = "1\r\n"},
+      {.title = "case 6, charm halved toward zero",
+       .players = {{0, 1, 101}, {5, 0, 1}, {0, 3, -7}, {5, 2, 7}}, .keys = "3\rYY",
+       .after = {{3, 50}, {-1, 0}, {-1, -3}, {0, 3}},
+       .notices = {{'d', 3, 2}, {'D', 3, 2}, {'d', 0, 1}, {'D', 0, 1}, {'W', 0, 3}, {'m', 0, 3}},
+       .lines = {"  ZORVAN/32 Info:  WTF Marriage Code is 6"}, .married = "3 Dara"},
+      {.title = "case 15, No to the divorce: nothing changes",
+       .players = {{0, 1, 12}, {5, 0, 12}, M}, .quenna = "2\r\n", .keys = "-2\rYYN",
+       .quenna_after = "2\r\n",
+       .lines = {"    Quenna will be divorced from player #2 Cato! ",
+                 "  Divorce Update Info:  Changes aborted"},
+       .married = "1 Bela"},
       // A node writes MARRAGE.DAT again after the divorce: the cleanup removes it, silently.
-      {"case 17", {M, F}, 0, "0\r\n", "1\r\n", "1\rYY", {{1, 6}, {0, 6}}, nullptr, nullptr,
-       {{'d', 0, kQuenna}, {'D', 0, kQuenna}, {'d', 1, kDask}, {'D', 1, kDask}, {'W', 0, 1},
-        {'m', 0, 1}},
-       {"  NPC Divorce Status:  Bela has been Divorced from Dask Able!"}, "1 Bela", false,
-       "Cleanup", "Status:  Arno has been Divorced from Quenna!", "MARRAGE.DAT", "0\r\n"},
-      {"case 23", {M, F, M}, 0, "2\r\n", nullptr, "-2\rYY", {{-1, 12}, {-1, 12}, {-1, 6}},
-       "0\r\n", nullptr,
-       {{'d', 2, kQuenna}, {'D', 2, kQuenna}, {'N', 0, kQuenna}, {'m', 0, kQuenna}},
-       {"  NPC Divorce Info:  Cato has been Divorced from Quenna!"}, "Quenna!"},
-      {"case 24", {M, F, M, F}, 1, nullptr, "3\r\n", "-2\rYY",
-       {{-1, 12}, {-1, 12}, {-1, 12}, {-1, 6}}, nullptr, "1\r\n",
-       {{'d', 3, kDask}, {'D', 3, kDask}, {'N', 1, kDask}, {'m', 1, kDask}},
-       {"  Marriage Info: Bela is now Married to Dask Able!"}, "Dask Able!"},
-      {"case 3: -1 from Quenna's husband", {M, F}, 0, "0\r\n", nullptr, "-1\rYY", {{-1, 6}},
-       nullptr, nullptr, {{'d', 0, kQuenna}, {'D', 0, kQuenna}},
-       {"  Player Charm Change:  Charm points of Arno dropped by 50%."}, "-1 Nobody!"},
+      {.title = "case 17", .players = {M, F}, .quenna = "0\r\n", .dask = "1\r\n", .keys = "1\rYY",
+       .after = {{1, 6}, {0, 6}},
+       .notices = {{'d', 0, kQuenna}, {'D', 0, kQuenna}, {'d', 1, kDask}, {'D', 1, kDask},
+                   {'W', 0, 1}, {'m', 0, 1}},
+       .lines = {"  NPC Divorce Status:  Bela has been Divorced from Dask Able!"},
+       .married = "1 Bela", .debug = false, .absent = "Cleanup",
+       .when = "Status:  Arno has been Divorced from Quenna!",
+       .file = "MARRAGE.DAT", .content = "0\r\n"},
+      {.title = "case 23", .players = {M, F, M}, .quenna = "2\r\n", .keys = "-2\rYY",
+       .after = {{-1, 12}, {-1, 12}, {-1, 6}}, .quenna_after = "0\r\n",
+       .notices = {{'d', 2, kQuenna}, {'D', 2, kQuenna}, {'N', 0, kQuenna}, {'m', 0, kQuenna}},
+       .lines = {"  NPC Divorce Info:  Cato has been Divorced from Quenna!"}, .married = "Quenna!"},
+      {.title = "case 24", .players = {M, F, M, F}, .current = 1, .dask = "3\r\n", .keys = "-2\rYY",
+       .after = {{-1, 12}, {-1, 12}, {-1, 12}, {-1, 6}}, .dask_after = "1\r\n",
+       .notices = {{'d', 3, kDask}, {'D', 3, kDask}, {'N', 1, kDask}, {'m', 1, kDask}},
+       .lines = {"  Marriage Info: Bela is now Married to Dask Able!"}, .married = "Dask Able!"},
+      {.title = "case 3: -1 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n",
+       .keys = "-1\rYY", .after = {{-1, 6}}, .notices = {{'d', 0, kQuenna}, {'D', 0, kQuenna}},
+       .lines = {"  Player Charm Change:  Charm points of Arno dropped by 50%."},
+       .married = "-1 Nobody!"},
       // Dask married to Bela is nothing to Arno's screen.
-      {"self-marriage", {M, F}, 0, nullptr, "1\r\n", "0\r", {}, nullptr, "1\r\n", {},
-       {"  Idiot Alert Info:  Player can't marry themselves!"}, "-1 Nobody!"},
-      {"-1 divorces a married player", {{0, 1, 9}, {5, 0, -9}}, 0, nullptr, nullptr, "-1\rY",
-       {{-1, 4}, {-1, -4}}, nullptr, nullptr, {{'d', 0, 1}, {'D', 0, 1}},
-       {"  Divorce Status Info:  Orvin has left the building!  Divorce Finalized!"}, "-1 Nobody!"},
-      {"-2 from Quenna's husband", {M, F}, 0, "0\r\n", nullptr, "-2\r", {}, "0\r\n", nullptr, {},
-       {"  Advisory:  This situation is NOT handled by ZORVAN/32."}, "Quenna!"},
-      {"-7 on 100 players is player 99", {M}, 0, nullptr, nullptr, "-7\r", hundred, nullptr,
-       nullptr, {{'W', 0, 99}, {'m', 0, 99}}, {}, "99 P99", true, nullptr, nullptr, nullptr,
-       nullptr, 100},
-      {"abc is player 0", {M, F}, 1, nullptr, nullptr, "abc\r", {{1, 12}, {0, 12}}, nullptr,
-       nullptr, {{'W', 1, 0}, {'m', 1, 0}}, {}, "0 Arno"},
-      {"same sex, cancelled", {M, F, M}, 0, nullptr, nullptr, "2\rN", {}, nullptr, nullptr, {},
-       {"  Marriage Info:  Same-Sex Marriage request Cancelled by user."}, "-1 Nobody!"},
-      {"double marriage repaired on opening; Esc asks for nobody", {{0, 1, 12}, {5, 0, 12}}, 0,
-       "0\r\n", nullptr, "\x1b", {}, nullptr, nullptr, {},
-       {"  ZORVAN/32 Advisory: Invalid marriage to Quenna was deleted.",
-        "  Marriage Update Info:  No changes selected at this time"}, "1 Bela"},
+      {.title = "self-marriage", .players = {M, F}, .dask = "1\r\n", .keys = "0\r",
+       .dask_after = "1\r\n", .lines = {"  Idiot Alert Info:  Player can't marry themselves!"},
+       .married = "-1 Nobody!"},
+      {.title = "-1 divorces a married player", .players = {{0, 1, 9}, {5, 0, -9}}, .keys = "-1\rY",
+       .after = {{-1, 4}, {-1, -4}}, .notices = {{'d', 0, 1}, {'D', 0, 1}},
+       .lines = {"  Divorce Status Info:  Orvin has left the building!  Divorce Finalized!"},
+       .married = "-1 Nobody!"},
+      {.title = "-2 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n", .keys = "-2\r",
+       .quenna_after = "0\r\n",
+       .lines = {"  Advisory:  This situation is NOT handled by ZORVAN/32."},
+       .married = "Quenna!"},
+      {.title = "-7 on 100 players is player 99", .players = {M}, .keys = "-7\r", .after = hundred,
+       .notices = {{'W', 0, 99}, {'m', 0, 99}}, .married = "99 P99", .count = 100},
+      {.title = "abc is player 0", .players = {M, F}, .current = 1, .keys = "abc\r",
+       .after = {{1, 12}, {0, 12}}, .notices = {{'W', 1, 0}, {'m', 1, 0}}, .married = "0 Arno"},
+      {.title = "same sex, cancelled", .players = {M, F, M}, .keys = "2\rN",
+       .lines = {"  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
+       .married = "-1 Nobody!"},
+      {.title = "double marriage repaired on opening; Esc asks for nobody",
+       .players = {{0, 1, 12}, {5, 0, 12}}, .quenna = "0\r\n", .keys = "\x1b",
+       .lines = {"  ZORVAN/32 Advisory: Invalid marriage to Quenna was deleted.",
+                 "  Marriage Update Info:  No changes selected at this time"},
+       .married = "1 Bela"},
   };
   for (const Scenario& s : scenarios) RunScenario(s);
 }
@@ -323,7 +331,7 @@ TEST_F(MailNewsTest, EachNoticeWritesTheGamesBytes) {
   Send([&](GameOperation& op) { MailNpcWeddingNotice(op, 3, "Kelda", "Dask Able"); });
   Send([&](GameOperation& op) { NewsDivorce(op, "Grim", "`4Kelda"); });
   Send([&](GameOperation& op) { NewsMarriage(op, "Grim", "`4Kelda"); });
-  // A divorce notice's partner gets a copy unless it is one of the game's characters, named exactly.
+  // A divorce notice's partner gets a copy unless it is one of the characters, named exactly.
   Send([&](GameOperation& op) { MailDivorceNotice(op, 4, "`$Bo`%Dan", 5, "Kelda"); });
   Send([&](GameOperation& op) { MailDivorceNotice(op, 6, "Grim", 7, "Dask Able"); });
   Send([&](GameOperation& op) { MailDivorceNotice(op, 8, "Grim", 9, "quenna"); });
