@@ -66,7 +66,7 @@ TEST(JournalTest, OperationsAreJournaledWithTheirBytesAndUndoneNewestFirst) {
 }
 
 // Read from its end in pieces: a line across two pieces comes whole; a line longer than any
-// journal's and a torn NUL tail are passed over, and the numbering goes on past them.
+// journal's and a torn tail are passed over, and the numbering goes on past them.
 TEST(JournalTest, ReadBackwardsInPiecesPastADamagedTail) {
   TempGameDir work;
   EditorStateReset();
@@ -76,7 +76,7 @@ TEST(JournalTest, ReadBackwardsInPiecesPastADamagedTail) {
     bytes += "t\tlocal\tsysop\t" + std::to_string(op) + "\tset\t0\tA\tgold\t1\t" +
              std::string(op * 97, '7') + "\n";
   work.WriteFile("ZORVAN32.LOG", bytes + std::string(kJournalLineMax + 1, 'x') + "\n" +
-                                     std::string(3000, '\0'));
+                                     std::string(3000, '\t'));
   ASSERT_TRUE(JournalAppend("set", {{0, "A", "gold", "1", "2"}}));
   std::vector<std::string> seen, expected = {"41 1"};
   for (int op = 40; op >= 1; --op)
