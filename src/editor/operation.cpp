@@ -156,27 +156,25 @@ FileResult GameOperation::Commit(JournalRule rule) {
   for (const PendingNotice& notice : NoticesByFile(notices_)) {
     AppendedNotice appended;
     if (!AppendNotice(GamePath(notice.file_name), notice.lines, appended)) {
-      for (auto it = sent.rbegin(); it != sent.rend(); ++it) TakeBackNotice(*it);
-      return Fail(notice.file_name, appended.os_error);
+      failed_file_ = notice.file_name;
+      failed_error_ = appended.os_error;
+      break;
     }
     sent.push_back(std::move(appended));
   }
-  journaled_ = Journal();
-  if (!journaled_ && rule == jrRequired) {
-    int error = FileLastError();
+  if (failed_file_.empty()) journaled_ = Journal();
+  if (failed_file_.empty() && !journaled_ && rule == jrRequired) {
+    failed_file_ = journal_path;
+    failed_error_ = FileLastError();
+  }
+  if (!failed_file_.empty()) {
     for (auto it = sent.rbegin(); it != sent.rend(); ++it) TakeBackNotice(*it);
-    return Fail(journal_path, error);
+    Undo();
+    return frFailed;
   }
   committed_ = true;
   hold_.Release();
   return frDone;
-}
-
-FileResult GameOperation::Fail(const std::string& file, int error) {
-  failed_file_ = file;
-  failed_error_ = error;
-  Undo();
-  return frFailed;
 }
 
 void GameOperation::Undo() {

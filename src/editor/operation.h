@@ -86,7 +86,6 @@ class GameOperation {
   };
   void Undo();
   bool Journal();
-  FileResult Fail(const std::string& file, int error);
 
   OperationKind kind_;
   std::string name_;
