@@ -41,9 +41,9 @@ int64_t UndoneTarget(const Operation& op) {
 }
 
 // The operation asked for by number, or with 0 the newest that is neither undone nor an undo,
-// looked for from the newest with one operation in memory at a time. Numbers only fall going back;
-// where one does not, an older series begins (numbered afresh after a damaged tail by an older
-// version), whose numbers would name two operations: the search ends there.
+// looked for from the newest with one operation in memory at a time. The search for N ends at the
+// first smaller number: before it lies a series an older version numbered afresh after a damaged
+// tail, where N would name another operation.
 class TargetSearch {
  public:
   explicit TargetSearch(int32_t wanted) : wanted_(wanted) {}
@@ -67,9 +67,7 @@ class TargetSearch {
   // The operation gathered is whole: false once the search is over.
   bool Next() {
     std::reverse(op_.lines.begin(), op_.lines.end());  // gathered newest first
-    bool older_series = op_.number >= newer_;
-    newer_ = op_.number;
-    ended_ = older_series || !(found_.lines.empty() ? Consider() : Follow());
+    ended_ = !(found_.lines.empty() ? Consider() : Follow());
     op_.lines.clear();
     return !ended_;
   }
@@ -95,7 +93,7 @@ class TargetSearch {
   }
 
   int32_t wanted_;
-  int64_t newer_ = INT64_MAX, follow_ = 0;
+  int64_t follow_ = 0;
   std::set<int64_t> undone_;
   Operation op_, found_;
   std::string kind_;
