@@ -1,4 +1,5 @@
 // zorvan32 log: the change journal newest first, narrowed to a player or a start date.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,19 +57,24 @@ int RunLog(const CommandArgs& args) {
     CommandError("usage: zorvan32 log [--player N|NAME] [--since YYYY-MM-DD]");
     return 2;
   }
-  std::vector<JournalLine> lines;
-  if (!ReadJournal(JournalPath(), lines)) {
+  // Newest operation first, each operation's lines in their own order: the journal is read from
+  // its end, so one operation's lines wait for the one before it to begin.
+  std::vector<JournalLine> shown;  // newest first
+  int64_t op = 0;
+  auto print = [&] {
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) PrintLine(*it);
+    shown.clear();
+  };
+  bool read = VisitJournal(JournalPath(), [&](const JournalLine& line) {
+    if (line.op != op) print();
+    op = line.op;
+    if (Shown(line, filter)) shown.push_back(line);
+    return true;
+  });
+  print();
+  if (!read) {
     CommandError(JournalPath() + " cannot be read");
     return 2;
-  }
-  // Newest operation first, each operation's lines in their own order.
-  size_t end = lines.size();
-  while (end > 0) {
-    size_t begin = end - 1;
-    while (begin > 0 && lines[begin - 1].op == lines[end - 1].op) --begin;
-    for (size_t i = begin; i < end; ++i)
-      if (Shown(lines[i], filter)) PrintLine(lines[i]);
-    end = begin;
   }
   return 0;
 }

@@ -202,6 +202,13 @@ int NotDone(FileResult result) {
   return 2;
 }
 
+// A change the journal could not take could not be undone either, so it was put back.
+int NotJournaled(const GameOperation& op) {
+  CommandError(op.FailedFile() + " cannot be written (" + OsErrorText(op.FailedError()) +
+               "). Nothing was changed.");
+  return 2;
+}
+
 }  // namespace
 
 std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record) {
@@ -247,8 +254,8 @@ int RunSet(const CommandArgs& args) {
   for (const Assignment& a : assignments) Apply(a, record, lines);
   if (std::memcmp(&before, &record, sizeof record) != 0) {
     result = op.Write(n, record);
-    if (result == frDone) result = op.Commit();
     if (result != frDone) return NotDone(result);
+    if (op.Commit(jrRequired) != frDone) return NotJournaled(op);
   }
   std::printf("player %d %s:\n", n, ShownText(before.name.Get()).c_str());
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());

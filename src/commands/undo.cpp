@@ -4,6 +4,7 @@
 // a field only while it holds what that operation wrote, a marriage only as a pair. The undo is
 // journaled itself ("undo-17"), so undoing it redoes.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -31,15 +32,6 @@ struct Operation {
   std::vector<JournalLine> lines;
 };
 
-std::vector<Operation> Operations(const std::vector<JournalLine>& lines) {
-  std::vector<Operation> ops;
-  for (const JournalLine& line : lines) {
-    if (ops.empty() || ops.back().number != line.op) ops.push_back({line.op, {}});
-    ops.back().lines.push_back(line);
-  }
-  return ops;
-}
-
 int64_t UndoneTarget(const Operation& op) {
   const std::string& name = op.lines.front().operation;
   int32_t target = 0;
@@ -48,23 +40,65 @@ int64_t UndoneTarget(const Operation& op) {
   return target;
 }
 
-// Operations undone by an undo that is not itself undone: walked from the newest.
-std::set<int64_t> UndoneOperations(const std::vector<Operation>& ops) {
-  std::set<int64_t> undone;
-  for (auto it = ops.rbegin(); it != ops.rend(); ++it)
-    if (!undone.count(it->number) && UndoneTarget(*it) > 0) undone.insert(UndoneTarget(*it));
-  return undone;
-}
-
-// The operation asked for by number, or with 0 the newest that is neither undone nor an undo.
-const Operation* ChooseTarget(const std::vector<Operation>& ops, int32_t wanted) {
-  std::set<int64_t> undone = UndoneOperations(ops);
-  for (auto it = ops.rbegin(); it != ops.rend(); ++it) {
-    if (undone.count(it->number)) continue;
-    if (wanted > 0 ? it->number == wanted : UndoneTarget(*it) == 0) return &*it;
+// The operation asked for by number, or with 0 the newest that is neither undone nor an undo,
+// looked for from the newest with one operation in memory at a time. The search for N ends at the
+// first smaller number: before it lies a series an older version numbered afresh after a damaged
+// tail, where N would name another operation.
+class TargetSearch {
+ public:
+  explicit TargetSearch(int32_t wanted) : wanted_(wanted) {}
+  // false once the search is over
+  bool Line(const JournalLine& line) {
+    if (!op_.lines.empty() && line.op != op_.number && !Next()) return false;
+    op_.number = line.op;
+    op_.lines.push_back(line);
+    return true;
   }
-  return nullptr;
-}
+  // Once the journal is read: the operation found, or nullptr.
+  const Operation* Found() {
+    if (!ended_ && !op_.lines.empty()) Next();
+    return found_.lines.empty() ? nullptr : &found_;
+  }
+  // The kind of operation its lines are of: an undo's is that of the operation it undid (an undo
+  // of an undo redoes it).
+  const std::string& Kind() const { return kind_; }
+
+ private:
+  // The operation gathered is whole: false once the search is over.
+  bool Next() {
+    std::reverse(op_.lines.begin(), op_.lines.end());  // gathered newest first
+    ended_ = !(found_.lines.empty() ? Consider() : Follow());
+    op_.lines.clear();
+    return !ended_;
+  }
+  // Whether the search goes on past op_.
+  bool Consider() {
+    int64_t target = UndoneTarget(op_);
+    if (undone_.count(op_.number) == 0) {
+      if (target > 0) undone_.insert(target);  // an undo not itself undone
+      if (wanted_ > 0 ? op_.number == wanted_ : target == 0) {
+        found_ = op_;
+        return Chain();
+      }
+    }
+    return op_.number > wanted_;
+  }
+  // The found undo's chain of undone operations followed back to the first.
+  bool Follow() { return op_.number == follow_ ? Chain() : op_.number > follow_; }
+  bool Chain() {
+    kind_ = op_.lines.front().operation;
+    int64_t undone = UndoneTarget(op_);
+    follow_ = undone < op_.number ? undone : 0;
+    return follow_ > 0;
+  }
+
+  int32_t wanted_;
+  int64_t follow_ = 0;
+  std::set<int64_t> undone_;
+  Operation op_, found_;
+  std::string kind_;
+  bool ended_ = false;
+};
 
 bool EndsWith(const std::string& text, const char* tail) {
   size_t n = std::strlen(tail);
@@ -235,19 +269,6 @@ std::string ReadPlan(const Operation& target, Plan& plan) {
   return why.empty() ? LinkPairs(plan) : why;
 }
 
-// An undo's lines are of the kind of the operation it undid (an undo of an undo redoes it).
-std::string KindOf(const std::vector<Operation>& ops, const Operation& target) {
-  const Operation* op = &target;
-  for (int64_t undone = UndoneTarget(*op); undone > 0 && undone < op->number;
-       undone = UndoneTarget(*op)) {
-    auto it = std::find_if(ops.begin(), ops.end(),
-                           [&](const Operation& o) { return o.number == undone; });
-    if (it == ops.end()) break;
-    op = &*it;
-  }
-  return op->lines.front().operation;
-}
-
 struct Outcome {
   int restored = 0, left = 0;
   bool sound = true;  // every file could be read and written
@@ -396,7 +417,7 @@ int Undo(const Operation& target, const std::string& kind) {
     std::printf("nothing restorable\n");
     return 1;
   }
-  if (op.Commit() != frDone) {
+  if (op.Commit(jrRequired) != frDone) {
     CommandError(op.FailedFile() + " could not be written: nothing was undone");
     return 2;
   }
@@ -413,16 +434,15 @@ int RunUndo(const CommandArgs& args) {
     return 2;
   }
   if (!CommandLoadGame()) return 2;
-  std::vector<JournalLine> lines;
-  if (!ReadJournal(journal_path, lines)) {
+  TargetSearch search(wanted);
+  if (!VisitJournal(journal_path, [&](const JournalLine& line) { return search.Line(line); })) {
     CommandError(journal_path + " cannot be read");
     return 2;
   }
-  std::vector<Operation> ops = Operations(lines);
-  const Operation* target = ChooseTarget(ops, wanted);
+  const Operation* target = search.Found();
   if (target == nullptr) {
     std::printf("nothing to undo\n");
     return 1;
   }
-  return Undo(*target, KindOf(ops, *target));
+  return Undo(*target, search.Kind());
 }

@@ -132,7 +132,7 @@ void CleanSlateReset() {
     result = op.Write(current_player, record);
   }
   WriteCleanSlateNotices(op, type, current_player, record.name.Get());
-  if (result == frDone) result = op.Commit();
+  if (result == frDone) result = CommitShown(op);
   if (result != frDone && !op.FailedFile().empty())
     RunError(GamePath(op.FailedFile()), op.FailedError());  // with PLAYER.DAT as it was
   if (result != frDone) {

@@ -40,7 +40,7 @@ FileResult Separate(GameOperation& op, int32_t a, PlayerRecord& first, int32_t b
 }
 
 bool Finish(GameOperation& op, FileResult result) {
-  if (result == frDone) result = op.Commit();
+  if (result == frDone) result = CommitShown(op);
   if (result == frDone) return true;
   screen_notice = NotDoneNotice(op, result, kDivorceNotDone);
   return false;

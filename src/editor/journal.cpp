@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "door/helpers.h"
 #include "door/session.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
-// Enough of the journal's end to hold its last whole line.
-constexpr int64_t kTailBytes = 8192;
+// The journal is read backwards in pieces of this size, so neither numbering nor reading needs more
+// memory for a longer journal.
+constexpr int64_t kReadPiece = 64 * 1024;
 
 std::string Hex(uint8_t byte) {
   char text[8];
@@ -22,37 +24,61 @@ std::string Hex(uint8_t byte) {
   return text;
 }
 
-// The operation number of the last whole line in tail, 0 when none reads as one.
-int64_t LastOperationNumber(const std::string& tail) {
-  size_t end = tail.rfind('\n');
-  while (end != std::string::npos && end > 0) {
-    size_t begin = tail.rfind('\n', end - 1);
-    begin = begin == std::string::npos ? 0 : begin + 1;
-    std::string line = tail.substr(begin, end - begin);
-    // The fourth tab-separated field.
-    size_t at = 0;
-    for (int tab = 0; tab < 3 && at != std::string::npos; ++tab) {
-      at = line.find('\t', at);
-      if (at != std::string::npos) ++at;
-    }
-    if (at != std::string::npos) {
-      int32_t number = 0;
-      if (StrToIntWhole(line.substr(at, line.find('\t', at) - at), number) && number > 0)
-        return number;
-    }
-    if (begin == 0) break;
-    end = begin - 1;
+// One whole journal line: ten columns, the fourth an operation number.
+bool ParseJournalLine(std::string_view text, JournalLine& line) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  std::string parts[10];
+  size_t count = 0;
+  for (size_t at = 0; count < 10; ++count) {
+    size_t tab = text.find('\t', at);
+    parts[count] = text.substr(at, tab == std::string_view::npos ? tab : tab - at);
+    if (tab == std::string_view::npos) break;
+    at = tab + 1;
   }
-  return 0;
+  int32_t op = 0;
+  if (count != 9 || !StrToIntWhole(parts[3], op) || op <= 0) return false;
+  line = {parts[0], parts[1], parts[2], op, parts[4], parts[5], parts[6], parts[7], parts[8],
+          parts[9]};
+  return true;
 }
 
-int64_t NextOperationNumber(OsFile& file) {
-  int64_t length = FileLength(file);
-  if (length <= 0) return 1;
-  int64_t start = std::max<int64_t>(0, length - kTailBytes);
-  std::string tail(static_cast<size_t>(length - start), '\0');
-  if (!FileReadAt(file, start, tail.data(), tail.size())) return 1;
-  return LastOperationNumber(tail) + 1;
+// The text of each line ending before end, newest first, until visit returns false. The bytes
+// after the last newline (a torn write) and lines longer than kJournalLineMax are passed over.
+bool VisitLinesBackward(OsFile& file, int64_t end,
+                        const std::function<bool(std::string_view)>& visit) {
+  std::string piece, line;  // line: the end of a line whose start lies further back
+  bool whole = false, over_long = false;
+  for (int64_t at = end; at > 0;) {
+    int64_t start = std::max<int64_t>(0, at - kReadPiece);
+    piece.resize(static_cast<size_t>(at - start));
+    if (!FileReadAt(file, start, piece.data(), piece.size())) return false;
+    piece += line;
+    at = start;
+    size_t stop = piece.size();
+    for (size_t nl; stop > 0 && (nl = piece.rfind('\n', stop - 1)) != std::string::npos;
+         stop = nl) {
+      std::string_view text(piece.data() + nl + 1, stop - nl - 1);
+      if (whole && !over_long && text.size() <= kJournalLineMax && !visit(text)) return true;
+      whole = true;
+      over_long = false;
+    }
+    line.assign(piece, 0, stop);
+    if (line.size() > kJournalLineMax) over_long = true;
+    if (over_long) line.clear();
+  }
+  if (whole && !over_long) visit(line);
+  return true;
+}
+
+// The last operation number in the journal before end (0: none), -1 when it cannot be read.
+int64_t LastOperationNumber(OsFile& file, int64_t end) {
+  int64_t last = 0;
+  bool read = VisitLinesBackward(file, end, [&](std::string_view text) {
+    JournalLine line;
+    if (ParseJournalLine(text, line)) last = line.op;
+    return last == 0;
+  });
+  return read ? last : -1;
 }
 
 std::string NodeText() {
@@ -86,35 +112,18 @@ std::string JournalText(const std::string& cp437) {
   return out;
 }
 
-bool ReadJournal(const std::string& path, std::vector<JournalLine>& lines) {
-  lines.clear();
+bool VisitJournal(const std::string& path, const std::function<bool(const JournalLine&)>& visit) {
   if (!PathExists(path)) return true;
   OsFile file;
-  std::string bytes;
   {
     OpenModeScope shared(fmShared);
     if (!FileOpen(file, path, faRead)) return false;
   }
   int64_t length = FileLength(file);
-  if (length < 0 || !FileReadHead(file, static_cast<size_t>(length), bytes)) return false;
-  size_t begin = 0;
-  for (size_t end = bytes.find('\n'); end != std::string::npos; end = bytes.find('\n', begin)) {
-    std::string text = bytes.substr(begin, end - begin);
-    begin = end + 1;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    std::vector<std::string> parts;
-    for (size_t at = 0;;) {
-      size_t tab = text.find('\t', at);
-      parts.push_back(text.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-    }
-    int32_t op = 0;
-    if (parts.size() != 10 || !StrToIntWhole(parts[3], op) || op <= 0) continue;
-    lines.push_back({parts[0], parts[1], parts[2], op, parts[4], parts[5], parts[6], parts[7],
-                     parts[8], parts[9]});
-  }
-  return true;
+  return length >= 0 && VisitLinesBackward(file, length, [&](std::string_view text) {
+           JournalLine line;
+           return !ParseJournalLine(text, line) || visit(line);
+         });
 }
 
 std::string JournalHex(std::string_view bytes) {
@@ -176,13 +185,21 @@ bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entri
   for (const JournalEntry& e : entries) tails.push_back(LineTail(operation, e));
   if (RetryWhileHeld(journal_path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
   int64_t length = FileLength(j.file);
-  int64_t op = length == j.end && j.end >= 0 ? j.last_op + 1 : NextOperationNumber(j.file);
-  const std::string head = stamp + std::to_string(op);
   std::string lines;
-  for (const std::string& tail : tails) lines.append(head).append(tail);
-  bool written = FileWriteAtEnd(j.file, lines.data(), lines.size());
-  j.end = written && length >= 0 ? length + static_cast<int64_t>(lines.size()) : -1;
-  j.last_op = op;
+  bool ours = length == j.end && j.end >= 0;  // nobody wrote since our own whole line
+  int64_t last = ours ? j.last_op : length < 0 ? -1 : LastOperationNumber(j.file, length);
+  char end = '\n';
+  bool written = last >= 0 && (ours || length == 0 || FileReadAt(j.file, length - 1, &end, 1));
+  if (written) {
+    if (end != '\n') lines = "\n";  // a torn line stays alone rather than swallow ours
+    const std::string head = stamp + std::to_string(last + 1);
+    for (const std::string& tail : tails) lines.append(head).append(tail);
+    written = FileWriteAtEnd(j.file, lines.data(), lines.size());
+    // Whole or not at all: what did get out is cut off again (the write's error stays).
+    if (!written) FileTruncate(j.file, length);
+  }
+  j.end = written ? length + static_cast<int64_t>(lines.size()) : -1;
+  j.last_op = last + 1;
   FileUnlockOurs(j.file);
   return written;
 }

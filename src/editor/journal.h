@@ -7,7 +7,9 @@
 // with its 236 bytes before and after in hex, and a marriage file a "MARRAGE.DAT-bytes" line with
 // its bytes ("none": no file), so that undo can put them back exactly.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +22,9 @@ struct JournalEntry {
 // Where the journal belongs: ZORVAN32.LOG in the directory of ZORVAN32.CFG (the working one).
 std::string JournalPath();
 // One operation's lines, appended to journal_path (nothing while it is empty), numbered one past
-// the journal's last operation, in one write while the journal's writers' lock is held. False when
-// the journal could not be written.
+// the journal's last numbered line however much damage follows it, in one write while the
+// journal's writers' lock is held; after a torn line, on a line of their own. Whole or not at all:
+// false, with FileLastError() and the journal as it was, when it could not be written.
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries);
 // One line as read back; the texts are as the journal has them (UTF-8, \xNN).
 struct JournalLine {
@@ -29,9 +32,13 @@ struct JournalLine {
   int64_t op = 0;
   std::string operation, player, name, field, old_value, new_value;
 };
-// The journal's lines in file order; a line that is not a whole journal line is passed over. A
-// missing journal has no lines; false when it is there but cannot be read.
-bool ReadJournal(const std::string& path, std::vector<JournalLine>& lines);
+// Longer lines are no journal's (the longest, a marriage file's bytes, is under 17 KB).
+constexpr size_t kJournalLineMax = 64 * 1024;
+// The journal's lines newest first, each handed to visit until it returns false; a line that is not
+// a whole journal line (torn, over-long, damaged) is passed over. Read backwards in pieces, in the
+// same memory however long the journal. A missing journal has no lines; false when it is there but
+// cannot be read.
+bool VisitJournal(const std::string& path, const std::function<bool(const JournalLine&)>& visit);
 
 // CP437 text as the journal writes it.
 std::string JournalText(const std::string& cp437);

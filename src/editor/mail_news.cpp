@@ -21,12 +21,19 @@ constexpr int64_t kEofBlock = 128;
 constexpr char kCtrlZ = 26;
 
 // The file opened for appending with the writers' lock held: the game's nodes may go on reading,
-// another writer of ours waits its turn (up to the usual 5 s).
+// another writer of ours waits its turn (up to the usual 5 s). A file that writer made and removed
+// again meanwhile is opened anew.
 bool OpenForAppend(OsFile& file, const std::string& path) {
   OpenModeScope shared(fmShared);
-  return RetryWhileHeld(path, [&] {
-           return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
-         }) == frDone;
+  for (int tries = 0; tries < 3; ++tries) {
+    if (RetryWhileHeld(path, [&] {
+          return FileOpen(file, path, faAppend, /*create=*/true) && FileLockWriters(file);
+        }) != frDone)
+      return false;
+    if (!FileIsUnlinked(file)) return true;
+    FileClose(file);
+  }
+  return false;
 }
 
 // Where our bytes go: the first Ctrl-Z of the last block, or the end. replaced gets what that
@@ -43,10 +50,13 @@ bool FindAppendStart(OsFile& file, int64_t& start, std::string& replaced) {
   return true;
 }
 
-// The file back to what it held before an append that began at start.
-bool CutBack(OsFile& file, int64_t start, const std::string& replaced) {
-  return FileTruncate(file, start) &&
-         (replaced.empty() || FileWriteAtEnd(file, replaced.data(), replaced.size()));
+// The file back to what it held before the append: a file the append made goes (while the lock
+// is held, so another writer of ours that waits for it sees it gone and makes it anew).
+void CutBack(AppendedNotice& notice) {
+  OsFile& file = notice.file;
+  if (FileTruncate(file, notice.start) && !notice.replaced.empty())
+    FileWriteAtEnd(file, notice.replaced.data(), notice.replaced.size());
+  if (notice.created && FileLength(file) == 0) FileRemove(notice.path);
 }
 
 // The Clean Slate writer spells the name in capitals, the marriage writers in small letters; both
@@ -122,11 +132,14 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
   std::string bytes;
   for (const auto& line : lines) bytes += line + "\r\n";
   OsFile& file = out.file;
+  out.path = path;
+  out.created = !PathExists(path);
   bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
+  out.created = out.created && appended && out.start == 0;
   if (appended &&
       !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
     out.os_error = FileLastError();
-    CutBack(file, out.start, out.replaced);  // whole or not at all
+    CutBack(out);  // whole or not at all
     return false;
   }
   if (!appended) out.os_error = FileLastError();
@@ -134,7 +147,7 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
 }
 
 void TakeBackNotice(AppendedNotice& notice) {
-  if (notice.file.IsOpen()) CutBack(notice.file, notice.start, notice.replaced);
+  if (notice.file.IsOpen()) CutBack(notice);
 }
 
 void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name) {

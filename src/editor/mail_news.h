@@ -23,9 +23,12 @@ struct AppendedNotice {
   OsFile file;
   int64_t start = 0;
   std::string replaced;  // the end-of-file mark and what followed it, overwritten by the append
+  std::string path;
+  bool created = false;  // by this append: removed again when it is taken back
   int os_error = 0;
 };
 // The lines appended whole, under the writers' lock (the same lock for reading the file's end and
-// writing over its mark), or cut back to where they began. False with out.os_error on failure.
+// writing over its mark), or cut back to where they began (a file made for them removed). False
+// with out.os_error on failure.
 bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out);
 void TakeBackNotice(AppendedNotice& notice);

@@ -297,7 +297,7 @@ bool MarryPlayers(int32_t r) {
   if (result == frDone) result = op.Write(r, spouse);
   MailWeddingNotice(op, current_player, me.name.Get(), r, spouse.name.Get());
   NewsMarriage(op, me.name.Get(), spouse.name.Get());
-  if (result == frDone) result = op.Commit();
+  if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
   DrawMainScreen();
@@ -325,7 +325,7 @@ bool MarryNpc() {
   }
   MailNpcWeddingNotice(op, current_player, name, NpcName(character));
   NewsMarriage(op, name, NpcName(character));
-  if (result == frDone) result = op.Commit();
+  if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
   DrawMainScreen();

@@ -150,23 +150,29 @@ void GameOperation::Notice(const std::string& file_name, NoticeLines lines) {
   notices_.push_back({file_name, std::move(lines)});
 }
 
-FileResult GameOperation::Commit() {
+FileResult GameOperation::Commit(JournalRule rule) {
   // Each file stays locked until the last notice is out, so taking one back cuts only our entry.
   std::vector<AppendedNotice> sent;
   for (const PendingNotice& notice : NoticesByFile(notices_)) {
     AppendedNotice appended;
-    if (AppendNotice(GamePath(notice.file_name), notice.lines, appended)) {
-      sent.push_back(std::move(appended));
-      continue;
+    if (!AppendNotice(GamePath(notice.file_name), notice.lines, appended)) {
+      failed_file_ = notice.file_name;
+      failed_error_ = appended.os_error;
+      break;
     }
-    failed_file_ = notice.file_name;
-    failed_error_ = appended.os_error;
+    sent.push_back(std::move(appended));
+  }
+  if (failed_file_.empty()) journaled_ = Journal();
+  if (failed_file_.empty() && !journaled_ && rule == jrRequired) {
+    failed_file_ = journal_path;
+    failed_error_ = FileLastError();
+  }
+  if (!failed_file_.empty()) {
     for (auto it = sent.rbegin(); it != sent.rend(); ++it) TakeBackNotice(*it);
     Undo();
     return frFailed;
   }
   committed_ = true;
-  Journal();
   hold_.Release();
   return frDone;
 }
@@ -183,7 +189,7 @@ void GameOperation::Undo() {
   hold_.Release();
 }
 
-void GameOperation::Journal() {
+bool GameOperation::Journal() {
   std::vector<JournalEntry> entries;
   auto bytes = [](const PlayerRecord& record) {
     return JournalHex({reinterpret_cast<const char*>(&record), sizeof record});
@@ -214,10 +220,7 @@ void GameOperation::Journal() {
   for (const PendingNotice& notice : notices_)
     entries.push_back({-1, "", "notice", notice.file_name, FirstWordyLine(notice.lines)});
   const std::string name = name_.empty() ? OperationName(kind_) : name_;
-  if (!JournalAppend(name.c_str(), entries) && !journal_warned) {
-    journal_warned = true;
-    screen_notice = "  `@" + journal_path + " cannot be written!  `%Changes are not journaled.";
-  }
+  return JournalAppend(name.c_str(), entries);
 }
 
 FileResult UpdateCurrentPlayer(OperationKind kind,
@@ -229,7 +232,7 @@ FileResult UpdateCurrentPlayer(OperationKind kind,
   if (result != frDone) return result;
   if (change) change(record);
   result = op.Write(current_player, record);
-  if (result == frDone) result = op.Commit();
+  if (result == frDone) result = CommitShown(op);
   if (result == frDone) SetCurrentPlayerRecord(record);
   return result;
 }
@@ -254,7 +257,16 @@ bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> charact
       return false;
     }
   }
-  return op.Commit() == frDone;
+  return CommitShown(op) == frDone;
+}
+
+FileResult CommitShown(GameOperation& op) {
+  FileResult result = op.Commit(jrChangeStands);
+  if (result == frDone && !op.Journaled() && !journal_warned) {
+    journal_warned = true;
+    screen_notice = "  `@" + journal_path + " cannot be written!  `%Changes are not journaled.";
+  }
+  return result;
 }
 
 std::string NotDoneNotice(const GameOperation& op, FileResult result, const std::string& what) {

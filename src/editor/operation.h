@@ -37,6 +37,12 @@ struct PendingNotice {
   NoticeLines lines;
 };
 
+// What a commit does when the operation's journal entry cannot be written.
+enum JournalRule : uint8_t {
+  jrChangeStands,  // the editor: the change is made all the same (Journaled() says so)
+  jrRequired,      // the command words: a change that cannot be undone is not made
+};
+
 class GameOperation {
  public:
   explicit GameOperation(OperationKind kind) : kind_(kind) {}
@@ -60,10 +66,13 @@ class GameOperation {
   // A mail message or news entry, appended at the commit.
   void Notice(const std::string& file_name, NoticeLines lines);
   // The notices, each whole or cut back to where it began, then the journal. frDone; or the
-  // notice that failed is named by FailedFile() and everything is put back.
-  FileResult Commit();
+  // notice (or under jrRequired the journal) that failed is named by FailedFile() and everything
+  // is put back.
+  FileResult Commit(JournalRule rule = jrChangeStands);
   const std::string& FailedFile() const { return failed_file_; }
   int FailedError() const { return failed_error_; }
+  // After a commit: false when its journal entry could not be written.
+  bool Journaled() const { return journaled_; }
 
  private:
   struct RecordChange {
@@ -76,7 +85,7 @@ class GameOperation {
     std::string before, after;
   };
   void Undo();
-  void Journal();
+  bool Journal();
 
   OperationKind kind_;
   std::string name_;
@@ -87,6 +96,7 @@ class GameOperation {
   std::vector<PendingNotice> notices_;
   std::string failed_file_;
   int failed_error_ = 0;
+  bool journaled_ = false;
 };
 
 // The current player changed as one operation: read under the hold with this editor's own changes
@@ -97,5 +107,7 @@ FileResult UpdateCurrentPlayer(OperationKind kind,
 // The characters' files deleted as one operation of that kind, under the hold of PLAYER.DAT like any
 // other. False, with the reason in screen_notice, when not all of them could be.
 bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters);
+// The editor's commit: a change it could not journal stands, and the screen says so once.
+FileResult CommitShown(GameOperation& op);
 // A line for the rows under the main screen that says an operation was not done and why.
 std::string NotDoneNotice(const GameOperation& op, FileResult result, const std::string& what);

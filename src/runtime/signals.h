@@ -11,3 +11,8 @@ bool HangupSignalled();
 void HangupNote();
 // Nothing noted any more (the start value).
 void HangupForget();
+
+// A write past the file-size limit (ulimit -f, which door scripts often set) fails with EFBIG like
+// a full disk, and is put back as one, instead of killing the program halfway through an operation
+// (POSIX; Windows has no such signal).
+void FileSizeSignalIgnore();

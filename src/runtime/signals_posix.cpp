@@ -29,3 +29,5 @@ bool HangupSignalled() { return hangup_signalled != 0; }
 void HangupNote() { hangup_signalled = 1; }
 
 void HangupForget() { hangup_signalled = 0; }
+
+void FileSizeSignalIgnore() { std::signal(SIGXFSZ, SIG_IGN); }

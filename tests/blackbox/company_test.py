@@ -110,14 +110,16 @@ def spouse_beyond_the_file(editor, sample):
 
 
 def full_disk_in_a_clean_slate(editor, sample):
-    """A file-size limit as the full disk: the news append is cut short after the mail went out."""
+    """A file-size limit (with SIGXFSZ at its default, which python's own ignoring would hide) as
+    the full disk: the news append is cut short after the mail went out."""
     limit_blocks = 200  # of 512 bytes, as sh's ulimit -f counts
     with scratch_game(sample) as game:
         news = b"old news\r\n" * (limit_blocks * 512 // 10 - 2)  # 20 bytes short of the limit
         with open(os.path.join(game, "LOGNOW.TXT"), "wb") as f:
             f.write(news)
         before = players(game)
-        wrapper = ["/bin/sh", "-c", "trap '' XFSZ; ulimit -f %d; exec \"$0\"" % limit_blocks]
+        wrapper = ["env", "--default-signal=XFSZ", "/bin/sh", "-c",
+                   "ulimit -f %d; exec \"$0\"" % limit_blocks]
         term = open_on(editor, game, 2, wrapper)
         term.send("#")
         term.wait_for("Enter Y or N")
@@ -128,7 +130,7 @@ def full_disk_in_a_clean_slate(editor, sample):
         assert code == 2, "exit code %s" % code
         assert open(os.path.join(game, "LOGNOW.TXT"), "rb").read() == news, "the news was torn"
         mail = os.path.join(game, "MAIL2.DAT")
-        assert not os.path.exists(mail) or open(mail, "rb").read() == b"", "the mail stayed"
+        assert not os.path.exists(mail), "the mail stayed"
         assert players(game) == before, "the reset stayed without its news"
 
 

@@ -148,7 +148,7 @@ def forged_operations_are_refused(editor, sample):
         assert run(editor, game, "log")[0] == 0
 
 
-def unwritable_journal_stops_nothing(editor, sample):
+def unwritable_journal_stops_commands_not_the_editor(editor, sample):
     with scratch_game(sample) as game:
         os.mkdir(os.path.join(game, "ZORVAN32.LOG"))  # even root cannot append to a directory
         term = open_on(editor, game, 0)
@@ -164,6 +164,36 @@ def unwritable_journal_stops_nothing(editor, sample):
         term.wait_for(MAIN % 1)
         assert "not journaled" not in term.text()  # told once only
         term.done()
+        # set and undo make no change they cannot journal: a directory, a file-size limit.
+        log = os.path.join(game, "ZORVAN32.LOG")
+        code, _, err = run(editor, game, "set", "0", "gold=5")
+        assert code == 2 and "ZORVAN32.LOG cannot be written" in err, (code, err)
+        os.rmdir(log)
+        assert run(editor, game, "set", "0", "gold=5")[0] == 0
+
+        def limited(room, *args):  # less memory than the journal; a file-size limit
+            script = 'ulimit -v 32000; ulimit -f %d; exec "$0" "$@"'
+            blocks = (os.path.getsize(log) + room) // 512
+            return run("/bin/sh", game, "-c", script % blocks, editor, *args)
+
+        # A crash's NUL-filled tail, longer than a line may be: numbers go on, on a fresh line.
+        os.truncate(log, os.path.getsize(log) + (64 << 20))
+        size = os.path.getsize(log)
+        code, _, err = limited(512, "set", "0", "gold=6")
+        assert (code, field(game, 0, "gold"), os.path.getsize(log)) == (2, 5, size), err
+        assert limited(1 << 20, "set", "0", "gold=7")[0] == 0
+        with open(log, "rb") as f:
+            f.seek(-4096, os.SEEK_END)
+            tail = [line.split(b"\t") for line in f.read().split(b"\n")[-3:-1]]
+        assert [(len(line), line[3]) for line in tail] == [(10, b"2")] * 2, tail
+        size = os.path.getsize(log)
+        code, _, err = limited(512, "undo")
+        assert (code, field(game, 0, "gold"), os.path.getsize(log)) == (2, 7, size), err
+        assert "ZORVAN32.LOG could not be written" in err, err
+        code, out, _ = limited(1 << 20, "log")
+        assert code == 0 and [line.split("\t")[3] for line in out.splitlines()] == ["2", "1"]
+        code, out, _ = limited(1 << 20, "undo")
+        assert code == 0 and "gold: 7 -> 5" in out and field(game, 0, "gold") == 5, out
 
 
 def writers_and_undos_leave_whole_lines(editor, sample):
@@ -192,7 +222,7 @@ def main(editor, sample):
     each_operation_is_journaled_and_undone(editor, sample)
     a_node_change_is_left_and_named(editor, sample)
     forged_operations_are_refused(editor, sample)
-    unwritable_journal_stops_nothing(editor, sample)
+    unwritable_journal_stops_commands_not_the_editor(editor, sample)
     writers_and_undos_leave_whole_lines(editor, sample)
 
 

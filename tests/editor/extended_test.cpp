@@ -180,7 +180,7 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
       {"Y1\r", 1, all, 0},
       {"Y1\r", 1, none, 2, "PLAYER.DAT"},
       {"Y1\r", 1, {"MAIL1.DAT", "PLAYER.DAT"}, 2, "MAIL1.DAT"},
-      {"Y1\r", 1, all, 2, "LOGNOW.TXT"},
+      {"Y1\r", 1, {"LOGNOW.TXT", "PLAYER.DAT"}, 2, "LOGNOW.TXT"},  // the mail made goes again
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.keys) + " class " + std::to_string(c.skill_class) +

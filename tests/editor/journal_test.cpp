@@ -41,12 +41,13 @@ TEST(JournalTest, OperationsAreJournaledWithTheirBytesAndUndoneNewestFirst) {
   ASSERT_EQ(wedding.Commit(), frDone);
   EXPECT_EQ(game.ReadFile("MARRAGE.DAT"), "1\r\n");
 
-  std::vector<JournalLine> lines;
-  ASSERT_TRUE(ReadJournal(journal_path, lines));
-  std::vector<std::string> seen;
-  for (const JournalLine& l : lines)
-    seen.push_back(std::to_string(l.op) + " " + l.operation + " " + l.player + " " + l.field +
-                   " " + (l.field == "record" ? "" : l.old_value + " " + l.new_value));
+  std::vector<std::string> seen;  // newest first
+  ASSERT_TRUE(VisitJournal(journal_path, [&](const JournalLine& l) {
+    seen.insert(seen.begin(), std::to_string(l.op) + " " + l.operation + " " + l.player + " " +
+                                  l.field + " " +
+                                  (l.field == "record" ? "" : l.old_value + " " + l.new_value));
+    return true;
+  }));
   const std::vector<std::string> expected = {
       "1 field-edit 0 gold " + std::to_string(MakePlayer("Arno", "A", 1).gold) + " 4242",
       "1 field-edit 0 record ",
@@ -62,6 +63,34 @@ TEST(JournalTest, OperationsAreJournaledWithTheirBytesAndUndoneNewestFirst) {
   EXPECT_EQ(RunUndo({}), 1);  // nothing left
   EXPECT_EQ(RunUndo({"4"}), 0);  // undoing the last undo redoes the gold
   EXPECT_NE(game.ReadFile("PLAYER.DAT"), players);
+  // An older version numbered afresh after a damaged tail: the operations before it are out of
+  // undo's reach, since their numbers come again.
+  const std::string log = work.ReadFile("ZORVAN32.LOG");
+  work.WriteFile("ZORVAN32.LOG", log + log.substr(0, log.find('\n', log.find('\n') + 1) + 1));
+  EXPECT_EQ(RunUndo({"3"}), 1);
+}
+
+// Read from its end in pieces: a line across two pieces comes whole; a line longer than any
+// journal's and a torn tail are passed over, and the numbering goes on past them.
+TEST(JournalTest, ReadBackwardsInPiecesPastADamagedTail) {
+  TempGameDir work;
+  EditorStateReset();
+  journal_path = work.Dir() + "/ZORVAN32.LOG";
+  std::string bytes;
+  for (int op = 1; op <= 40; ++op)
+    bytes += "t\tlocal\tsysop\t" + std::to_string(op) + "\tset\t0\tA\tgold\t1\t" +
+             std::string(op * 97, '7') + "\n";
+  work.WriteFile("ZORVAN32.LOG", bytes + std::string(kJournalLineMax + 1, 'x') + "\n" +
+                                     std::string(3000, '\t'));
+  ASSERT_TRUE(JournalAppend("set", {{0, "A", "gold", "1", "2"}}));
+  std::vector<std::string> seen, expected = {"41 1"};
+  for (int op = 40; op >= 1; --op)
+    expected.push_back(std::to_string(op) + " " + std::to_string(op * 97));
+  ASSERT_TRUE(VisitJournal(journal_path, [&](const JournalLine& l) {
+    seen.push_back(std::to_string(l.op) + " " + std::to_string(l.new_value.size()));
+    return true;
+  }));
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
