@@ -57,7 +57,9 @@ const Operation* ChooseTarget(const std::vector<Operation>& ops, int32_t wanted)
   std::set<int64_t> undone = UndoneOperations(ops);
   for (auto it = ops.rbegin(); it != ops.rend(); ++it) {
     if (undone.count(it->number)) continue;
-    if (wanted > 0 ? it->number == wanted : UndoneTarget(*it) == 0) return &*it;
+    // A rollback put back half an operation: undoing it would redo that half.
+    bool plain = UndoneTarget(*it) == 0 && it->lines.front().operation != "rollback";
+    if (wanted > 0 ? it->number == wanted : plain) return &*it;
   }
   return nullptr;
 }

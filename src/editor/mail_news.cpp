@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "editor/player_file.h"
+#include "editor/rollback.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
 
@@ -122,7 +123,11 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
   std::string bytes;
   for (const auto& line : lines) bytes += line + "\r\n";
   OsFile& file = out.file;
-  bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
+  // Noted before the open that may make the file, or after the look at its end.
+  const bool made = !PathExists(path);
+  bool appended = (!made || RollbackNoteAppend(path, true, 0, "", bytes)) &&
+                  OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced) &&
+                  (made || RollbackNoteAppend(path, false, out.start, out.replaced, bytes));
   if (appended &&
       !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
     out.os_error = FileLastError();
@@ -135,6 +140,23 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
 
 void TakeBackNotice(AppendedNotice& notice) {
   if (notice.file.IsOpen()) CutBack(notice.file, notice.start, notice.replaced);
+}
+
+NoticeCut CutCrashedAppend(const std::string& path, bool made, int64_t start,
+                           const std::string& replaced, const std::string& appended) {
+  OsFile file;
+  if (!PathExists(path)) return made ? ncNothing : ncLeft;
+  if (!OpenForAppend(file, path)) return ncLeft;
+  int64_t length = FileLength(file);
+  if (length < start || length - start > static_cast<int64_t>(appended.size())) return ncLeft;
+  std::string tail(static_cast<size_t>(length - start), '\0');
+  if (!tail.empty() && !FileReadAt(file, start, tail.data(), tail.size())) return ncLeft;
+  if (tail == replaced && !(made && length == 0)) return ncNothing;
+  if (appended.compare(0, tail.size(), tail) != 0) return ncLeft;
+  if (!CutBack(file, start, replaced)) return ncLeft;
+  FileClose(file);
+  if (made) FileRemove(path);
+  return ncCut;
 }
 
 void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name) {
