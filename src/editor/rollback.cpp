@@ -20,11 +20,13 @@ namespace {
 
 using Bytes = std::optional<std::string>;  // nullopt: no file
 
-// The operation holding PLAYER.DAT in this process and its file, once its first note is out.
+// The operation holding PLAYER.DAT in this process, and the file, kept open between operations as
+// the journal is: a file made and removed at every save costs more than the save.
 struct Kept {
   std::string operation;
   OsFile file;
-  int64_t end = 0;
+  std::string path;
+  int64_t end = 0;  // where the operation's next line goes; 0: nothing noted yet
   bool recovering = false;  // a crashed operation is being put back: nothing more is noted
 };
 Kept kept;
@@ -47,20 +49,25 @@ bool Unhex(const std::string& text, Bytes& bytes) {
   return JournalUnhex(text, *bytes);
 }
 
-// One line, written whole before its item; the first also makes the file with the header.
-bool Note(const std::string& line) {
+// The file open, made when create; false when it is not there (or cannot be opened).
+bool OpenKept(bool create) {
   const std::string path = RollbackPath();
-  if (kept.recovering || kept.operation.empty() || path.empty()) return true;
+  if (kept.file.IsOpen() && (kept.path != path || FileIsUnlinked(kept.file))) FileClose(kept.file);
+  if (kept.file.IsOpen()) return true;
+  if (path.empty() || (!create && !PathExists(path))) return false;
+  OpenModeScope shared(fmShared);
+  kept.path = path;
+  return FileOpen(kept.file, path, faReadWrite, create);
+}
+
+// One line, written whole before its item; the first goes after the header, at the start.
+bool Note(const std::string& line) {
+  if (kept.recovering || kept.operation.empty() || RollbackPath().empty()) return true;
   std::string text = line + "\n";
-  if (!kept.file.IsOpen()) {
-    OpenModeScope shared(fmShared);
-    if (!FileOpen(kept.file, path, faReadWrite, /*create=*/true) || !FileTruncate(kept.file, 0)) {
-      FileClose(kept.file);
-      return false;
-    }
-    text = "operation\t" + kept.operation + "\n" + text;
-    kept.end = 0;
-  }
+  if (kept.end == 0) text = "operation\t" + kept.operation + "\n" + text;
+  if (!OpenKept(true) || (kept.end == 0 && FileLength(kept.file) != 0 &&
+                          !FileTruncate(kept.file, 0)))  // a leftover nobody could put back
+    return false;
   if (!FileWriteAt(kept.file, kept.end, text.data(), text.size())) return false;
   kept.end += static_cast<int64_t>(text.size());
   return true;
@@ -126,14 +133,9 @@ void TakeLine(const std::vector<std::string>& c, Unfinished& what) {
     TakeAppend(c, what);
 }
 
-bool ReadUnfinished(const std::string& path, Unfinished& what) {
-  OsFile file;
+bool ReadUnfinished(Unfinished& what) {
   std::string text;
-  {
-    OpenModeScope shared(fmShared);
-    if (!FileOpen(file, path, faRead)) return false;
-  }
-  if (!FileReadHead(file, kMaxBytes, text)) return false;
+  if (!FileReadHead(kept.file, kMaxBytes, text)) return false;
   size_t begin = 0;
   for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', begin)) {
     std::vector<std::string> columns = Columns(text.substr(begin, end - begin));
@@ -255,25 +257,22 @@ bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
 }
 
 void RollbackEnd(bool committed) {
-  if (kept.file.IsOpen()) {
-    FileClose(kept.file);
-    FileRemove(RollbackPath());
-  } else if (kept.recovering && committed) {
-    FileRemove(RollbackPath());
-  }
+  // Emptied, not removed: made again at every save, it would cost more than the save.
+  if ((kept.end > 0 || (kept.recovering && committed)) && OpenKept(false))
+    FileTruncate(kept.file, 0);
+  kept.end = 0;
   kept.operation.clear();
 }
 
 void RollBackUnfinished() {
-  const std::string path = RollbackPath();
-  if (kept.recovering || path.empty() || !PathExists(path)) return;
+  if (kept.recovering || !OpenKept(false) || FileLength(kept.file) == 0) return;
   kept.recovering = true;
   Unfinished what;
   Tally tally;
   {
     GameOperation op(okRollback);
     // Read under the hold: an operation of another program may have ended meanwhile.
-    if (op.Begin() == frDone && (!PathExists(path) || ReadUnfinished(path, what))) {
+    if (op.Begin() == frDone && ReadUnfinished(what)) {
       PutBack(op, what, tally);
       op.Commit();
     }

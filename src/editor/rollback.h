@@ -6,8 +6,8 @@
 //   record     N     HEX-BEFORE        HEX-AFTER
 //   file       NAME  HEX-BEFORE|none   HEX-AFTER|none
 //   append     NAME  OFFSET|new        HEX-REPLACED   HEX-APPENDED
-// A last line without its line end was torn by the crash: its item was not yet written. The file
-// goes when the operation ends, after its journal entry, while PLAYER.DAT is still held.
+// A last line without its line end was torn by the crash: its item was not yet written. The file is
+// emptied when the operation ends, after its journal entry, while PLAYER.DAT is still held.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -26,8 +26,8 @@ bool RollbackNoteFile(const std::string& path, bool exists, const std::string* a
 // A notice appended at start, over the replaced end-of-file mark; made: the append makes the file.
 bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
                         const std::string& replaced, const std::string& appended);
-// The operation is over, committed or put back: its file goes. A rollback of a crashed operation
-// removes that operation's file only once committed.
+// The operation is over, committed or put back: the file is emptied. A rollback of a crashed
+// operation empties it only once committed.
 void RollbackEnd(bool committed);
 // An operation a crash cut short, put back as an operation of its own ("rollback", journaled as
 // any other) where its items still hold what it wrote, and said through rollback_report. Nothing
