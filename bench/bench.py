@@ -6,6 +6,7 @@
 idle CPU comes from the kernel's per-thread run time (/proc/<pid>/task/*/schedstat, nanoseconds,
 all threads); write(2) and send() counts come from strace of the real program (where strace is
 installed and may trace; a count it cannot give is reported as not measured, never as 0)."""
+import collections
 import contextlib
 import glob
 import os
@@ -460,6 +461,17 @@ def bench_journal(build, game, rounds=12, saves=50):
         writes = sum(count_calls(lines, "write", fd)[0] for fd in fds)
         print("write(2) calls on ZORVAN32.LOG (strace, 20 saves): %d, %.1f a save"
               % (writes, writes / 20.0))
+    with strace_log("system calls on ZORVAN32.RBK per save") as log:
+        if not log:
+            return
+        rollback = os.path.join(game, "ZORVAN32.RBK")
+        # The program names it relative to the game; strace names an open file's path in full.
+        timed_saves(build, game, 20, ["strace", "-qq", "-P", "ZORVAN32.RBK", "-P", rollback,
+                                      "-o", log])
+        calls = collections.Counter(re.match(r"(?:\d+ +)?(\w+)\(", l).group(1)
+                                    for l in strace_lines(log) if re.match(r"(?:\d+ +)?\w+\(", l))
+        print("system calls on the rollback file ZORVAN32.RBK (strace, 20 saves): %s a save"
+              % ", ".join("%s %.1f" % (name, n / 20.0) for name, n in sorted(calls.items())))
 
 
 def callgrind_instructions(build, game, saves):

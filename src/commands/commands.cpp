@@ -8,6 +8,7 @@
 #include "editor/editor_state.h"
 #include "editor/journal.h"
 #include "editor/player_file.h"
+#include "editor/rollback.h"
 #include "editor/startup.h"
 #include "runtime/files.h"
 #include "runtime/std_stream.h"
@@ -155,6 +156,7 @@ bool CommandLoadGame() {
     CommandError("ZORVAN32.CFG is missing here: run zorvan32 once at the console to make it");
     return false;
   }
+  rollback_report = CommandError;
   if (!LoadConfig()) {
     CommandError("ZORVAN32.CFG does not hold a usable game directory");
     return false;

@@ -76,7 +76,9 @@ class TargetSearch {
     int64_t target = UndoneTarget(op_);
     if (undone_.count(op_.number) == 0) {
       if (target > 0) undone_.insert(target);  // an undo not itself undone
-      if (wanted_ > 0 ? op_.number == wanted_ : target == 0) {
+      // A rollback put back half an operation: undoing it would redo that half.
+      bool plain = target == 0 && op_.lines.front().operation != "rollback";
+      if (wanted_ > 0 ? op_.number == wanted_ : plain) {
         found_ = op_;
         return Chain();
       }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "editor/player_file.h"
+#include "editor/rollback.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
 
@@ -50,12 +51,17 @@ bool FindAppendStart(OsFile& file, int64_t& start, std::string& replaced) {
   return true;
 }
 
-// The file back to what it held before the append: a file the append made goes (while the lock
-// is held, so another writer of ours that waits for it sees it gone and makes it anew).
+// The file back to what it held before an append that began at start.
+bool CutBack(OsFile& file, int64_t start, const std::string& replaced) {
+  return FileTruncate(file, start) &&
+         (replaced.empty() || FileWriteAtEnd(file, replaced.data(), replaced.size()));
+}
+
+// The same for our own append: a file the append made goes (while the lock is held, so another
+// writer of ours that waits for it sees it gone and makes it anew).
 void CutBack(AppendedNotice& notice) {
   OsFile& file = notice.file;
-  if (FileTruncate(file, notice.start) && !notice.replaced.empty())
-    FileWriteAtEnd(file, notice.replaced.data(), notice.replaced.size());
+  CutBack(file, notice.start, notice.replaced);
   if (notice.created && FileLength(file) == 0) FileRemove(notice.path);
 }
 
@@ -133,9 +139,12 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
   for (const auto& line : lines) bytes += line + "\r\n";
   OsFile& file = out.file;
   out.path = path;
-  out.created = !PathExists(path);
-  bool appended = OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced);
-  out.created = out.created && appended && out.start == 0;
+  // Noted before the open that may make the file, or after the look at its end.
+  const bool made = !PathExists(path);
+  bool appended = (!made || RollbackNoteAppend(path, true, 0, "", bytes)) &&
+                  OpenForAppend(file, path) && FindAppendStart(file, out.start, out.replaced) &&
+                  (made || RollbackNoteAppend(path, false, out.start, out.replaced, bytes));
+  out.created = made && appended && out.start == 0;
   if (appended &&
       !(FileTruncate(file, out.start) && FileWriteAtEnd(file, bytes.data(), bytes.size()))) {
     out.os_error = FileLastError();
@@ -148,6 +157,23 @@ bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNot
 
 void TakeBackNotice(AppendedNotice& notice) {
   if (notice.file.IsOpen()) CutBack(notice);
+}
+
+NoticeCut CutCrashedAppend(const std::string& path, bool made, int64_t start,
+                           const std::string& replaced, const std::string& appended) {
+  OsFile file;
+  if (!PathExists(path)) return made ? ncNothing : ncLeft;
+  if (!OpenForAppend(file, path)) return ncLeft;
+  int64_t length = FileLength(file);
+  if (length < start || length - start > static_cast<int64_t>(appended.size())) return ncLeft;
+  std::string tail(static_cast<size_t>(length - start), '\0');
+  if (!tail.empty() && !FileReadAt(file, start, tail.data(), tail.size())) return ncLeft;
+  if (tail == replaced && !(made && length == 0)) return ncNothing;
+  if (appended.compare(0, tail.size(), tail) != 0) return ncLeft;
+  if (!CutBack(file, start, replaced)) return ncLeft;
+  FileClose(file);
+  if (made) FileRemove(path);
+  return ncCut;
 }
 
 void WriteCleanSlateNotices(GameOperation& op, int type, int32_t player, const std::string& name) {

@@ -32,3 +32,9 @@ struct AppendedNotice {
 // with out.os_error on failure.
 bool AppendNotice(const std::string& path, const NoticeLines& lines, AppendedNotice& out);
 void TakeBackNotice(AppendedNotice& notice);
+// An append a crash cut short, taken back while the file ends in it (or in the start of it): cut
+// back to start with the replaced mark, or removed when the append made it. ncLeft: something else
+// follows it now.
+enum NoticeCut : uint8_t { ncNothing, ncCut, ncLeft };
+NoticeCut CutCrashedAppend(const std::string& path, bool made, int64_t start,
+                           const std::string& replaced, const std::string& appended);

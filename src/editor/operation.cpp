@@ -10,6 +10,7 @@
 #include "editor/journal.h"
 #include "editor/mail_news.h"
 #include "editor/npc_marriage.h"
+#include "editor/rollback.h"
 #include "runtime/files.h"
 
 namespace {
@@ -29,6 +30,7 @@ const KindName kKindNames[] = {
     {okDoubleMarriageRepair, "double-marriage-repair"},
     {okUndo, "undo"},
     {okSet, "set"},
+    {okRollback, "rollback"},
 };
 
 // The file's bytes (up to the cap) under the exclusive open, then the new ones written over them in
@@ -96,7 +98,12 @@ GameOperation::~GameOperation() {
   if (!committed_) Undo();
 }
 
-FileResult GameOperation::Begin() { return hold_.Take(); }
+FileResult GameOperation::Begin() {
+  RollBackUnfinished();  // first, as an operation of its own
+  FileResult result = hold_.Take();
+  if (result == frDone) RollbackStart(name_.empty() ? OperationName(kind_) : name_);
+  return result;
+}
 
 FileResult GameOperation::Read(int32_t n, PlayerRecord& out) {
   if (!hold_.Held()) return frBusy;
@@ -113,6 +120,7 @@ FileResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
     FileResult read = ReadPlayerRecord(n, before);
     if (read != frDone) return read;
   }
+  if (!RollbackNoteRecord(n, known != nullptr ? known->before : before, record)) return frFailed;
   FileResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
   if (result != frDone) return result;
   if (known != nullptr)
@@ -131,6 +139,7 @@ bool GameOperation::WriteCharacterFile(int character, int32_t player) {
 bool GameOperation::WriteCharacterFileBytes(int character, const std::string* bytes) {
   std::string path = GamePath(NpcFileName(character));
   FileChange change{path, PathExists(path), "", ""};
+  if (!RollbackNoteFile(path, change.existed, bytes)) return false;
   if (bytes == nullptr) {
     if (!change.existed) return true;
     if (ReadGameLineFile(path, change.before) != frDone) return false;
@@ -173,6 +182,7 @@ FileResult GameOperation::Commit(JournalRule rule) {
     return frFailed;
   }
   committed_ = true;
+  if (hold_.Held()) RollbackEnd(true);  // after the journal, before a node may write again
   hold_.Release();
   return frDone;
 }
@@ -186,6 +196,7 @@ void GameOperation::Undo() {
       WritePlayerRecord(GamePath("PLAYER.DAT"), it->n, it->before, true);
   }
   records_.clear();
+  if (hold_.Held()) RollbackEnd(false);
   hold_.Release();
 }
 

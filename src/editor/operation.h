@@ -25,6 +25,7 @@ enum OperationKind : uint8_t {
   okDoubleMarriageRepair,
   okUndo,
   okSet,
+  okRollback,  // an operation a crash cut short, put back
 };
 // The journal's word for it: "field-edit", "repair", "new-day", ...
 const char* OperationName(OperationKind kind);

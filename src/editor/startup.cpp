@@ -18,6 +18,7 @@
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/prompts.h"
+#include "editor/rollback.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
 #include "runtime/files.h"
@@ -162,6 +163,7 @@ bool LoadConfig() {
   }
   game_dir = std::move(line);
   journal_path = JournalPath();  // beside the configuration
+  RollBackUnfinished();  // before anything reads the game, for the editor and every command word
   return true;
 }
 

@@ -3,6 +3,8 @@
 record's bytes, and undone byte for byte; a node's later change is left and named.
   journal_test.py ZORVAN32 SAMPLE_GAME"""
 import os
+import shutil
+import subprocess
 import sys
 
 from blackbox import (FIELD, MAIN, decode, field, open_on, pack, players, poke, records, run,
@@ -218,12 +220,77 @@ def writers_and_undos_leave_whole_lines(editor, sample):
         assert ops == set(range(1, max(ops) + 1)), "operation numbers not one each: %s" % ops
 
 
+def every_file(game):
+    return {name: open(os.path.join(game, name), "rb").read() for name in os.listdir(game)
+            if name not in ("ZORVAN32.CFG", "ZORVAN32.LOG", "ZORVAN32.RBK")}
+
+
+def last_operation(game):
+    return journal(game)[-1][4] if journal(game) else None
+
+
+def crash_at_every_write(editor, sample):
+    """Killed at each write of an operation in turn, the next start leaves every file as before
+    the operation or as after it, never between, and the journal's last operation says which."""
+    if not shutil.which("strace"):
+        print("crash test skipped: strace is not installed")
+        return
+
+    def by_keys(account, keys):
+        def operation(game, wrap, kind):
+            term = open_on(editor, game, account, wrap)
+            for key in keys:
+                term.send(key)
+                term.pump(0.3)
+            wait_until(lambda: last_operation(game) == kind or not term.child.isalive(),
+                       term.pump, lambda: kind)
+            if term.child.isalive():
+                term.done()
+            return last_operation(game) == kind
+        return operation
+
+    def undo_of_divorce(game, wrap, kind):
+        return subprocess.run(wrap + [editor, "undo"], cwd=game, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+
+    with scratch_game(sample) as divorced:
+        by_keys(0, ["Z", "-1\r", "Y"])(divorced, [], "divorce")
+        cases = [(sample, "divorce", by_keys(0, ["Z", "-1\r", "Y"])),
+                 (sample, "clean-slate", by_keys(6, ["#", "Y", "2\r"])),
+                 (divorced, "undo-1", undo_of_divorce)]
+        for base, kind, operation in cases:
+            states = []
+            for call in ("pwrite64", "write"):  # records and the rollback file; notices, journal
+                for n in range(1, 100):
+                    with scratch_game(base) as game:
+                        before = every_file(game)
+                        paths = [os.path.join(game, name) for name in
+                                 ("PLAYER.DAT", "ZORVAN32.RBK", "ZORVAN32.LOG", "LOGNOW.TXT",
+                                  "mail0.dat", "mail1.dat", "MAIL6.DAT")]
+                        wrap = ["strace", "-f", "-qq", "-o", os.devnull, "-e",
+                                "inject=%s:signal=SIGKILL:when=%d" % (call, n)]
+                        if operation(game, wrap + sum((["-P", p] for p in paths), []), kind):
+                            after = every_file(game)
+                            break
+                        code, _, err = run(editor, game, "check")
+                        assert not os.path.exists(paths[1]) or not os.path.getsize(paths[1])
+                        states.append((call, n, every_file(game), last_operation(game), err))
+                        if last_operation(game) == "rollback":  # half an operation: not undone
+                            assert "(rollback" not in run(editor, game, "undo")[1], (kind, n)
+            assert len(states) > 4, "%s: too few writes killed" % kind
+            for call, n, state, said, err in states:
+                assert state in (before, after), "%s killed at %s %d: between" % (kind, call, n)
+                assert (state == after) == (said == kind), (kind, call, n, said)
+                assert (said == "rollback") == ("rolled back" in err), (kind, call, n, err)
+
+
 def main(editor, sample):
     each_operation_is_journaled_and_undone(editor, sample)
     a_node_change_is_left_and_named(editor, sample)
     forged_operations_are_refused(editor, sample)
     unwritable_journal_stops_commands_not_the_editor(editor, sample)
     writers_and_undos_leave_whole_lines(editor, sample)
+    crash_at_every_write(editor, sample)
 
 
 if __name__ == "__main__":
