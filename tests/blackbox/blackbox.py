@@ -430,6 +430,9 @@ def write_drop_file(game, name, lines, end="\n"):
 
 
 def journal_lines(game):
-    """ZORVAN32.LOG's lines as their tab-separated columns."""
-    text = pathlib.Path(game, "ZORVAN32.LOG").read_text("utf-8")
-    return [line.split("\t") for line in text.splitlines()]
+    """ZORVAN32.LOG's lines as their tab-separated columns; none before it is made. Every line
+    is whole: a torn write would leave the last one without its line end."""
+    path = pathlib.Path(game, "ZORVAN32.LOG")
+    text = path.read_bytes().decode() if path.exists() else ""
+    assert text.endswith("\n") or not text, "ZORVAN32.LOG ends in part of a line: %r" % text[-200:]
+    return [line.split("\t") for line in text.split("\n")[:-1]]
