@@ -73,6 +73,21 @@ TEST_F(DoorPeriodicTest, LocalSessionExpiresButIsNeverIdle) {
   EXPECT_LT(ended, kHour + 30);
 }
 
+// A remote caller idle for the limit stays; one idle past it is ended at that check.
+TEST_F(DoorPeriodicTest, ACallerIdlePastTheLimitIsEndedThen) {
+  static int32_t now_ms = 12 * kHour * 1000;
+  ClockOverride([] { return now_ms; });
+  door_session.Kind = ckTelnet;
+  door_session.OnCarrierLost = nullptr;  // no line here to lose
+  door_session.StartTime = SecondsOfDay();
+  for (int32_t past : {0, 1}) {
+    door_session.LastKeyTime = SecondsOfDay() - door_session.IdleLimit - past;
+    door_session.LastCheckMs = now_ms - 2000;
+    EXPECT_EQ(HaltCodeOf(&DoorPeriodicCheck), past ? 0 : -1) << past;
+  }
+  EXPECT_GE(FindScreenRow("Idle Time Limit Exceeded."), 1);
+}
+
 // An end while output waits for room comes at the next key wait, never in the middle of file work.
 TEST_F(DoorPeriodicTest, AnEndDueWhileOutputWaitsComesAtTheNextKeyWait) {
   static int32_t now_ms;
