@@ -172,6 +172,10 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .keys = "-1\rYY", .quenna_after = "",
        .lines = {"  NPC Divorce Failure:  Failed to erase NPC file!"}, .married = "Unknown!",
        .when = "Proceed with divorce of Quenna?", .file = "MARRAGE.DAT"},
+      // A file no open can read might name anyone: Arno may be Quenna's husband.
+      {.title = "MARRAGE.DAT unreadable", .players = {M, F}, .keys = "-2\r", .quenna_after = "",
+       .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was changed."},
+       .married = "Unknown!", .when = "", .file = "MARRAGE.DAT"},
       // Dask married to Bela is nothing to Arno's screen.
       {.title = "self-marriage", .players = {M, F}, .dask = "1\r\n", .keys = "0\r",
        .dask_after = "1\r\n", .lines = {"  Idiot Alert Info:  Player can't marry themselves!"},
