@@ -2,7 +2,6 @@
 // screen; then the work records, and the mail and news files compared whole (the game reads them).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
