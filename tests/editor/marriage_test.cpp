@@ -2,7 +2,8 @@
 // screen; then the work records, and the mail and news files compared whole (the game reads them).
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr int kQuenna = -1, kDask = -2;  // a notice's partner when it is a character
-
 struct Who {
   uint8_t sex;  // 0 male, 5 female
   int16_t married_to;
@@ -31,35 +30,25 @@ struct Who {
 struct After {
   int16_t married_to, charm;
 };
-// 'd' NewsDivorce, 'm' NewsMarriage, 'D' MailDivorceNotice, 'W' MailWeddingNotice,
-// 'N' MailNpcWeddingNotice; a and b are player numbers (b may be a character).
-struct Notice {
-  char kind;
-  int a, b;
-};
 struct Scenario {
   const char* title;
-  std::vector<Who> players;  // further players up to `count` are unmarried women
+  std::vector<Who> players;
   uint8_t current = 0;
   const char *quenna = nullptr, *dask = nullptr;  // MARRAGE.DAT, MARBARD.DAT before (null: none)
   std::string keys;                               // after Z
   std::vector<After> after = {};  // per player; empty: PLAYER.DAT unchanged
   const char *quenna_after = nullptr, *dask_after = nullptr;
-  std::vector<Notice> notices = {};
+  std::string notices = "";             // as Notices() gives them
   std::vector<std::string> lines = {};  // shown in this order, without colour codes
   std::string married;                  // the main screen's married-to text afterwards
   bool debug = true;
   const char* absent = nullptr;  // a text that must not be shown
-  // A node changing a file while the editor runs: when `when` is shown, `file` gets `content`.
+  // A node changing a file while the editor runs: when `when` is shown, `file` gets `content`
+  // (none: it becomes a directory, which no open can read).
   const char *when = nullptr, *file = nullptr, *content = nullptr;
-  int count = 0;
 };
 
 const char* const kNames[] = {"Arno", "Bela", "Cato", "Dara", "Emil"};
-std::string NameOf(int n) {
-  if (n < 0) return n == kQuenna ? "Quenna" : "Dask Able";
-  return n < 5 ? std::string(kNames[n]) : std::string(1, 'P').append(std::to_string(n));
-}
 
 // The node of a scenario, fired from the output tap once its text has been shown.
 std::string shown;
@@ -69,45 +58,35 @@ void Tap(std::string_view bytes) {
   shown.append(bytes);
   if (node != nullptr && node->when != nullptr &&
       StripAnsi(shown).find(node->when) != std::string::npos) {
-    node_game->WriteFile(node->file, node->content);
+    std::filesystem::remove(node_game->PathOf(node->file));
+    if (node->content == nullptr) node_game->MakeDir(node->file);
+    if (node->content != nullptr) node_game->WriteFile(node->file, node->content);
     node = nullptr;
   }
 }
 
-// The mail and news that these notices, written in this order, leave in an empty directory.
-void WriteNotices(const TempGameDir& dir, const std::vector<Notice>& notices) {
-  std::string saved = game_dir;
-  game_dir = dir.Dir();
-  GameOperation op(okMarriage);
-  for (const Notice& n : notices) {
-    switch (n.kind) {
-      case 'd': NewsDivorce(op, NameOf(n.a), NameOf(n.b)); break;
-      case 'm': NewsMarriage(op, NameOf(n.a), NameOf(n.b)); break;
-      case 'D': MailDivorceNotice(op, n.a, NameOf(n.a), n.b < 0 ? 0 : n.b, NameOf(n.b)); break;
-      case 'W': MailWeddingNotice(op, n.a, NameOf(n.a), n.b, NameOf(n.b)); break;
-      case 'N': MailNpcWeddingNotice(op, n.a, NameOf(n.a), NameOf(n.b)); break;
-    }
+// The mail and news file by file, each notice as its names joined by + (married) or - (divorced):
+// "LOGNOW.TXT Arno-Bela mail0.dat -Bela". Their exact texts are MailNewsTest's.
+std::string Notices(const TempGameDir& dir) {
+  static const std::regex notice("  (?:(.+) was |Your (?:sysop has )?)(Married|Divorced|marriage)"
+                                 " (?:you )?(?:to|from) (.+?) (?:today|has)");
+  std::string all;
+  for (const std::string& name : dir.Names()) {
+    if (name == "PLAYER.DAT" || name == "MARRAGE.DAT" || name == "MARBARD.DAT") continue;
+    all.append(all.empty() ? "" : " ").append(name);
+    const std::string text = std::regex_replace(dir.ReadFile(name), std::regex("`."), "");
+    for (std::sregex_iterator m(text.begin(), text.end(), notice), end; m != end; ++m)
+      all.append(" ").append((*m)[1]).append((*m)[2] == "Married" ? "+" : "-").append((*m)[3]);
   }
-  EXPECT_EQ(op.Commit(), frDone);
-  game_dir = saved;
-}
-
-// Everything in the directory but the game's own data files.
-std::vector<std::pair<std::string, std::string>> TextFiles(const TempGameDir& dir) {
-  std::vector<std::pair<std::string, std::string>> files;
-  for (const std::string& name : dir.Names())
-    if (name != "PLAYER.DAT" && name != "MARRAGE.DAT" && name != "MARBARD.DAT")
-      files.emplace_back(name, dir.ReadFile(name));
-  return files;
+  return all;
 }
 
 void RunScenario(const Scenario& s) {
   SCOPED_TRACE(s.title);
-  TempGameDir game, reference;
+  TempGameDir game;
   std::vector<PlayerRecord> players;
-  for (int i = 0; i < std::max<int>(s.count, static_cast<int>(s.players.size())); ++i) {
-    PlayerRecord p = MakePlayer(NameOf(i), "REAL " + std::to_string(i), 40 + i);
-    Who who = i < static_cast<int>(s.players.size()) ? s.players[i] : Who{5, -1, 12};
+  for (const Who& who : s.players) {
+    PlayerRecord p = MakePlayer(kNames[players.size()], "REAL", 40 + players.size());
     p.sex = who.sex, p.married_to = who.married_to, p.charm = who.charm;
     players.push_back(p);
   }
@@ -130,19 +109,15 @@ void RunScenario(const Scenario& s) {
   std::string bytes;
   for (const PlayerRecord& p : expected) bytes += RecordBytes(p);
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), bytes);
-  for (auto [name, after] : {std::pair{"MARRAGE.DAT", s.quenna_after}, 
+  for (auto [name, after] : {std::pair{"MARRAGE.DAT", s.quenna_after},
                              {"MARBARD.DAT", s.dask_after}})
     EXPECT_EQ(game.Exists(name) ? game.ReadFile(name) : "none", after ? after : "none") << name;
-  WriteNotices(reference, s.notices);
-  EXPECT_EQ(TextFiles(game), TextFiles(reference));
+  EXPECT_EQ(Notices(game), s.notices);
   std::string text = StripAnsi(shown);
   size_t at = 0;
   for (const std::string& line : s.lines) {
-    // A line under the screen (a notice on row 23) ends without a line end.
-    size_t found = text.find(line + "\r\n", at);
-    if (found == std::string::npos) found = text.find(line, at);
-    EXPECT_NE(found, std::string::npos) << "not shown (in this order): " << line;
-    if (found != std::string::npos) at = found + line.size();
+    at = text.find(line, at);
+    EXPECT_NE(at, std::string::npos) << "not shown (in this order): " << line;
   }
   EXPECT_EQ(s.absent ? text.find(s.absent) : std::string::npos, std::string::npos) << s.absent;
   EXPECT_EQ(MarriedToShown(), s.married);
@@ -153,8 +128,6 @@ const Who M{0, -1, 12}, F{5, -1, 12};
 // A row for each step of the case table and each way the request is sorted: cases 2 and 5 each do
 // half of what case 6 does, 9 and 13 what 23, 3 and 6 do.
 TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
-  std::vector<After> hundred(100, After{-1, 12});
-  hundred[0] = {99, 12}, hundred[99] = {0, 12};
   const Scenario scenarios[] = {
       {.title = "case 1, the requested spouse married to Quenna meanwhile", .players = {M, M},
        .keys = "1\rY", .quenna_after = "1\r\n",
@@ -165,7 +138,8 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
       {.title = "case 6, charm halved toward zero",
        .players = {{0, 1, 101}, {5, 0, 1}, {0, 3, -7}, {5, 2, 7}}, .keys = "3\rYY",
        .after = {{3, 50}, {-1, 0}, {-1, -3}, {0, 3}},
-       .notices = {{'d', 3, 2}, {'D', 3, 2}, {'d', 0, 1}, {'D', 0, 1}, {'W', 0, 3}, {'m', 0, 3}},
+       .notices = "LOGNOW.TXT Dara-Cato Arno-Bela Arno+Dara mail0.dat -Bela +Dara mail1.dat -Arno "
+                  "mail2.dat -Dara mail3.dat -Cato +Arno",
        .lines = {"  ZORVAN/32 Info:  WTF Marriage Code is 6"}, .married = "3 Dara"},
       {.title = "case 15, No to the divorce: nothing changes",
        .players = {{0, 1, 12}, {5, 0, 12}, M}, .quenna = "2\r\n", .keys = "-2\rYYN",
@@ -176,40 +150,51 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
       // A node writes MARRAGE.DAT again after the divorce: the cleanup removes it, silently.
       {.title = "case 17", .players = {M, F}, .quenna = "0\r\n", .dask = "1\r\n", .keys = "1\rYY",
        .after = {{1, 6}, {0, 6}},
-       .notices = {{'d', 0, kQuenna}, {'D', 0, kQuenna}, {'d', 1, kDask}, {'D', 1, kDask},
-                   {'W', 0, 1}, {'m', 0, 1}},
+       .notices = "LOGNOW.TXT Arno-Quenna Bela-Dask Able Arno+Bela mail0.dat -Quenna +Bela "
+                  "mail1.dat -Dask Able +Arno",
        .lines = {"  NPC Divorce Status:  Bela has been Divorced from Dask Able!"},
        .married = "1 Bela", .debug = false, .absent = "Cleanup",
        .when = "Status:  Arno has been Divorced from Quenna!",
        .file = "MARRAGE.DAT", .content = "0\r\n"},
-      {.title = "case 23", .players = {M, F, M}, .quenna = "2\r\n", .keys = "-2\rYY",
+      {.title = "case 23, Quenna's file read past a blank to its mark", .players = {M, F, M},
+       .quenna = " 2\x1a" "9", .keys = "-2\rYY",
        .after = {{-1, 12}, {-1, 12}, {-1, 6}}, .quenna_after = "0\r\n",
-       .notices = {{'d', 2, kQuenna}, {'D', 2, kQuenna}, {'N', 0, kQuenna}, {'m', 0, kQuenna}},
+       .notices = "LOGNOW.TXT Cato-Quenna Arno+Quenna mail0.dat +Quenna mail2.dat -Quenna",
        .lines = {"  NPC Divorce Info:  Cato has been Divorced from Quenna!"}, .married = "Quenna!"},
       {.title = "case 24", .players = {M, F, M, F}, .current = 1, .dask = "3\r\n", .keys = "-2\rYY",
        .after = {{-1, 12}, {-1, 12}, {-1, 12}, {-1, 6}}, .dask_after = "1\r\n",
-       .notices = {{'d', 3, kDask}, {'D', 3, kDask}, {'N', 1, kDask}, {'m', 1, kDask}},
+       .notices = "LOGNOW.TXT Dara-Dask Able Bela+Dask Able mail1.dat +Dask Able "
+                  "mail3.dat -Dask Able",
        .lines = {"  Marriage Info: Bela is now Married to Dask Able!"}, .married = "Dask Able!"},
-      {.title = "case 3: -1 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n",
-       .keys = "-1\rYY", .after = {{-1, 6}}, .notices = {{'d', 0, kQuenna}, {'D', 0, kQuenna}},
-       .lines = {"  Player Charm Change:  Charm points of Arno dropped by 50%."},
-       .married = "-1 Nobody!"},
+      // The record written before the file could not go is put back.
+      {.title = "case 3, MARRAGE.DAT not erasable", .players = {M, F}, .quenna = "0\r\n",
+       .keys = "-1\rYY", .quenna_after = "",
+       .lines = {"  NPC Divorce Failure:  Failed to erase NPC file!"}, .married = "Unknown!",
+       .when = "Proceed with divorce of Quenna?", .file = "MARRAGE.DAT"},
+      // A file no open can read might name anyone: Arno may be Quenna's husband.
+      {.title = "MARRAGE.DAT unreadable", .players = {M, F}, .keys = "-2\r", .quenna_after = "",
+       .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was changed."},
+       .married = "Unknown!", .when = "", .file = "MARRAGE.DAT"},
       // Dask married to Bela is nothing to Arno's screen.
       {.title = "self-marriage", .players = {M, F}, .dask = "1\r\n", .keys = "0\r",
        .dask_after = "1\r\n", .lines = {"  Idiot Alert Info:  Player can't marry themselves!"},
        .married = "-1 Nobody!"},
       {.title = "-1 divorces a married player", .players = {{0, 1, 9}, {5, 0, -9}}, .keys = "-1\rY",
-       .after = {{-1, 4}, {-1, -4}}, .notices = {{'d', 0, 1}, {'D', 0, 1}},
+       .after = {{-1, 4}, {-1, -4}},
+       .notices = "LOGNOW.TXT Arno-Bela mail0.dat -Bela mail1.dat -Arno",
        .lines = {"  Divorce Status Info:  Orvin has left the building!  Divorce Finalized!"},
        .married = "-1 Nobody!"},
       {.title = "-2 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n", .keys = "-2\r",
        .quenna_after = "0\r\n",
        .lines = {"  Advisory:  This situation is NOT handled by ZORVAN/32."},
        .married = "Quenna!"},
-      {.title = "-7 on 100 players is player 99", .players = {M}, .keys = "-7\r", .after = hundred,
-       .notices = {{'W', 0, 99}, {'m', 0, 99}}, .married = "99 P99", .count = 100},
+      {.title = "-7 is 160, cut to the last player", .players = {M, F, F, F, F}, .keys = "-7\r",
+       .after = {{4, 12}, {-1, 12}, {-1, 12}, {-1, 12}, {0, 12}},
+       .notices = "LOGNOW.TXT Arno+Emil mail0.dat +Emil mail4.dat +Arno", .married = "4 Emil"},
       {.title = "abc is player 0", .players = {M, F}, .current = 1, .keys = "abc\r",
-       .after = {{1, 12}, {0, 12}}, .notices = {{'W', 1, 0}, {'m', 1, 0}}, .married = "0 Arno"},
+       .after = {{1, 12}, {0, 12}},
+       .notices = "LOGNOW.TXT Bela+Arno mail0.dat +Bela mail1.dat +Arno",
+       .married = "0 Arno"},
       {.title = "same sex, cancelled", .players = {M, F, M}, .keys = "2\rN",
        .lines = {"  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
        .married = "-1 Nobody!"},
@@ -247,22 +232,14 @@ TEST(NpcMarriageTest, APlayerMarriedToBothCharactersIsOfferedTheMenu) {
   }
 }
 
-// Work records carry other players; a read that fails (past the end, a node holding the file past
-// the wait) leaves the buffer, whose name is then never shown for that number.
+// A work record whose read fails (past the end, a node holding the file past the wait) keeps its
+// buffer, whose name is then never shown for that number.
 TEST(NpcMarriageTest, WorkRecordsNameOnlyThePlayerTheyWereReadFrom) {
   TempGameDir game;
-  PlayerRecord wife = MakePlayer("P1", "R1", 7);
-  wife.sex = 5;
-  StartEditorOn(game, {MakePlayer("P0", "R0"), wife});
-  game.WriteFile("MARRAGE.DAT", " 1\x1a");
-  EXPECT_EQ(ReadQuennaSpouse(), 1);
-  EXPECT_EQ(RecordBytes(work_records[7]), RecordBytes(wife));
-  EXPECT_FALSE(same_sex);
-  EXPECT_EQ(SpouseNameText(1, 7), "P1");
+  StartEditorOn(game, {MakePlayer("P0", "R0"), MakePlayer("P1", "R1")});
+  EXPECT_TRUE(LoadWorkRecord(0, 7));
   EXPECT_FALSE(LoadWorkRecord(250, 7));
   EXPECT_EQ(SpouseNameText(250, 7), "250");
-  EXPECT_TRUE(LoadWorkRecord(0, 7));
-  EXPECT_TRUE(same_sex);
   OsFile node;
   {
     OpenModeScope exclusive(fmExclusive);
@@ -281,15 +258,13 @@ using Names = std::vector<std::string>;
 
 const std::string kMailSep = "`2-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-\r\n";
 const std::string kNewsSep = "                 `#-=`%-=#-=`%-=#-=`%-=#-=`%-=#-=`%-= \r\n";
-const std::string kCleanSlateEnd =
-    "`2\r\n"
-    "  `%You were warned repeatedly to stop your bad behavior\r\n"
-    "  `%and you failed to obey.  `@The Sysop.\r\n" + kMailSep + " \r\n";
 const std::string kEntryLevelMail =  // to "Grim"
     "  `%Attention: `$Grim:  {Clean Slate Message #1]\r\n"
     "  `#As punishment for cheating and/or bullying others in this,\r\n"
     "  `#VARN Game, your stats have been RESET to the first-time\r\n"
-    "  `#game entry settings.\r\n" + kCleanSlateEnd;
+    "  `#game entry settings.\r\n`2\r\n"
+    "  `%You were warned repeatedly to stop your bad behavior\r\n"
+    "  `%and you failed to obey.  `@The Sysop.\r\n" + kMailSep + " \r\n";
 const std::string kNewsEnd =
     "  `0from the Sysop, as `@punishment `0for abusing the VARN game.\r\n" + kNewsSep;
 const std::string kEntryLevelNews =
@@ -325,21 +300,16 @@ TEST_F(MailNewsTest, EachNoticeWritesTheGamesBytes) {
   Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 0, "Grim"); });
   EXPECT_EQ(game.ReadFile("MAIL0.DAT"), kEntryLevelMail);
   Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 2, 17, "`4Red`0Tor"); });
-  const std::string post_dragon = "  `%Attention: `$`4Red`0Tor:  {Clean Slate Message #2]\r\n";
-  EXPECT_EQ(game.ReadFile("MAIL17.DAT").substr(0, post_dragon.size()), post_dragon);
   Send([&](GameOperation& op) { MailWeddingNotice(op, 1, "Grim", 2, "`5Kel`0da"); });
   Send([&](GameOperation& op) { MailNpcWeddingNotice(op, 3, "Kelda", "Dask Able"); });
   Send([&](GameOperation& op) { NewsDivorce(op, "Grim", "`4Kelda"); });
   Send([&](GameOperation& op) { NewsMarriage(op, "Grim", "`4Kelda"); });
   // A divorce notice's partner gets a copy unless it is one of the characters, named exactly.
   Send([&](GameOperation& op) { MailDivorceNotice(op, 4, "`$Bo`%Dan", 5, "Kelda"); });
-  Send([&](GameOperation& op) { MailDivorceNotice(op, 6, "Grim", 7, "Dask Able"); });
   Send([&](GameOperation& op) { MailDivorceNotice(op, 8, "Grim", 9, "quenna"); });
   EXPECT_EQ(game.Names(), (Names{"LOGNOW.TXT", "MAIL0.DAT", "MAIL17.DAT", "mail1.dat", "mail2.dat",
-                                 "mail3.dat", "mail4.dat", "mail5.dat", "mail6.dat", "mail8.dat",
-                                 "mail9.dat"}));
+                                 "mail3.dat", "mail4.dat", "mail5.dat", "mail8.dat", "mail9.dat"}));
   EXPECT_EQ(game.ReadFile("mail4.dat"), DivorceMail("`$Bo`%Dan", "Kelda"));
-  EXPECT_EQ(game.ReadFile("mail5.dat"), DivorceMail("Kelda", "`$Bo`%Dan"));
   EXPECT_EQ(game.ReadFile("LOGNOW.TXT"),
             kEntryLevelNews +
                 "  `!`4Red`0Tor `0received a `9Post-Dragon `@\"Clean Slate\" `0reset today\r\n" +
@@ -376,10 +346,8 @@ TEST_F(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     game.WriteFile("mail3.dat", c.before);
-    game.WriteFile("LOGNOW.TXT", c.before);
     Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 3, "Grim"); });
     EXPECT_EQ(game.ReadFile("mail3.dat"), c.kept + kEntryLevelMail);
-    EXPECT_EQ(game.ReadFile("LOGNOW.TXT"), c.kept + kEntryLevelNews);
     EXPECT_EQ(game.Names(), (Names{"LOGNOW.TXT", "mail3.dat"}));
   }
 }
