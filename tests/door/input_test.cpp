@@ -4,11 +4,13 @@
 #include <utility>
 #include <vector>
 
+#include "comm/channel.h"
 #include "door/input.h"
 #include "door/session.h"
 #include "fakes/door_harness.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
+#include "runtime/sockets.h"
 
 namespace {
 
@@ -66,6 +68,27 @@ TEST(DoorInput, FieldEditing) {
     EXPECT_EQ(ConsoleCellAt(c.width, 1).attr, 12);  // the whole field in the input colour
     EXPECT_EQ(ConsoleAttr(), 7);                    // and the old colour back
   }
+}
+
+// Over a telnet channel: the line feed of CR LF is dropped (else it answers the next "any key"),
+// and NUL then a byte is an extended key as from the sysop's keyboard.
+TEST(DoorInput, CallerKeysAreDecodedLikeLocalOnes) {
+  SocketHandle door_end = kNoSocket, caller = kNoSocket;
+  ASSERT_TRUE(SocketLoopbackPair(door_end, caller));
+  ChannelOpen(ckTelnet);
+  ChannelAttach(door_end);
+  door_session.Kind = ckTelnet;
+  const std::string keys = "\x1b[Ax\r\n\0H"s + "\x7f\x1b";
+  ASSERT_EQ(SocketSend(caller, keys.data(), static_cast<int>(keys.size())),
+            static_cast<int>(keys.size()));
+  for (auto [code, extended] : {std::pair{72, true}, {'x', false}, {13, false}, {'H', true},
+                                {8, false}, {27, false}}) {
+    EXPECT_EQ(DoorReadKey(), static_cast<char>(code));
+    EXPECT_EQ(DoorLastKeyExtended(), extended) << code;
+  }
+  ChannelClose();
+  SocketClose(door_end);
+  SocketClose(caller);
 }
 
 }  // namespace
