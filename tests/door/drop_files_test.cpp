@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "door/drop_files.h"
+#include "door/helpers.h"
 #include "door/library.h"
 #include "door/session.h"
 #include "fakes/game_fixture.h"
@@ -31,6 +33,8 @@ std::string Lines(size_t n, std::vector<std::pair<size_t, std::string>> set,
   for (const auto& line : lines) out += line + end;
   return out;
 }
+
+const std::string kHead = "2\r\n7\r\n0\r\nBBS\r\n1\r\nAnn\r\n";
 
 struct ReaderCase {
   const char* file;
@@ -66,6 +70,11 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
       {"info.1", Lines(14, {{1, "4"}, {2, "3"}, {4, "fairy yes"}, {5, "20"}, {6, "Eve"}, {7, "Eve"},
                             {8, "Ray"}, {9, "7"}, {12, "telnet"}, {14, "Clean Mode On"}}, "\n"),
        {ckTelnet, 7, 0, 4, 0, 1200, "Eve Ray", "Eve", true, true, true}},
+      // one longer than any drop file is none, not even by its head
+      {"DOOR32.SYS", kHead + std::string(64 * 1024 - kHead.size(), '\n'),
+       {ckTelnet, 7, 0, 0, 0, 3600, "Ann", "", true, false, false}},
+      {"DOOR32.SYS", kHead + std::string(64 * 1024 + 1 - kHead.size(), '\n'),
+       {ckLocal, 0, 0, 0, 0, 0, "", "", true, false, false}},
   };
   // clang-format on
   TempGameDir dir;
@@ -96,22 +105,11 @@ TEST(DropFiles, TheLineThatMadeTheSessionLocal) {
   for (const auto& [name, said] : cases) EXPECT_EQ(DropFileConnectionLine(dir.PathOf(name)), said);
 }
 
-// A file that cannot be read changes nothing, and neither does one longer than any drop file, not
-// even by its head.
-TEST(DropFiles, AnUnopenableOrOversizedFileChangesNothing) {
-  TempGameDir dir;
-  DoorSessionReset();
-  door_session.UserName = "kept";
-  dir.MakeDir("DOOR.SYS");
-  ReadDoorSys(dir.PathOf("DOOR.SYS"));  // a directory
-  EXPECT_EQ(door_session.UserName, "kept");
-  const std::string head = "2\r\n7\r\n0\r\nBBS\r\n1\r\nAnn\r\n";
-  for (const size_t size : {size_t{64 * 1024}, size_t{64 * 1024 + 1}}) {
-    door_session.UserName = "kept";
-    dir.WriteFile("DOOR32.SYS", head + std::string(size - head.size(), ' '));
-    ReadDoor32Sys(dir.PathOf("DOOR32.SYS"));
-    EXPECT_EQ(door_session.UserName, size > 64 * 1024 ? "kept" : "Ann") << size;
-  }
+// What no screen or drop file shows: negative commas, lower-case hex.
+TEST(StringHelpers, NegativeCommasAndLowerCaseHex) {
+  EXPECT_EQ(IntToStrCommas(-123456), "-123,456");
+  EXPECT_EQ(IntToStrCommas(INT32_MIN), "-2,147,483,648");
+  EXPECT_EQ(StrToIntLead("-$1fz"), -31);
 }
 
 }  // namespace

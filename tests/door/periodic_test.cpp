@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "door/input.h"
 #include "door/library.h"
 #include "door/periodic.h"
 #include "door/session.h"
 #include "fakes/door_harness.h"
-#include "fakes/fake_clock.h"
 #include "fakes/screen_text.h"
 #include "runtime/clock.h"
 #include "runtime/console.h"
@@ -60,74 +60,52 @@ TEST_F(DoorPeriodicTest, StatusLineTexts) {
   }
 }
 
-// A local session ends at its limit while keys keep coming, and never for idleness.
-TEST_F(DoorPeriodicTest, LocalSessionExpiresButIsNeverIdle) {
-  FakeClock clock(10 * kHour * 1000, 1000);
-  door_session.StartTime = SecondsOfDay();
-  door_session.LastKeyTime = door_session.StartTime - 1000;  // long idle: no matter locally
-  TypeKeys(std::string(20'000, 'k'));
-  EXPECT_EQ(HaltCodeOf([] { for (;;) DoorReadKey(); }), 0);
-  EXPECT_GE(FindScreenRow("Your Time Has Expired.  Returning To BBS..."), 1);
-  const int32_t ended = SecondsElapsed(door_session.StartTime, SecondsOfDay());
-  EXPECT_GE(ended, kHour);
-  EXPECT_LT(ended, kHour + 30);
-}
-
-// A remote caller idle for the limit stays; one idle past it is ended at that check.
+// A remote caller idle for the limit stays; one idle past it is ended at that check, made at a key
+// read though a key waits; a local one is never idle.
 TEST_F(DoorPeriodicTest, ACallerIdlePastTheLimitIsEndedThen) {
   static int32_t now_ms = 12 * kHour * 1000;
   ClockOverride([] { return now_ms; });
-  door_session.Kind = ckTelnet;
   door_session.OnCarrierLost = nullptr;  // no line here to lose
   door_session.StartTime = SecondsOfDay();
-  for (int32_t past : {0, 1}) {
+  for (auto [kind, past, code] :
+       {std::tuple{ckLocal, 1000, -1}, std::tuple{ckTelnet, 0, -1}, std::tuple{ckTelnet, 1, 0}}) {
+    door_session.Kind = kind;
     door_session.LastKeyTime = SecondsOfDay() - door_session.IdleLimit - past;
     door_session.LastCheckMs = now_ms - 2000;
-    EXPECT_EQ(HaltCodeOf(&DoorPeriodicCheck), past ? 0 : -1) << past;
+    TypeKeys("k");
+    EXPECT_EQ(HaltCodeOf([] { DoorReadKey(); }), code) << past;
   }
   EXPECT_GE(FindScreenRow("Idle Time Limit Exceeded."), 1);
 }
 
 // An end while output waits for room comes at the next key wait, never in the middle of file work.
+// Nothing due, it sleeps until the next check with the status line drawn; checks off, it sleeps.
 TEST_F(DoorPeriodicTest, AnEndDueWhileOutputWaitsComesAtTheNextKeyWait) {
   static int32_t now_ms;
   ClockOverride([] { return now_ms; });
-  const struct {
-    const char* name;
-    bool signal;
-    int32_t used;
-    const char* message;
-  } ends[] = {
-      {"time", false, kHour, "Your Time Has Expired.  Returning To BBS..."},
-      {"hang-up signal", true, 0, "Caller Dropped Carrier.  Returning To BBS..."},
-  };
-  for (const auto& c : ends) {
-    SCOPED_TRACE(c.name);
+  for (auto [signal, used, message] : {
+           std::tuple<bool, int32_t, const char*>{false, kHour, "Your Time Has Expired."},
+           {true, 0, "Caller Dropped Carrier.  Returning To BBS..."}, {false, 0, nullptr}}) {
     ResetDoorLibrary();
     SetUp();
     now_ms = 12 * kHour * 1000;
-    door_session.StartTime = SecondsOfDay() - c.used;
+    door_session.StartTime = SecondsOfDay() - used;
     door_session.LastKeyTime = SecondsOfDay();
     door_session.LastCheckMs = now_ms - 2000;
-    if (c.signal) HangupNote();
+    if (message == nullptr) break;  // nothing due
+    SCOPED_TRACE(message);
+    if (signal) HangupNote();
     EXPECT_EQ(HaltCodeOf([] {
                 EXPECT_EQ(DoorRoomWait(), 0u);
                 EXPECT_EQ(DoorRoomWait(), 0u) << "output stops waiting until the end has run";
               }),
               -1);
-    EXPECT_EQ(FindScreenRow(c.message), 0);
+    EXPECT_EQ(FindScreenRow(message), 0);
     EXPECT_EQ(HaltCodeOf(&DoorPeriodicCheck), 0);
-    EXPECT_GE(FindScreenRow(c.message), 1);
+    EXPECT_GE(FindScreenRow(message), 1);
     EXPECT_EQ(DoorRoomWait(), 0u) << "the exit step does not wait for a stalled line";
     HangupForget();
   }
-  // Nothing due: the wait sleeps until the next check, with the status line drawn; with the checks
-  // off it just sleeps.
-  ResetDoorLibrary();
-  SetUp();
-  now_ms = 12 * kHour * 1000;
-  door_session.StartTime = door_session.LastKeyTime = SecondsOfDay();
-  door_session.LastCheckMs = now_ms - 2000;
   EXPECT_GT(DoorRoomWait(), 900u);
   EXPECT_NE(ScreenRow(25).find("Left: 01:00:00"), std::string::npos) << ScreenRow(25);
   door_session.ChecksEnabled = false;
