@@ -446,3 +446,10 @@ def journal_lines(game):
     text = path.read_bytes().decode() if path.exists() else ""
     assert text.endswith("\n") or not text, "ZORVAN32.LOG ends in part of a line: %r" % text[-200:]
     return [line.split("\t") for line in text.split("\n")[:-1]]
+
+
+def sanitized(program):
+    """Whether the program carries ASan's or TSan's runtime."""
+    with open(program, "rb") as f:
+        data = f.read()
+    return b"__asan_init" in data or b"__tsan_init" in data
