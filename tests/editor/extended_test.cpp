@@ -149,6 +149,12 @@ PlayerRecord Expected(PlayerRecord r, int type) {
 
 // type: -1 declined, 0 aborted, else the reset type (the selection's low byte). No reset goes out
 // without its notices nor the notices without it; a busy PLAYER.DAT gets neither.
+#ifdef _WIN32
+constexpr bool kOpenFilesDelete = false;
+#else
+constexpr bool kOpenFilesDelete = true;
+#endif
+
 TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
   const Names all = {"LOGNOW.TXT", "MAIL1.DAT", "PLAYER.DAT"}, none = {"PLAYER.DAT"};
   const struct {
@@ -164,7 +170,8 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
       {"Y1\r", 1, all, 0},
       {"Y1\r", 1, none, 2, "PLAYER.DAT"},
       {"Y1\r", 1, {"MAIL1.DAT", "PLAYER.DAT"}, 2, "MAIL1.DAT"},
-      {"Y1\r", 1, {"LOGNOW.TXT", "PLAYER.DAT"}, 2, "LOGNOW.TXT"},  // the mail made goes again
+      // The mail made goes again, but for Windows, which deletes no file still open.
+      {"Y1\r", 1, kOpenFilesDelete ? Names{"LOGNOW.TXT", "PLAYER.DAT"} : all, 2, "LOGNOW.TXT"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.keys) + " class " + std::to_string(c.skill_class) +
