@@ -1,16 +1,19 @@
-// A fake WCSRV: the logged-in caller and the node, as the test's environment says.
+// A fake WCSRV: the logged-in caller and the node, as ZORVAN_FAKE_WCSRV says:
+// "result,node,ansi,minutes,name" (unset: nobody is logged in).
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "comm/door32_library.h"
-#include "fake_bbs.h"
 
 namespace {
 
 // "result,node,ansi,minutes,name"; the name is the rest, commas and all.
 bool Fields(int32_t (&numbers)[4], std::string& name) {
-  const std::string text = FakeEnv("ZORVAN_FAKE_WCSRV");
+  const char* env = std::getenv("ZORVAN_FAKE_WCSRV");
+  const std::string text = env != nullptr ? env : "";
   int name_at = -1;
   std::sscanf(text.c_str(), "%d,%d,%d,%d,%n", &numbers[0], &numbers[1], &numbers[2], &numbers[3],
               &name_at);
