@@ -104,7 +104,6 @@ TEST(ChannelTest, AHandleThatIsNoLineHasNoCarrierAndIsNeverWritten) {
     channel.SetThreadProcs(&ReaderProc, &WriterProc);
     channel.Attach(attached);
     EXPECT_FALSE(channel.Carrier() || channel.Ok() || channel.Started() || channel.CharReady());
-    EXPECT_EQ(channel.Handle(), kNoSerialPort);
     EXPECT_EQ(channel.LastError(), "Unable to open communications port");
     int32_t written = -1;
     channel.WriteBlock("lost", 4, written);

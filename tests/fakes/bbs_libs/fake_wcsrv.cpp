@@ -10,16 +10,21 @@
 
 namespace {
 
-// "result,node,ansi,minutes,name"; the name is the rest, commas and all.
-bool Fields(int32_t (&numbers)[4], std::string& name) {
-  const char* env = std::getenv("ZORVAN_FAKE_WCSRV");
-  const std::string text = env != nullptr ? env : "";
+struct User {
+  int32_t result = 0, node = 0, ansi = 0, minutes = 0;
+  std::string name;  // the rest, commas and all
+};
+
+User FromEnv() {
+  User user;
+  const char* text = std::getenv("ZORVAN_FAKE_WCSRV");
   int name_at = -1;
-  std::sscanf(text.c_str(), "%d,%d,%d,%d,%n", &numbers[0], &numbers[1], &numbers[2], &numbers[3],
-              &name_at);
-  if (name_at < 0) return false;
-  name = text.substr(static_cast<size_t>(name_at));
-  return true;
+  if (text != nullptr)
+    std::sscanf(text, "%d,%d,%d,%d,%n", &user.result, &user.node, &user.ansi, &user.minutes,
+                &name_at);
+  if (name_at < 0) return {};
+  user.name = text + name_at;
+  return user;
 }
 
 }  // namespace
@@ -27,25 +32,19 @@ bool Fields(int32_t (&numbers)[4], std::string& name) {
 extern "C" {
 
 FAKE_EXPORT int32_t WildcatLoggedIn(void* user_block) {
-  int32_t numbers[4];
-  std::string name;
-  if (!Fields(numbers, name)) return 0;
+  const User user = FromEnv();
   auto* block = static_cast<uint8_t*>(user_block);
   // Filler that is neither zero nor blank: a reader that runs past the name field shows it.
   std::memset(block, 0xA5, kWinServerUserSize);
   std::memset(block + 8, 0, 72);
-  std::memcpy(block + 8, name.data(), std::min<size_t>(name.size(), 72));
-  std::memcpy(block + 700, &numbers[2], 4);  // little-endian, as on every target we build
-  std::memcpy(block + 832, &numbers[3], 4);
-  return numbers[0];
+  std::memcpy(block + 8, user.name.data(), std::min<size_t>(user.name.size(), 72));
+  std::memcpy(block + 700, &user.ansi, 4);  // little-endian, as on every target we build
+  std::memcpy(block + 832, &user.minutes, 4);
+  return user.result;
 }
 
 #ifndef FAKE_LACKS_ENTRY
-FAKE_EXPORT int32_t GetNode(void) {
-  int32_t numbers[4];
-  std::string name;
-  return Fields(numbers, name) ? numbers[1] : 0;
-}
+FAKE_EXPORT int32_t GetNode(void) { return FromEnv().node; }
 #endif
 
 }  // extern "C"
