@@ -124,19 +124,18 @@ void MailNews(std::string_view in) {
   const bool news = Take(in) & 1;
   const std::string name = news ? "LOGNOW.TXT" : "MAIL1.DAT";
   const std::string old = GameFile(in, name);
-  auto append = [news, &name] {
+  std::string after[2];  // the second on a missing file
+  for (std::string& text : after) {
     GameOperation op(okMarriage);
     if (news) NewsMarriage(op, "Aria", "Bron");
     else MailWeddingNotice(op, 1, "Aria", 2, "Bron");
     Check(op.Commit() == frDone, "the notices were appended");
-    const std::string text = ReadBytes(GamePath(name));  // the mail's name is in small letters
+    text = ReadBytes(GamePath(name));  // the mail's name is in small letters
     std::filesystem::remove(GamePath(name));
-    return text;
-  };
-  const std::string after = append(), entry = append();  // the second on a missing file
+  }
   // A Ctrl-Z within the last 128-byte block ends the text: the append starts there.
   const size_t mark = old.find('\x1a', old.size() > 128 ? old.size() - 128 : 0);
-  Check(!entry.empty() && after == old.substr(0, mark) + entry,
+  Check(!after[1].empty() && after[0] == old.substr(0, mark) + after[1],
         "old text kept up to the mark, the entry after it");
 }
 
@@ -148,11 +147,9 @@ void PlayerRecordRmw(std::string_view in) {
   LoadCurrentPlayer();
   const size_t at = current_player * kRecord;
   Check(std::memcmp(&current_record, file.data() + at, kRecord) == 0, "the record is the file's");
-  switch (edit % 3) {
-    case 0: RepairStats(); break;  // saves by itself
-    case 1: current_record.name.Set("Renamed Player With A Long Name"); break;
-    default: current_record.gold = static_cast<int32_t>(edit) * 1000; break;
-  }
+  if (edit % 3 == 0) RepairStats();  // saves by itself
+  else if (edit % 3 == 1) current_record.name.Set("Renamed Player With A Long Name");
+  else current_record.gold = static_cast<int32_t>(edit) * 1000;
   if (edit % 3 != 0) Check(SaveCurrentPlayer(), "the save reports success");
   std::string expected = file;
   expected.replace(at, kRecord, reinterpret_cast<const char*>(&current_record), kRecord);
@@ -334,15 +331,12 @@ void Decoders(std::string_view in) {
 struct Target {
   std::string_view name;
   void (*run)(std::string_view in);
-  size_t max_input;  // longer inputs are skipped: they find nothing new and slow the run
 };
 const Target kTargets[] = {
-    {"drop_files", &DropFiles, 4096},    {"marriage_file", &MarriageFile, 512},
-    {"config_line", &ConfigLine, 512},   {"mail_news", &MailNews, 2048},
-    {"player_record", &PlayerRecordRmw, 8 * kRecord + 2},
-    {"command_line", &CommandLine, 1024}, {"numbers", &Numbers, 256},
-    {"screen", &Screen, 4096},           {"decoders", &Decoders, 4096},
-};
+    {"drop_files", &DropFiles},     {"marriage_file", &MarriageFile}, {"config_line", &ConfigLine},
+    {"mail_news", &MailNews},       {"player_record", &PlayerRecordRmw},
+    {"command_line", &CommandLine}, {"numbers", &Numbers},            {"screen", &Screen},
+    {"decoders", &Decoders}};
 
 const Target* chosen = nullptr;
 
@@ -366,7 +360,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > chosen->max_input) return -1;
   chosen->run(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }
