@@ -127,13 +127,6 @@ class Editor:
                 return True
         return False
 
-    def waiting(self):
-        """The prompt it waits at once it sits in its key wait with all it drew read, else None."""
-        if time.monotonic() - self.last_send > 0.008 and awaits_key(self.term.child.pid) and \
-                self.drain():
-            return waiting_at(self.term)
-        return None
-
     def step(self):
         if self.done:
             return
@@ -144,9 +137,11 @@ class Editor:
                                           % (self.number, code, self.term.text()))
             self.done = self.quitting
             return self.done or self.start()
-        state = self.waiting()
-        if state is None:
+        # Keys once it sits in its key wait, with all it drew read.
+        if time.monotonic() - self.last_send < 0.008 or not awaits_key(self.term.child.pid) or \
+                not self.drain():
             return
+        state = waiting_at(self.term)
         if self.quitting:
             keys = QUIT.get(state, b"\x1b")
         elif state == "main":

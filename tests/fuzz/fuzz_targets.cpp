@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -113,10 +114,8 @@ void MarriageFile(std::string_view in) {
 void ConfigLine(std::string_view in) {
   const std::string file = GameFile(in, "ZORVAN32.CFG");
   LoadConfig();
-  const bool printable = std::none_of(game_dir.begin(), game_dir.end(), [](unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-  });
-  Check(printable && game_dir.size() <= 80 && file.starts_with(game_dir),
+  Check(std::ranges::all_of(game_dir, [](unsigned char c) { return c >= 0x20 && c != 0x7F; }) &&
+            game_dir.size() <= 80 && file.starts_with(game_dir),
         "the game directory is the first line, printable, at most 80 characters");
 }
 
@@ -328,38 +327,28 @@ void Decoders(std::string_view in) {
   kDecoders[Take(in) % 3](in);
 }
 
-struct Target {
-  std::string_view name;
-  void (*run)(std::string_view in);
-};
-const Target kTargets[] = {
+const std::map<std::string_view, void (*)(std::string_view)> kTargets = {
     {"drop_files", &DropFiles},     {"marriage_file", &MarriageFile}, {"config_line", &ConfigLine},
     {"mail_news", &MailNews},       {"player_record", &PlayerRecordRmw},
     {"command_line", &CommandLine}, {"numbers", &Numbers},            {"screen", &Screen},
     {"decoders", &Decoders}};
 
-const Target* chosen = nullptr;
+void (*chosen)(std::string_view) = nullptr;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  for (const Target& t : kTargets)
-    if (t.name == ZORVAN_FUZZ_TARGET) chosen = &t;
-  Check(chosen != nullptr, "no such target");
+  chosen = kTargets.at(ZORVAN_FUZZ_TARGET);
   std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
   dir += "/zorvan-fuzz-XXXXXX";
   Check(mkdtemp(dir.data()) != nullptr && chdir(dir.c_str()) == 0, "no scratch directory");
   scratch = dir + "/";
   std::atexit([] { std::filesystem::remove_all(scratch); });
-  // Nothing here may end the program: a Halt or RunError is a finding.
-  SetHaltHook([](int code) {
-    std::fprintf(stderr, "Halt(%d) reached\n", code);
-    std::abort();
-  });
+  SetHaltHook([](int) { Check(false, "nothing here ends the program: Halt reached"); });
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  chosen->run(std::string_view(reinterpret_cast<const char*>(data), size));
+  chosen(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }
