@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""The editor beside game nodes and a second editor: saves keep what others wrote; a divorce while a
-node holds PLAYER.DAT; a spouse beyond the file; a full disk in a Clean Slate.
+"""The editor beside game nodes: a save keeps what a node wrote; a divorce while a node holds
+PLAYER.DAT; a spouse beyond the file; a full disk in a Clean Slate.
   company_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
 import os
 import pathlib
 import sys
 
-from blackbox import MAIN, field, hold, open_on, players, poke, records, scratch_game, wait_until
+from blackbox import field, hold, open_on, players, poke, scratch_game, wait_until
 
 BUSY_DIVORCE = "PLAYER.DAT is busy!  The divorce was not made: nothing was changed."
 # Each key and the prompt it brings.
@@ -20,42 +20,21 @@ def keys(term, steps):
         term.wait_for(prompt)
 
 
-def edit_number(term, key, value, prompt):
-    keys(term, ((key, prompt),))
-    term.send(str(value) + "\r")
-    term.wait_gone(prompt)
-
-
 def read(game, name):
     path = pathlib.Path(game, name)
     return path.read_bytes() if path.exists() else None
 
 
-def saves_keep_what_others_wrote(editor, sample):
+def a_save_keeps_what_a_node_wrote(editor, sample):
+    """The soak finds the same among random writers; this finds it every time."""
     with scratch_game(sample) as game:
         term = open_on(editor, game, 0)
         poke(game, 0, "experience", 777777)
-        edit_number(term, "M", 123456, "Enter Gold in Hand")
+        keys(term, (("M", "Enter Gold in Hand"),))
+        term.send("123456\r")
+        term.wait_for("777,777")  # the saved record, read back
         assert (field(game, 0, "gold"), field(game, 0, "experience")) == (123456, 777777)
-        term.wait_for("777,777")  # shown as written
-        # A deletion by one editor, then a second editor's charm edit of the same player.
-        first, second = term, open_on(editor, game, 0)
-        keys(first, (("X", "Are you SURE"),))
-        first.send("Y")
-        wait_until(lambda: records(players(game))[0][:2] == b"\x01X", first.pump,
-                   lambda: "no deletion on disk")
-        edit_number(second, "G", 99, "Enter Charm Points")
-        assert records(players(game))[0][:2] == b"\x01X", "the deleted player came back"
-        assert field(game, 0, "charm") == 99, field(game, 0, "charm")
-        # A Clean Slate by one, then the other's gold edit: the reset stays.
-        keys(first, CLEAN_SLATE)
-        first.send("1\r")
-        # What is drawn and redrawn between two key waits never reaches a terminal: wait on disk.
-        wait_until(lambda: field(game, 0, "level") == 1, first.pump, lambda: "no reset on disk")
-        edit_number(second, "M", 4242, "Enter Gold in Hand")
-        assert [field(game, 0, name) for name in ("hit_points", "level", "gold")] == [20, 1, 4242]
-        first.done()
-        second.done()
+        term.done()
 
 
 def divorce_while_a_node_holds_the_file(editor, node, sample):
@@ -65,24 +44,16 @@ def divorce_while_a_node_holds_the_file(editor, node, sample):
         keys(term, DIVORCE)
         holder = hold(node, os.path.join(game, "PLAYER.DAT"), 10)
         term.send("Y")
-        # The line stays under the redrawn screen until the next key.
         term.wait_for(BUSY_DIVORCE)
-        term.wait_for(MAIN % 0)
-        term.pump(0.5)
-        assert BUSY_DIVORCE in term.text()
         holder.wait()
         after = {name: read(game, name) for name in os.listdir(game) if name != "ZORVAN32.LOG"}
         assert after == before, [name for name in after if after[name] != before.get(name)]
-        term.send("]")
-        term.wait_gone(BUSY_DIVORCE)
         term.done()
 
 
 def spouse_beyond_the_file(editor, sample):
     with scratch_game(sample) as game:
         term = open_on(editor, game, 5)  # Grimwald, married to 250 of 7 players
-        row = next(line for line in term.text().split("\n") if "Married To" in line)
-        assert not row[row.index(":250") + 4:].split("  ")[0].strip(), "a name for 250: " + row
         news, charm = read(game, "LOGNOW.TXT"), field(game, 5, "charm")
         keys(term, DIVORCE)
         term.send("Y")
@@ -116,7 +87,7 @@ def full_disk_in_a_clean_slate(editor, sample):
 
 
 if __name__ == "__main__":
-    saves_keep_what_others_wrote(sys.argv[1], sys.argv[3])
+    a_save_keeps_what_a_node_wrote(sys.argv[1], sys.argv[3])
     divorce_while_a_node_holds_the_file(sys.argv[1], sys.argv[2], sys.argv[3])
     spouse_beyond_the_file(sys.argv[1], sys.argv[3])
     full_disk_in_a_clean_slate(sys.argv[1], sys.argv[3])

@@ -36,9 +36,6 @@ NOTICE = re.compile(rb"(?: \r\n)*([^\r\n]*)\r\n(?:(?!  `7Soak entry )[^\r\n]*\r\
                     % (re.escape(NEWS_SEPARATOR), re.escape(MAIL_SEPARATOR)))
 CHARACTER_FILES = ("MARRAGE.DAT", "MARBARD.DAT")
 COLUMNS = ("time", "node", "who", "op", "operation", "player", "name", "field", "old", "new")
-OPERATIONS = {"field-edit", "repair", "new-day", "clean-slate", "deletion", "marriage", "divorce",
-              "double-marriage-repair", "node"}
-TIME = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$")
 
 
 # ---- The editors under random keys
@@ -115,15 +112,13 @@ class Editor:
 
     def __init__(self, number, program, game, rng, problems):
         self.number, self.program, self.game, self.rng = number, program, game, rng
-        self.problems, self.sent = problems, collections.Counter()
-        self.unjournaled = self.quitting = self.done = False
+        self.problems, self.quitting, self.done = problems, False, False
         self.start()
 
     def start(self):
         self.term = Terminal([self.program], self.game)
         self.term.child.delaybeforesend = None  # pexpect's default pause before each send
-        self.sent["start"] += 1
-        self.last_send, self.idle_since = time.monotonic(), None
+        self.last_send = time.monotonic()
 
     def drain(self):
         """Reads what is there; False at the end of the program."""
@@ -131,17 +126,6 @@ class Editor:
             if not got:
                 return True
         return False
-
-    def waiting(self):
-        """The prompt it waits at once it has sat in its key wait for a moment, else None."""
-        now = time.monotonic()
-        if now - self.last_send < 0.008 or not awaits_key(self.term.child.pid):
-            self.idle_since = None
-        elif self.idle_since is None:
-            self.idle_since = now
-        elif now - self.idle_since >= 0.003 and self.drain():
-            return waiting_at(self.term)
-        return None
 
     def step(self):
         if self.done:
@@ -153,24 +137,19 @@ class Editor:
                                           % (self.number, code, self.term.text()))
             self.done = self.quitting
             return self.done or self.start()
-        state = self.waiting()
-        if state is None:
+        # Keys once it sits in its key wait, with all it drew read.
+        if time.monotonic() - self.last_send < 0.008 or not awaits_key(self.term.child.pid) or \
+                not self.drain():
             return
-        if not self.unjournaled and "Changes are not journaled" in self.term.row(22) + \
-                self.term.row(23):
-            self.unjournaled = True
-            self.problems[A].append("editor %d could not journal:\n%s"
-                                    % (self.number, self.term.text()))
+        state = waiting_at(self.term)
         if self.quitting:
-            label, keys = "quit", QUIT.get(state, b"\x1b")
+            keys = QUIT.get(state, b"\x1b")
         elif state == "main":
-            _, label, template = self.rng.choices(MACROS, [w for w, _, _ in MACROS])[0]
-            keys = expand(self.rng, template)
+            keys = expand(self.rng, self.rng.choices(MACROS, [w for w, _, _ in MACROS])[0][2])
         else:
-            label, keys = "answer", expand(self.rng, ANSWERS[state])
-        self.sent[label] += 1
+            keys = expand(self.rng, ANSWERS[state])
         self.term.send(keys)
-        self.last_send, self.idle_since = time.monotonic(), None
+        self.last_send = time.monotonic()
 
 
 # ---- What the writers logged, and the game's files at the end
@@ -200,61 +179,38 @@ def journal_text(cp437):
 
 
 def read_journal(game, problems):
-    """The journal's lines, each well formed; an operation's lines together, numbered above the
-    operation's before."""
-    lines, last_op = [], 0
-    for number, parts in enumerate(journal_lines(game), 1):
-        if len(parts) != 10 or not TIME.match(parts[0]) or not parts[3].isdigit() or \
-                parts[4] not in OPERATIONS:
-            problems[JOURNAL].append("line %d is not a journal line: %r" % (number, parts))
-            continue
-        if int(parts[3]) < last_op:
-            problems[JOURNAL].append("line %d: operation %s after %d" % (number, parts[3], last_op))
-        last_op = int(parts[3])
-        lines.append(dict(zip(COLUMNS, parts), number=number))
+    """The journal's lines; an operation's lines together, numbered above the operation's before."""
+    lines = [dict(zip(COLUMNS, parts), number=n) for n, parts in enumerate(journal_lines(game), 1)]
+    for before, line in zip(lines, lines[1:]):
+        if int(line["op"]) < int(before["op"]):
+            problems[JOURNAL].append("line %(number)d: operation %(op)s after a later one" % line)
     return lines
 
 
-def replay(lines, state, problems):
-    """The journal played over the start: what it says should be on disk, every old value checked
-    against what the lines before it left; and the notices it journaled."""
-    notices = collections.Counter()
+def check_records(writers, game, lines, start, problems):
+    """(a) and (c): the journal played over the start, every old value checked against what the
+    lines before it left, and the end against the files; gives the notices it journaled."""
+    expected, notices = dict(start), collections.Counter()
     for line in lines:
         field, old, new = line["field"], line["old"], line["new"]
-        where = "journal line %d (%s, %s)" % (line["number"], line["operation"], line["who"])
+        where = "journal line %(number)d (%(operation)s, %(who)s)" % line
         key = (field, "spouse") if field in CHARACTER_FILES else ("record " + line["player"], field)
-        if field == "record" or field.endswith("-bytes"):
-            continue  # the exact bytes for undo; the field lines carry the values
         if field == "notice":
             notices[old.upper(), new] += 1
-        elif key not in state:
-            problems[JOURNAL].append("%s names no field of a record: %r" % (where, line))
-        else:
+        elif field != "record" and not field.endswith("-bytes"):  # those are the bytes for undo
             if field == "time_on" and line["operation"] != "node":
-                problems[A].append("%s: %s %s, which only the nodes change, written by an editor: "
-                                   "a save of a stale copy" % ((where,) + key))
-            if state[key] != old:
+                problems[A].append("%s: %s %s written by an editor, from a stale copy"
+                                   % ((where,) + key))
+            if expected.get(key) != old:
                 problems[C if field == "reserved" else A].append(
-                    "%s: %s %s was %r, not %r as written there (a write missing from the journal, "
-                    "or from a stale copy)" % ((where,) + key + (state[key], old)))
-            state[key] = new
-    return state, notices
-
-
-def check_records(writers, game, lines, start, problems):
-    """(a) and (c): the journal replayed over the start, against the files at the end."""
-    expected, notices = replay(lines, dict(start), problems)
-    final = snapshot(writers, game)
-    for key, value in sorted(final.items()):
-        if key[1] == "reserved" and value == "torn":
-            problems[C].append("%s is torn: its reserved bytes do not agree with its stamp"
-                               % key[0])
-        elif expected.get(key) != value:
+                    "%s: %s %s was %r, not %r (a write unjournaled, or from a stale copy)"
+                    % ((where,) + key + (expected.get(key), old)))
+            expected[key] = new
+    for key, value in sorted(snapshot(writers, game).items()):  # "torn": not as stamped
+        if expected.get(key) != value:
             problems[C if key[1] == "reserved" else A].append(
-                "%s %s is %r on disk, but the last write journaled was %r"
+                "%s %s is %r on disk, the last write journaled %r"
                 % (key + (value, expected.get(key))))
-    print("checked (a) and (c): %d journal lines replayed over %s records and 2 marriage files"
-          % (len(lines), final["PLAYER.DAT", "records"]))
     return notices
 
 
@@ -263,20 +219,16 @@ def check_text_file(name, start, data, entries, notices, problems):
     entries and journaled notices, each as often as written; a Ctrl-Z only at the very end, and
     only when the last entry wrote one."""
     say = lambda what: problems[B].append("%s: %s" % (name, what))
-    if not entries and not notices:
-        if data != start:
-            say("changed, but nobody logged an append to it")
-        return 0
     mark = start.find(b"\x1a", max(0, len(start) - 128))  # the first append goes over it
     prefix = start[:len(start) if mark < 0 else mark]
+    if data == start and not entries and not notices:
+        return
     if not data.startswith(prefix):
-        say("its text from before the soak was changed")
-        return 0
+        return say("its text from before the soak was changed")
     rest = data[len(prefix):]
     mark = rest.find(b"\x1a")
     if 0 <= mark < len(rest) - 1:
-        say("a Ctrl-Z at byte %d, before %d more bytes: readers stop there"
-            % (len(prefix) + mark, len(rest) - mark - 1))
+        say("a Ctrl-Z at byte %d, before more bytes: readers stop there" % (len(prefix) + mark))
     rest = rest[:mark] if mark >= 0 else rest
     written = collections.Counter({"entry A%d-%d" % key: 1 for key in entries})
     written.update({"notice %r" % text: count for text, count in notices.items()})
@@ -299,76 +251,62 @@ def check_text_file(name, start, data, entries, notices, problems):
             found[what] += 1
             last = key
         at = end
-    for what in written:
+    for what in written.keys() | found.keys():
         if found[what] != written[what]:
             say("%s found whole %d times, written %d" % (what, found[what], written[what]))
     if mark >= 0 and (last is None or not entries[last][1]):
         say("ends in a Ctrl-Z that its last entry did not write")
-    return sum(found.values())
 
 
 def check_texts(game, start_texts, appender_logs, notices, problems):
-    """(b): every logged entry and notice whole in its file, and nothing else appended."""
+    """(b): every logged entry and notice whole in its file, and nothing else appended; gives the
+    count of entries logged."""
     entries = collections.defaultdict(dict)  # {FILE: {(appender, seq): (lines, ends in Ctrl-Z)}}
     for appender, log in enumerate(appender_logs, 1):
         for raw in open(log, "rb").read().split(b"\n")[:-1]:
             name, seq, ctrl_z, *lines = raw.split(b"\t")
             entries[name.decode().upper()][appender, int(seq)] = (lines, ctrl_z == b"1")
     names = {name.upper(): name for name in os.listdir(game)}  # a second spelling loses entries
-    verified = 0
-    wanted = set(start_texts) | set(entries) | {f for f, _ in notices}
-    for upper in sorted(wanted):
+    for upper in sorted(set(start_texts) | set(entries) | {f for f, _ in notices}):
         data = open(os.path.join(game, names[upper]), "rb").read() if upper in names else b""
-        verified += check_text_file(upper, start_texts.get(upper, b""), data, entries[upper],
-                                    {t: c for (f, t), c in notices.items() if f == upper},
-                                    problems)
-    print("checked (b): %d entries whole in %d mail and news files (%d logged by the appenders, "
-          "%d editors' notices journaled)" % (verified, len(wanted),
-                                              sum(map(len, entries.values())),
-                                              sum(notices.values())))
+        check_text_file(upper, start_texts.get(upper, b""), data, entries[upper],
+                        {t: c for (f, t), c in notices.items() if f == upper}, problems)
+    return sum(map(len, entries.values()))
 
 
 def check_watcher(watch_log, lines, start, problems):
     """(d): what the watcher read in the characters' files: never empty, never unjournaled."""
     allowed = {(key[0], value) for key, value in start.items()} | {
         (l["field"], value) for l in lines for value in (l["old"], l["new"])}
-    seen = [line.split("\t") for line in open(watch_log, encoding="utf-8").read().splitlines()]
-    for name, value in seen:
-        if (name, value) not in allowed:
-            problems[D].append("the watcher read %s in %s, which nobody journaled" % (value, name))
-    print("checked (d): %d changes of the marriage files seen by the watcher" % len(seen))
+    for line in open(watch_log, encoding="utf-8").read().splitlines():
+        if tuple(line.split("\t")) not in allowed:
+            problems[D].append("the watcher read %r, which nobody journaled" % line)
 
 
 # ---- The run
 
 def start_writers(writers, game, logs, seconds, seed):
-    """The nodes, the appenders and the watcher, each for the given seconds: [(name, process)]."""
+    """The nodes, the appenders and the watcher, each for the given seconds."""
     g, t = game + "/", str(seconds)
-    runs = [("node %d" % n, [writers, "node", g, str(n), t, str(seed + n)]) for n in (1, 2)]
-    runs += [("appender %d" % n, [writers, "append", g, str(n), t, str(seed + 10 + n), log]
-              + ["dos"] * (n == 2)) for n, log in enumerate(logs[:2], 1)]
-    runs.append(("watcher", [writers, "watch", g, t, logs[2]]))
-    return [(name, subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT))
-            for name, argv in runs]
+    runs = [[writers, "node", g, str(n), t, str(seed + n)] for n in (1, 2)]
+    runs += [[writers, "append", g, str(n), t, str(seed + 10 + n), logs[n - 1]] + ["dos"] * (n == 2)
+             for n in (1, 2)]
+    runs.append([writers, "watch", g, t, logs[2]])
+    return [subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            for argv in runs]
 
 
 def drive(editors, seconds):
     """Keys for the seconds, then back to the main screens and out."""
     deadline = time.monotonic() + seconds
     while not all(e.done for e in editors):
-        if time.monotonic() > deadline + 60:
-            for editor in (e for e in editors if not e.done):
-                editor.term.child.terminate(force=True)
-                editor.problems[RUN].append("editor %d did not quit:\n%s"
-                                            % (editor.number, editor.term.text()))
-            break
-        for editor in editors:
+        for editor in (e for e in editors if not e.done):
             editor.quitting = time.monotonic() > deadline
+            if time.monotonic() > deadline + 60:  # then the step sees its end
+                editor.problems[RUN].append("editor %d did not quit" % editor.number)
+                editor.term.child.terminate(force=True)
             editor.step()
         select.select([e.term.child.child_fd for e in editors if not e.done], [], [], 0.002)
-    for editor in editors:
-        print("editor %d: %s" % (editor.number, ", ".join(
-            "%s %d" % kv for kv in sorted(editor.sent.items()))))
 
 
 def main(program, writers, sample, seconds):
@@ -386,24 +324,26 @@ def main(program, writers, sample, seconds):
         procs = start_writers(writers, game, log_paths, seconds, seed)
         drive([Editor(n, program, game, random.Random(seed * 3 + n), problems) for n in (1, 2)],
               seconds)
-        for name, proc in procs:
-            print(proc.communicate(timeout=seconds + 120)[0].decode(errors="replace").strip())
+        for proc in procs:
+            said = proc.communicate(timeout=seconds + 120)[0].decode(errors="replace").strip()
+            print(said)
             if proc.returncode != 0:
-                problems[RUN].append("%s ended with exit code %d" % (name, proc.returncode))
+                problems[RUN].append("%s: exit code %d" % (said or proc.args[1], proc.returncode))
         lines = read_journal(game, problems)
         operations = collections.Counter(o for o, _ in {(l["operation"], l["op"]) for l in lines
                                                         if l["who"] == "sysop"})
-        print("journal: %d lines; the editors' operations: %s"
-              % (len(lines), dict(sorted(operations.items()))))
         notices = check_records(writers, game, lines, start, problems)
-        check_texts(game, start_texts, log_paths[:2], notices, problems)
+        entries = check_texts(game, start_texts, log_paths[:2], notices, problems)
         check_watcher(log_paths[2], lines, start, problems)
+        print("checked %d journal lines, the editors' operations %s, %d appended entries"
+              % (len(lines), dict(sorted(operations.items())), entries))
+        if len(operations) < 3 or not entries:
+            problems[RUN].append("too little was written to prove anything")
         if problems:
             shutil.copytree(game, os.path.join(logs, "game"))
     for kind, found in sorted(problems.items()):
-        print("FAILED %s: %d violation(s)" % (kind, len(found)))
-        for what in found[:8]:
-            print("  " + what.replace("\n", "\n    "))
+        print("FAILED %s: %d violation(s)\n  " % (kind, len(found))
+              + "\n  ".join(what.replace("\n", "\n    ") for what in found[:8]))
     if problems:
         print("the logs and the game's files are kept in %s" % logs)
         return 1
