@@ -1,9 +1,11 @@
 #include "commands/commands.h"
+#include "door/startup.h"
 #include "editor/startup.h"
 #include "runtime/signals.h"
 
 int main(int argc, char** argv) {
   FileSizeSignalIgnore();
   if (argc > 1 && IsCommandWord(argv[1])) return RunCommandWord(argc, argv);
+  DoorSetUsageNote(CommandWordsLine());
   return ZorvanMain(argc, argv);
 }

@@ -200,9 +200,11 @@ int main(int argc, char** argv) {
     argv += 2;
     argc -= 2;
   }
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_sample_game [--players N] <directory>\n");
-    return 1;
+  // An option where the directory goes is a mistake, not a folder named "--help".
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fprintf(argc == 2 && std::string(argv[1]) == "--help" ? stdout : stderr,
+                 "usage: make_sample_game [--players N] <directory>\n");
+    return argc == 2 && std::string(argv[1]) == "--help" ? 0 : 1;
   }
   std::filesystem::path dir = argv[1];
   std::error_code ec;

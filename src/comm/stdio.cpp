@@ -7,10 +7,7 @@
 
 #include "runtime/std_stream.h"
 
-StdioChannel::~StdioChannel() {
-  StopThreads();
-  StdStreamGiveBack();
-}
+StdioChannel::~StdioChannel() { Close(); }
 
 void StdioChannel::Attach(int32_t handle) {
   handle_ = handle;
@@ -29,8 +26,11 @@ bool StdioChannel::Carrier() {
   return alive_;
 }
 
+// A relay may stop reading the moment the door ends: the last screen is waited for until the other
+// end has read it, within a bound.
 void StdioChannel::Close() {
   StopThreads();
+  if (alive_) StdStreamWaitTaken(kLastOutputWaitMs);
   StdStreamGiveBack();
 }
 
@@ -54,13 +54,15 @@ void StdioChannel::ReceiveStep() {
   CritSection hold(in_lock_);
   in_poll_->Reset();
   if (!alive_ || !StdStreamWaitInput(0)) return;
-  const int32_t n = std::min(kReceiveStep, in_queue_->Free());
-  if (n <= 0) return;
-  uint8_t* staging = in_queue_->Staging();
-  const int32_t r = StdStreamRead(staging, n);
-  if (r > 0)
-    in_queue_->Put(staging, r);
-  else if (r == kStdStreamEnd)
+  // With the queue full the keys are still read, and dropped: a relay blocked on writing keys to a
+  // door that waits for its output to leave would never see the caller hang up.
+  const int32_t room = std::min(kReceiveStep, in_queue_->Free());
+  uint8_t dropped[kReceiveStep];
+  uint8_t* staging = room > 0 ? in_queue_->Staging() : dropped;
+  const int32_t r = StdStreamRead(staging, room > 0 ? room : kReceiveStep);
+  if (r > 0) {
+    if (room > 0) in_queue_->Put(staging, r);
+  } else if (r == kStdStreamEnd)
     Lost("Error in communications(1), #", 0);
   else if (r == kStdStreamError)
     Lost("Error in communications(2), #", StdStreamLastError());

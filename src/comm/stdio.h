@@ -30,6 +30,9 @@ class StdioChannel : public NetworkChannel {
   int32_t SendChunk(const uint8_t* bytes, int32_t count) override;
   void Lost(std::string_view text, int error);
 
+  // How long a closing door waits for the other end to read its last output.
+  static constexpr uint32_t kLastOutputWaitMs = 1'000;
+
   const bool utf8_;
   int32_t handle_ = 0;
   std::atomic<bool> alive_{true};

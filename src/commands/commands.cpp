@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "door/helpers.h"
+#include "door/startup.h"
 #include "editor/editor_state.h"
 #include "editor/journal.h"
 #include "editor/player_file.h"
@@ -24,6 +25,7 @@ struct CommandWord {
 };
 
 int RunHelp(const CommandArgs& args);
+void PrintCommandList(FILE* to);
 
 const CommandWord kCommandWords[] = {
     {"list", RunList, "zorvan32 list [--json|--csv]",
@@ -94,27 +96,60 @@ int RunHelp(const CommandArgs& args) {
     PrintHelp(*w);
     return 0;
   }
-  std::printf("Commands (run in the directory of ZORVAN32.CFG; COMMAND --help for more):\n");
-  for (const CommandWord& w : kCommandWords) std::printf("  %s\n", w.usage);
+  PrintCommandList(stdout);
   std::printf("Each exits 2 when its output cannot be written (set and undo say their change\n"
               "stands) or a game file is not a plain file.\n");
   return 0;
 }
 
+void PrintCommandList(FILE* to) {
+  std::fprintf(to, "Commands (run in the directory of ZORVAN32.CFG; COMMAND --help for more):\n");
+  for (const CommandWord& w : kCommandWords) std::fprintf(to, "  %s\n", w.usage);
+}
+
+// What a sysop types where a command word goes: the version, the usage, or a word that is none
+// (which must not open the full-screen editor in a script).
+int RunProgramWord(const std::string& first, const char* parameter0) {
+  if (first == "--version") {
+    std::printf("zorvan32 %s\n", ZORVAN_VERSION);
+    return 0;
+  }
+  if (first == "--help" || first == "-h") {
+    for (const std::string& line : DoorUsageLines(parameter0 != nullptr ? parameter0 : ""))
+      std::printf("%s\n", line.c_str());
+    std::printf("\n");
+    return RunHelp({});
+  }
+  CommandError("unknown command: " + first);
+  PrintCommandList(stderr);
+  return 2;
+}
+
 // A listing cut short by a full disk or a reader gone is no success: exit 2, and a change already
 // made is said to stand.
-int OutputWritten(const CommandWord& w, int code) {
+int OutputWritten(bool changes, int code) {
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
   std::string text = "standard output could not be written";
   if (errno != 0) text += std::string(": ") + std::strerror(errno);
-  CommandError(text + (w.changes && code == 0 ? "; the change was made" : ""));
+  CommandError(text + (changes && code == 0 ? "; the change was made" : ""));
   return 2;
 }
 
 }  // namespace
 
-bool IsCommandWord(const char* word) { return word != nullptr && FindWord(word) != nullptr; }
+bool IsCommandWord(const char* word) {
+  if (word == nullptr || word[0] == '\0') return false;
+  const std::string first = word;
+  return FindWord(first) != nullptr || first == "--version" || first == "--help" || first == "-h" ||
+         (first[0] != '-' && first[0] != '/');
+}
+
+std::string CommandWordsLine() {
+  std::string line = " Commands:";
+  for (const CommandWord& w : kCommandWords) line += std::string(" ") + w.word;
+  return line + " (zorvan32 help)";
+}
 
 int RunCommandWord(int argc, char** argv) {
   // One write for a whole listing: a line at a time to a pipe costs a system call each (and a
@@ -123,12 +158,13 @@ int RunCommandWord(int argc, char** argv) {
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
   StdStreamsGuard();
   const CommandWord* w = FindWord(argv[1]);
+  if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[1], argv[0]));
   CommandArgs args(argv + 2, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
-    return OutputWritten(*w, 0);
+    return OutputWritten(w->changes, 0);
   }
-  return OutputWritten(*w, w->run(args));
+  return OutputWritten(w->changes, w->run(args));
 }
 
 void CommandError(const std::string& text) {

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+// Also --version, --help, -h and any other bare word (an unknown command: exit 2, never the editor).
 bool IsCommandWord(const char* word);
 int RunCommandWord(int argc, char** argv);
+// The command words in one line, for the usage screen.
+std::string CommandWordsLine();
 
 using CommandArgs = std::vector<std::string>;  // the arguments after the word
 

@@ -42,10 +42,23 @@ int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
 // so a value above a day's 1440 minutes cannot be minutes of one call and is taken as seconds. At
 // or below the bound the two cannot be told apart and the format's minutes stand (such a BBS's
 // caller with 24 minutes or less left gets 60 times that).
+// A BBS known to write seconds always, named at the start of line 4, is believed below the bound
+// too: read as minutes, its 420 seconds would be 7 hours.
 constexpr int32_t kMinutesPerDay = 1440;
+constexpr std::string_view kSecondsBbses[] = {"WWIV"};
+bool door32_time_in_seconds = false;  // from line 4, which the walk reads before line 9
+
+bool BbsWritesSeconds(std::string_view line) {
+  const std::string upper = UpperStr(line);
+  for (std::string_view name : kSecondsBbses)
+    if (upper.starts_with(name)) return true;
+  return false;
+}
+
 int32_t Door32TimeFromLine(std::string_view line) {
   int32_t value = 0;
-  if (StrToIntWhole(line, value) && value > kMinutesPerDay) return value;
+  if (StrToIntWhole(line, value) && (door32_time_in_seconds || value > kMinutesPerDay))
+    return TimeFromLine(line, 1);
   return TimeFromLine(line, 60);
 }
 
@@ -104,6 +117,7 @@ void WalkDropFile(const std::string& path, std::span<const DropLine> format) {
 const DropLine kDoor32Sys[] = {
     {1, [](std::string_view l) { S().Kind = static_cast<ChannelKind>(StrToIntOr(l, 0) & 0xFF); }},
     {2, [](std::string_view l) { S().CommHandle = StrToIntOr(l, -1); }},
+    {4, [](std::string_view l) { door32_time_in_seconds = BbsWritesSeconds(l); }},
     {5, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
     {6, [](std::string_view l) { S().UserName = l; }},
     {7, [](std::string_view l) { S().Alias = l; }},

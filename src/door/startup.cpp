@@ -23,6 +23,7 @@ namespace {
 
 constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
 std::string program_path;  // parameter 0, for the usage screen
+std::string usage_note;    // the program's own line for the usage screen, if it has one
 
 void WriteStderrLine(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -250,11 +251,13 @@ void DoorLogWhenHeadless(std::string_view text) {
   WriteStderrLine("zorvan32: " + std::string(text.substr(start)));
 }
 
+void DoorSetUsageNote(std::string_view line) { usage_note = line; }
+
 // 20 lines: after the exit step's three empty lines the terminal is left on the line below them,
 // and the heading must still be on a 25-row screen then.
-void ShowUsage() {
-  const std::string name = ProgramName(program_path);
-  const std::string lines[] = {
+std::vector<std::string> DoorUsageLines(std::string_view parameter0) {
+  const std::string name = ProgramName(parameter0);
+  return {
       " USAGE:",
       " " + name + " <PARAMETERS>",
       "  -D         PATH\\FILENAME OF DROPFILE",
@@ -265,7 +268,7 @@ void ShowUsage() {
       "  -W         WINSERVER DOOR32 MODE",
       "  -S         CALLER ON STANDARD INPUT AND OUTPUT",
       "  -U         CALLER'S TERMINAL USES UTF-8",
-      "",
+      usage_note,
       " Examples:",
       " " + name + " -L",
       "  -  Run In Local Mode",
@@ -276,6 +279,10 @@ void ShowUsage() {
       " " + name + " -W",
       "     Run As A WINServer Native Door",
   };
+}
+
+void ShowUsage() {
+  const std::vector<std::string> lines = DoorUsageLines(program_path);
   LocalWriteAnsi(kClearLocal);
   for (const std::string& line : lines) LocalWriteAnsi(line + "\r\n");
   if (ConsoleIsHeadless())  // a daemon's log: the text lines alone

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The door options of the command line; a later repetition replaces an earlier value.
 struct DoorOptions {
@@ -47,5 +48,9 @@ void DoorLogWhenHeadless(std::string_view text);
 // standard error when there is none).
 void LocalLogin();
 [[noreturn]] void ShowUsage();
+// The usage screen's lines for a program started as parameter0; the program may put one line of its
+// own where the options end.
+std::vector<std::string> DoorUsageLines(std::string_view parameter0);
+void DoorSetUsageNote(std::string_view line);
 // The program file's name: parameter 0 after its last ":" or "\" (and the platform's separator).
 std::string ProgramName(std::string_view parameter0);

@@ -1,6 +1,6 @@
 #include "editor/editor_state.h"
 
-const char* const version_text = "v0.67 Beta";
+const char* const version_text = "v" ZORVAN_VERSION " Beta";
 const char* const compile_date_text = "January 07, 2006.";
 
 std::string game_dir;

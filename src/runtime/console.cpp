@@ -54,6 +54,7 @@ void ConsoleSetWindow(int left, int top, int right, int bottom) {
 
 int ConsoleWindowWidth() { return console.right - console.left + 1; }
 int ConsoleWindowHeight() { return console.bottom - console.top + 1; }
+int ConsoleWindowBottom() { return console.bottom; }
 
 void ConsoleGotoXY(int column, int row) {
   if (column < 1 || row < 1 || column > ConsoleWindowWidth() || row > ConsoleWindowHeight()) return;

@@ -29,6 +29,7 @@ void ConsoleReset();
 void ConsoleSetWindow(int left, int top, int right, int bottom);
 int ConsoleWindowWidth();
 int ConsoleWindowHeight();
+int ConsoleWindowBottom();  // the window's last screen row
 
 // Cursor inside the window; a position outside the window leaves the cursor where it is.
 void ConsoleGotoXY(int column, int row);

@@ -27,6 +27,7 @@ struct TerminalPresenter {
   std::string out;             // reused: a frame costs no allocation once it has grown
   uint64_t shown_version = 0;
   bool too_small = false;      // the terminal shows the size notice, not the screen
+  bool one_row_short = false;  // a 24-row terminal: it shows FitFrame's view
   struct sigaction saved_term{}, saved_hup{}, saved_winch{};
 };
 
@@ -112,10 +113,12 @@ void RestoreSignals() {
 
 // Presents the model: only the changes, or everything when the terminal's picture is unknown.
 void Draw(bool full) {
-  const ConsoleFrame& now = ConsoleSnapshot();
+  static ConsoleFrame view;
+  if (presenter.one_row_short) view = FitFrame(ConsoleSnapshot(), ConsoleWindowBottom());
+  const ConsoleFrame& now = presenter.one_row_short ? view : ConsoleSnapshot();
   presenter.out.clear();
   RenderFrameDiffTo(presenter.out, full ? nullptr : &presenter.shown, now, presenter.utf8,
-                    presenter.pen);
+                    presenter.pen, presenter.one_row_short ? kTerminalMinRows : kConsoleRows);
   WriteAll(presenter.out);
   presenter.shown = now;
   presenter.shown_version = ConsoleVersion();
@@ -125,8 +128,10 @@ void Draw(bool full) {
 // notice instead, until a resize makes it large enough. A size that cannot be read fits.
 bool ShowNoticeIfSmall() {
   winsize size{};
+  presenter.one_row_short = false;
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
     return false;
+  presenter.one_row_short = size.ws_row < kConsoleRows;
   if (TerminalFitsFrame(size.ws_col, size.ws_row)) return false;
   WriteAll(RenderSizeNotice(size.ws_col, size.ws_row));
   return true;
@@ -172,7 +177,7 @@ void ConsoleClose() {
   if (presenter.mode != cmTerminal) return;
   ConsolePresent();
   const bool notice = presenter.too_small;
-  WriteAll(notice ? std::string("\x1b[0m\r\n") : RenderFrameLeave(ConsoleSnapshot()));
+  WriteAll(notice ? std::string("\x1b[0m\r\n") : RenderFrameLeave(presenter.shown));
   tcsetattr(STDIN_FILENO, TCSADRAIN, &presenter.saved_termios);
   RestoreSignals();
   presenter.mode = cmHeadless;

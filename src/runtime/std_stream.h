@@ -28,6 +28,9 @@ bool StdStreamWaitOutput(uint32_t timeout_ms);
 // One write of a part of the bytes: the count taken (0 when none could go yet), or kStdStreamError
 // when the caller is gone.
 int32_t StdStreamWrite(const uint8_t* bytes, int32_t n);
+// Waits up to max_ms until the other end has read everything written, where the system can tell
+// (a pipe or a socket; not a terminal, whose other side is out of sight).
+void StdStreamWaitTaken(uint32_t max_ms);
 // The system's error number of the last failed call.
 int StdStreamLastError();
 // What the key wait may sleep on for the caller's input.

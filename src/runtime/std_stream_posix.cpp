@@ -2,6 +2,8 @@
 // changing the descriptors' blocking mode, which the BBS shares with us.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -81,6 +83,26 @@ int32_t StdStreamWrite(const uint8_t* bytes, int32_t n) {
   if (r >= 0) return static_cast<int32_t>(r);
   last_error = errno;
   return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : kStdStreamError;
+}
+
+namespace {
+
+// Bytes written and not yet read by the other end; -1 where that cannot be known.
+int OutputUnread() {
+  struct stat st {};
+  int unread = 0;
+  if (fstat(STDOUT_FILENO, &st) != 0) return -1;
+  if (S_ISFIFO(st.st_mode) && ioctl(STDOUT_FILENO, FIONREAD, &unread) == 0) return unread;
+  if (S_ISSOCK(st.st_mode) && ioctl(STDOUT_FILENO, TIOCOUTQ, &unread) == 0) return unread;
+  return -1;
+}
+
+}  // namespace
+
+void StdStreamWaitTaken(uint32_t max_ms) {
+  constexpr uint32_t kLookMs = 10;
+  for (uint32_t waited = 0; waited < max_ms && OutputUnread() > 0; waited += kLookMs)
+    usleep(kLookMs * 1000);
 }
 
 int StdStreamLastError() { return last_error; }

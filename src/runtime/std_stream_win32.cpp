@@ -197,6 +197,10 @@ int32_t StdStreamWrite(const uint8_t* bytes, int32_t n) {
   return static_cast<int32_t>(written);
 }
 
+// A Windows pipe cannot say from its writing end what is still unread, and a console keeps what it
+// is given: nothing to wait for.
+void StdStreamWaitTaken(uint32_t) {}
+
 int StdStreamLastError() { return last_error; }
 
 // The pump's event is set exactly while it holds bytes or the end; a console's mixed records cannot

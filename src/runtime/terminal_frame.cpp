@@ -1,5 +1,8 @@
 #include "runtime/terminal_frame.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "runtime/cp437.h"
 #include "runtime/pc_colours.h"
 
@@ -79,13 +82,13 @@ void AppendCellGlyph(std::string& out, uint8_t ch, bool utf8) {
 }
 
 void RenderFrameDiffTo(std::string& out, const ConsoleFrame* previous, const ConsoleFrame& current,
-                       bool utf8, TerminalPen& pen) {
+                       bool utf8, TerminalPen& pen, int rows) {
   size_t start = out.size();
   if (previous == nullptr) {
     out += "\x1b[0m\x1b[H\x1b[2J";
     pen = TerminalPen{1, 1, -1};
   }
-  for (int row = 1; row <= kConsoleRows; ++row) {
+  for (int row = 1; row <= rows; ++row) {
     const ConsoleCell* now = current.cells[row - 1];
     const ConsoleCell* before = previous != nullptr ? previous->cells[row - 1] : nullptr;
     for (int column = 1; column <= kConsoleColumns; ++column) {
@@ -126,12 +129,34 @@ std::string RenderFrameLeave(const ConsoleFrame& frame) {
 }
 
 bool TerminalFitsFrame(int columns, int rows) {
-  return columns >= kConsoleColumns && rows >= kConsoleRows;
+  return columns >= kConsoleColumns && rows >= kTerminalMinRows;
+}
+
+ConsoleFrame FitFrame(const ConsoleFrame& screen, int window_bottom) {
+  ConsoleFrame view{};
+  const bool status_line = window_bottom < kConsoleRows;
+  const int last = status_line ? window_bottom : kConsoleRows;
+  const auto row_used = [&screen](int row) {
+    if (screen.cursor_row == row) return true;
+    for (const ConsoleCell& cell : screen.cells[row - 1])
+      if (!IsBlank(cell)) return true;
+    return false;
+  };
+  const int shift = last > kTerminalMinRows && row_used(last) ? last - kTerminalMinRows : 0;
+  for (int row = 1; row <= kTerminalMinRows; ++row)
+    std::copy(std::begin(screen.cells[row - 1 + shift]), std::end(screen.cells[row - 1 + shift]),
+              std::begin(view.cells[row - 1]));
+  view.cursor_column = screen.cursor_column;
+  view.cursor_row = std::clamp(screen.cursor_row - shift, 1, kTerminalMinRows);
+  if (status_line && !row_used(kTerminalMinRows) && shift == 0)
+    std::copy(std::begin(screen.cells[kConsoleRows - 1]), std::end(screen.cells[kConsoleRows - 1]),
+              std::begin(view.cells[kTerminalMinRows - 1]));
+  return view;
 }
 
 std::string RenderSizeNotice(int columns, int rows) {
   std::string notice = "Zorvan/32 needs " + std::to_string(kConsoleColumns) + "x" +
-                       std::to_string(kConsoleRows) + "; this terminal is " +
+                       std::to_string(kTerminalMinRows) + "; this terminal is " +
                        std::to_string(columns) + "x" + std::to_string(rows) + ".";
   if (columns > 0 && notice.size() > static_cast<size_t>(columns))
     notice.resize(static_cast<size_t>(columns));  // a wrapped line would be no clearer

@@ -20,8 +20,9 @@ std::string RenderFrameDiff(const ConsoleFrame* previous, const ConsoleFrame& cu
 
 // The same, appended to out, starting from what pen says the terminal shows and updating it; the
 // live presenter keeps its pen between frames.
+// rows: how many rows from the top the terminal has (a 24-row terminal's view leaves row 25 alone).
 void RenderFrameDiffTo(std::string& out, const ConsoleFrame* previous, const ConsoleFrame& current,
-                       bool utf8, TerminalPen& pen);
+                       bool utf8, TerminalPen& pen, int rows = kConsoleRows);
 
 // How many rows from the top are in use: down to the lowest row holding something other than
 // blanks on black, and at least down to the cursor's row.
@@ -31,8 +32,19 @@ int FrameUsedRows(const ConsoleFrame& frame);
 // line under the used part of the frame (under the lowest non-blank row or the cursor's row).
 std::string RenderFrameLeave(const ConsoleFrame& frame);
 
-// Whether a terminal of that many columns and rows shows the whole screen without scrolling.
+// The fewest rows a terminal may have: one short of the screen, as xterm, PuTTY, ssh and tmux
+// start. Such a terminal shows the screen one row short, as a caller's 24-row terminal would
+// (FitFrame).
+constexpr int kTerminalMinRows = kConsoleRows - 1;
+
+// Whether a terminal of that many columns and rows can show the screen (in full, or one row short).
 bool TerminalFitsFrame(int columns, int rows);
+
+// The screen as a terminal one row short shows it, in rows 1-24 of the result (row 25 blank).
+// window_bottom is the text window's last row: below it is the door's status line. The window's
+// rows stay in place unless the last screen row is in use (a prompt there), which scrolls them up
+// one as on a caller's terminal; the status line takes row 24 only while that row is blank.
+ConsoleFrame FitFrame(const ConsoleFrame& screen, int window_bottom);
 // What a terminal too small for the screen shows instead: one line naming the size needed and the
 // size found, cut to the terminal's width, on a cleared screen.
 std::string RenderSizeNotice(int columns, int rows);
