@@ -63,17 +63,22 @@ const CommandWord kCommandWords[] = {
      "20 printable ASCII characters, real_name in capitals. married_to (the marriage editor\n"
      "moves the spouse and the characters' files too) and time_on (the game's own) are\n"
      "refused. One save under PLAYER.DAT's hold: the fields not named keep what a node wrote\n"
-     "meanwhile. Journaled as \"set\". Prints each field's old and new value.\n"
-     "Exit 0 done, 1 no such player, 2 a refused argument, a NAME several players hold, or\n"
-     "PLAYER.DAT busy past the 5-second wait, missing or unwritable.", true},
+     "meanwhile. Journaled as \"set\". Prints each field's old and new value; a wait for a\n"
+     "node's hold is said on stderr. Exit 0 done, 1 no such player, 2 a refused argument, a\n"
+     "NAME several players hold, or PLAYER.DAT busy past the 5-second wait, missing or\n"
+     "unwritable.", true},
     {"undo", RunUndo, "zorvan32 undo [OPERATION]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
      "field changed since is left as it is and named, so is a record now holding another player,\n"
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
-     "their bytes or would write what set refuses is refused. Exit 0 done, 1 nothing to undo or\n"
-     "nothing restorable, 2 refused, or a file busy or unreadable.", true},
-    {"log", RunLog, "zorvan32 log [--player N|NAME] [--since YYYY-MM-DD]",
-     "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.",
+     "their bytes or would write what set refuses is refused. Exit 0 done, 1 nothing to undo, no\n"
+     "such operation or nothing restorable, 2 refused, or a file busy or unreadable.", true},
+    {"log", RunLog, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]",
+     "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.\n"
+     "--player: every line of each operation that touched the player (its marriage files and\n"
+     "notices too), by record number or a piece of any nickname the player had, before or\n"
+     "after a rename. --op: operation N's lines. Exit 0; 1 no operation N; 2 the journal\n"
+     "cannot be read.",
      false},
     {"help", RunHelp, "zorvan32 help [COMMAND]", "The commands, or one command's help.", false},
 };
@@ -125,6 +130,15 @@ int RunProgramWord(const std::string& first, const char* parameter0) {
   return 2;
 }
 
+// A change that waits for a node says so once, rather than seem to hang for the 5 seconds.
+void ReportHeldWait(const std::string& path) {
+  static bool told = false;
+  if (told) return;
+  told = true;
+  CommandError("waiting for " + path.substr(path.find_last_of("/\\") + 1) +
+               ", which another program holds (at most 5 seconds)");
+}
+
 // A listing cut short by a full disk or a reader gone is no success: exit 2, and a change already
 // made is said to stand.
 int OutputWritten(bool changes, int code) {
@@ -159,6 +173,7 @@ int RunCommandWord(int argc, char** argv) {
   StdStreamsGuard();
   const CommandWord* w = FindWord(argv[1]);
   if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[1], argv[0]));
+  if (w->changes) held_wait_report = ReportHeldWait;
   CommandArgs args(argv + 2, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);

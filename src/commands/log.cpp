@@ -1,6 +1,8 @@
-// zorvan32 log: the change journal newest first, narrowed to a player or a start date.
+// zorvan32 log: the change journal newest first, narrowed to a player, an operation or a start date.
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,9 @@
 namespace {
 
 struct LogFilter {
-  std::string player;  // a record number, or a piece of the name
+  std::string player;  // a record number, or a piece of a nickname
   std::string since;   // YYYY-MM-DD
+  int32_t op = 0;      // 0: every operation
 };
 
 bool ParseLogArgs(const CommandArgs& args, LogFilter& filter) {
@@ -23,20 +26,66 @@ bool ParseLogArgs(const CommandArgs& args, LogFilter& filter) {
       filter.player = args[++i];
     else if (args[i] == "--since" && args[i + 1].size() == 10)
       filter.since = args[++i];
-    else
+    else if (args[i] != "--op" || !StrToIntWhole(args[++i], filter.op) || filter.op < 1)
       return false;
   }
+  return true;
+}
+
+// The players --player follows: record numbers, each with the nicknames its player had there (none
+// listed: any). A rename links its two names, so a name found before or after it finds both sides
+// of the player's history, and a slot reused by another player is not taken for the same one.
+struct Followed {
+  std::map<std::string, std::set<std::string>> names;
+  bool any_name = false;
+
+  bool Touches(const JournalLine& line) const {
+    auto it = names.find(line.player);
+    return it != names.end() && (any_name || it->second.count(line.name) != 0);
+  }
+};
+
+bool FollowNames(const std::string& piece, Followed& followed) {
+  std::vector<JournalLine> renames;
+  const auto holds = [&piece](const std::string& name) {
+    return UpperStr(name).find(UpperStr(piece)) != std::string::npos;
+  };
+  const bool read = VisitJournal(JournalPath(), [&](const JournalLine& line) {
+    if (line.player == "-") return true;
+    if (holds(line.name)) followed.names[line.player].insert(line.name);
+    if (line.field != "name") return true;
+    renames.push_back(line);
+    if (holds(line.new_value)) followed.names[line.player].insert(line.new_value);
+    return true;
+  });
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const JournalLine& rename : renames) {
+      auto it = followed.names.find(rename.player);
+      if (it == followed.names.end()) continue;
+      std::set<std::string>& had = it->second;
+      if (had.count(rename.old_value) == had.count(rename.new_value)) continue;
+      had.insert(rename.old_value);
+      had.insert(rename.new_value);
+      grew = true;
+    }
+  }
+  return read;
+}
+
+bool Follow(const LogFilter& filter, Followed& followed) {
+  if (filter.player.empty()) return true;
+  int32_t n = 0;
+  if (!StrToIntWhole(filter.player, n)) return FollowNames(filter.player, followed);
+  followed.names[filter.player];
+  followed.any_name = true;
   return true;
 }
 
 bool Shown(const JournalLine& line, const LogFilter& filter) {
   // The exact bytes are for undo; the field lines say the same in words.
   if (line.field == "record" || line.field.find("-bytes") != std::string::npos) return false;
-  if (!filter.since.empty() && line.time.compare(0, 10, filter.since) < 0) return false;
-  if (filter.player.empty()) return true;
-  int32_t n = 0;
-  if (StrToIntWhole(filter.player, n)) return line.player == filter.player;
-  return UpperStr(line.name).find(UpperStr(filter.player)) != std::string::npos;
+  return filter.since.empty() || line.time.compare(0, 10, filter.since) >= 0;
 }
 
 // A forged or damaged line may hold control bytes: none reaches the terminal.
@@ -54,20 +103,30 @@ void PrintLine(const JournalLine& l) {
 int RunLog(const CommandArgs& args) {
   LogFilter filter;
   if (!ParseLogArgs(args, filter)) {
-    CommandError("usage: zorvan32 log [--player N|NAME] [--since YYYY-MM-DD]");
+    CommandError("usage: zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]");
     return 2;
   }
+  Followed followed;
   // Newest operation first, each operation's lines in their own order: the journal is read from
-  // its end, so one operation's lines wait for the one before it to begin.
+  // its end, so one operation's lines wait for the one before it to begin. With --player, every
+  // line of an operation that touched the player: its marriage files and notices too.
   std::vector<JournalLine> shown;  // newest first
   int64_t op = 0;
+  bool touched = filter.player.empty(), found = false;
   auto print = [&] {
-    for (auto it = shown.rbegin(); it != shown.rend(); ++it) PrintLine(*it);
+    if (touched)
+      for (auto it = shown.rbegin(); it != shown.rend(); ++it) PrintLine(*it);
     shown.clear();
+    touched = filter.player.empty();
   };
-  bool read = VisitJournal(JournalPath(), [&](const JournalLine& line) {
+  bool read = Follow(filter, followed) && VisitJournal(JournalPath(), [&](const JournalLine& line) {
+    // As undo does: below N lies a series an older version numbered afresh.
+    if (filter.op > 0 && line.op < filter.op) return false;
     if (line.op != op) print();
     op = line.op;
+    if (filter.op > 0 && line.op != filter.op) return true;
+    found = true;
+    touched = touched || followed.Touches(line);
     if (Shown(line, filter)) shown.push_back(line);
     return true;
   });
@@ -75,6 +134,10 @@ int RunLog(const CommandArgs& args) {
   if (!read) {
     CommandError(JournalPath() + " cannot be read");
     return 2;
+  }
+  if (filter.op > 0 && !found) {
+    CommandError("there is no operation " + std::to_string(filter.op));
+    return 1;
   }
   return 0;
 }

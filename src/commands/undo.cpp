@@ -54,6 +54,8 @@ class TargetSearch {
     op_.lines.push_back(line);
     return true;
   }
+  // Whether the operation asked for by number is in the journal (undone or not).
+  bool WantedSeen() const { return seen_; }
   // Once the journal is read: the operation found, or nullptr.
   const Operation* Found() {
     if (!ended_ && !op_.lines.empty()) Next();
@@ -74,6 +76,7 @@ class TargetSearch {
   // Whether the search goes on past op_.
   bool Consider() {
     int64_t target = UndoneTarget(op_);
+    seen_ = seen_ || op_.number == wanted_;
     if (undone_.count(op_.number) == 0) {
       if (target > 0) undone_.insert(target);  // an undo not itself undone
       // A rollback put back half an operation: undoing it would redo that half.
@@ -100,6 +103,7 @@ class TargetSearch {
   Operation op_, found_;
   std::string kind_;
   bool ended_ = false;
+  bool seen_ = false;
 };
 
 bool EndsWith(const std::string& text, const char* tail) {
@@ -442,6 +446,10 @@ int RunUndo(const CommandArgs& args) {
     return 2;
   }
   const Operation* target = search.Found();
+  if (target == nullptr && wanted > 0 && !search.WantedSeen()) {
+    CommandError("there is no operation " + std::to_string(wanted));
+    return 1;
+  }
   if (target == nullptr) {
     std::printf("nothing to undo\n");
     return 1;

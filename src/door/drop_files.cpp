@@ -188,12 +188,13 @@ struct DropFileName {
   std::string_view name;
   DropFileReader reader;
   int connection_line;  // the line that says whether the caller is on a port, a socket or local
+  std::string_view shown;  // as a sysop would write it
 };
 const DropFileName kDropFileNames[] = {
-    {"DOOR32.SYS", &ReadDoor32Sys, 1},
-    {"DOOR.SYS", &ReadDoorSys, 1},
-    {"DORINFO", &ReadDorinfoDef, 4},
-    {"INFO.", &ReadInfoFile, 12},
+    {"DOOR32.SYS", &ReadDoor32Sys, 1, "DOOR32.SYS"},
+    {"DOOR.SYS", &ReadDoorSys, 1, "DOOR.SYS"},
+    {"DORINFO", &ReadDorinfoDef, 4, "DORINFOn.DEF"},
+    {"INFO.", &ReadInfoFile, 12, "INFO.n"},
 };
 
 const DropFileName* DropFileNameFor(const std::string& path) {
@@ -222,6 +223,14 @@ void ReadInfoFile(const std::string& path) { WalkDropFile(path, kInfoFile); }
 DropFileReader DropFileReaderFor(const std::string& path) {
   const DropFileName* entry = DropFileNameFor(path);
   return entry != nullptr ? entry->reader : nullptr;
+}
+
+std::string DropFileNotFoundDetail(const std::string& path) {
+  if (!PathIsRegularFile(path) || DropFileNameFor(path) != nullptr) return "";
+  std::string names;
+  for (const DropFileName& entry : kDropFileNames)
+    names.append(names.empty() ? "" : ", ").append(entry.shown);
+  return " (the file is there, but its name is none the door knows: " + names + ")";
 }
 
 std::string DropFileConnectionLine(const std::string& path) {

@@ -13,6 +13,9 @@ void ReadInfoFile(const std::string& path);
 // 64 KiB is none the BBS wrote for this call: it reads as one that cannot be opened.
 using DropFileReader = void (*)(const std::string& path);
 DropFileReader DropFileReaderFor(const std::string& path);
+// For a log: why a regular file at path has no reader (its name is none of the four, which are
+// listed), or "" when it is not there or has one.
+std::string DropFileNotFoundDetail(const std::string& path);
 // Which line of the drop file made its caller local, as a log line may name it:
 // DOOR32.SYS line 1 says "0". A file that cannot be read is named as such.
 std::string DropFileConnectionLine(const std::string& path);

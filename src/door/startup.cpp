@@ -70,7 +70,8 @@ std::string ResolveDropPath(const std::string& path) {
 std::string ReadDropFile(const std::string& given_path) {
   const std::string path = ResolveDropPath(given_path);
   DropFileReader reader = DropFileReaderFor(path);
-  if (reader == nullptr) LocalFailure("  Drop File Not Found", ": " + given_path);
+  if (reader == nullptr)
+    LocalFailure("  Drop File Not Found", ": " + given_path + DropFileNotFoundDetail(path));
   door_session.TimeLimit = kDefaultTimeLimit;  // kept when the file cannot be opened
   reader(path);
   return path;

@@ -85,8 +85,10 @@ std::string NodeText() {
   return door_session.Kind == ckLocal ? "local" : std::to_string(door_session.Node);
 }
 
+// A caller the BBS named by options alone brings no name, and is still not the sysop.
 std::string WhoText() {
-  return door_session.UserName.empty() ? "sysop" : JournalText(door_session.UserName);
+  if (!door_session.UserName.empty()) return JournalText(door_session.UserName);
+  return DoorIsLocal() ? "sysop" : "caller";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // changed field, so a sysop can read who changed what and when. Lines are tab-separated:
 //   time  node  who  operation-number  operation  player  name  field  old  new
 // time is local "YYYY-MM-DD HH:MM:SS.mmm"; node is the door's node or "local"; who the caller's
-// name or "sysop"; player is a record number or "-"; text is UTF-8, with tabs, control characters
+// name, "caller" for one without a name, or "sysop"; player is a record number or "-"; text is UTF-8, with tabs, control characters
 // and backslashes written as \xNN. Besides the field lines, a written record has a "record" line
 // with its 236 bytes before and after in hex, and a marriage file a "MARRAGE.DAT-bytes" line with
 // its bytes ("none": no file), so that undo can put them back exactly.

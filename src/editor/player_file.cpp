@@ -32,6 +32,8 @@ int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecord
 
 }  // namespace
 
+void (*held_wait_report)(const std::string& path) = nullptr;
+
 FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
   int32_t start = MsOfDay();
   bool first_retry = true;
@@ -42,7 +44,10 @@ FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& 
     // Only a file held elsewhere is worth waiting for.
     if (!FileErrorIsSharingConflict(error)) return PathExists(path) ? frFailed : frMissing;
     if (MsElapsed(start, MsOfDay()) > kRetryMs) return frBusy;
-    if (first_retry) DoorFlushOutput();  // what came before the wait is seen during it
+    if (first_retry) {
+      DoorFlushOutput();  // what came before the wait is seen during it
+      if (held_wait_report != nullptr) held_wait_report(path);
+    }
     first_retry = false;
     SleepMs(1);
   }

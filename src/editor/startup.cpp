@@ -41,11 +41,16 @@ std::string InputGamePath() {
   return DoorInputField(12, kGameDirMax, 72, 0, kStandardInputSet, "");
 }
 
-bool VarnExeOpens(const std::string& dir) {
+// "" when VARN.EXE opens in dir, else what is missing where, for the line under the halt.
+std::string VarnExeProblem(const std::string& dir) {
+  const std::string exe_path = GameFilePath(dir, "VARN.EXE");
   OsFile exe;
-  bool opened = FileOpen(exe, GameFilePath(dir, "VARN.EXE"), faRead);
-  FileClose(exe);
-  return opened;
+  if (FileOpen(exe, exe_path, faRead)) return "";
+  const int error = FileLastError();
+  const std::string where = dir.empty() ? "the current directory" : dir;
+  if (!dir.empty() && !PathIsDirectory(dir)) return "There is no directory " + where;
+  if (!PathExists(exe_path)) return "There is no VARN.EXE in " + where;
+  return exe_path + " cannot be opened: " + OsErrorText(error);
 }
 
 // No directory name holds a control character. A NUL would even end the path early in every
@@ -57,9 +62,13 @@ bool UsableGamePath(const std::string& path) {
   });
 }
 
-[[noreturn]] void HaltOnInvalidPath() {
+[[noreturn]] void HaltOnInvalidPath(const std::string& reason = "") {
   DoorWriteLn("Invalid Varn Path! Halting...");
   DoorLogWhenHeadless("Invalid Varn Path! Halting...");
+  if (!reason.empty()) {
+    DoorWriteLn(reason);
+    DoorLogWhenHeadless(reason);
+  }
   Halt(0);
 }
 
@@ -147,7 +156,8 @@ void ConfigPrompt() {
   // Upper-casing would break a path on a case-sensitive file system.
   if (!PathsAreCaseSensitive()) path = UpperStr(path);
   path.resize(std::min(path.size(), kGameDirMax));
-  if (!VarnExeOpens(path)) HaltOnInvalidPath();
+  const std::string problem = VarnExeProblem(path);
+  if (!problem.empty()) HaltOnInvalidPath(problem);
   WriteTextLine(AddBackslash(path), kConfigName, true);
 }
 

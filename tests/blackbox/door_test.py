@@ -87,6 +87,8 @@ def telnet_socket(run, game, end):
         caller.send(b"\xa9\x1b[Cy\r")
         caller.wait_for(":Joy ")
         assert nickname(game, 0) == b"Joy", nickname(game, 0)
+        # A caller the options bring has no name, but is no sysop.
+        assert {tuple(line[1:3]) for line in journal_lines(game)} == {("1", "caller")}
         if end == "hang up":
             caller.send(b"]")
             sock.close()

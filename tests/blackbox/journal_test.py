@@ -119,9 +119,14 @@ def a_node_change_is_left_and_named(editor, divorced):
         assert "player 1 Sellith charm: changed since (now 777), left as it is" in said, said
         assert [field(game, n, name) for n, name in
                 ((1, "charm"), (1, "married_to"), (0, "married_to"))] == [777, 0, 1]
-        out = run(editor, game, "log", "--player", "1")[1].splitlines()
-        out = [line.split("\t") for line in out]
-        assert out and all(line[5] == "1" for line in out) and out[0][4] == "undo-1", out
+        # Every line of each operation that touched the player (notices too), found by a nickname
+        # given since; an operation by its number.
+        assert run(editor, game, "set", "1", "name=Kit")[0] == 0
+        for args, ops in ((("--player", "kit"), {"1", "2", "3"}), (("--op", "2"), {"2"})):
+            out = [line.split("\t") for line in run(editor, game, "log", *args)[1].splitlines()]
+            assert {line[3] for line in out} == ops, out
+            assert (["-", ""] in [line[5:7] for line in out]) == ("1" in ops), out
+        assert undo(editor, game, "99") == (1, "zorvan32: there is no operation 99\n")
 
 
 # Forged operations on Mirelle: kind, field, the value the bytes before hold, the old column's

@@ -139,6 +139,9 @@ def held_player_file(editor, node, sample):
 # lines on standard error ({game} the game directory).
 DAEMON = [
     (["-Dnowhere/DOOR32.SYS"], None, 0, ["zorvan32: Drop File Not Found: nowhere/DOOR32.SYS"]),
+    (["-DTIME.DAT"], None, 0, ["zorvan32: Drop File Not Found: TIME.DAT (the file is there, but "
+                               "its name is none the door knows: DOOR32.SYS, DOOR.SYS, "
+                               "DORINFOn.DEF, INFO.n)"]),
     (["-H9999", "-N1", "-T"], None, 0, ["zorvan32: No Carrier Detected on the telnet socket 9999"]),
     ([], b"\t", 0, ["zorvan32: " + INVALID]),
     # A directory that is not there: the I/O report also names ZORVAN32.CFG, where it is mended.
@@ -186,6 +189,17 @@ def first_run_in_a_door(editor, sample):
                 door.kill()
         assert "ZORVAN32.CFG is missing" in log and "at the console" in log, log
         assert not os.path.exists(os.path.join(game, "ZORVAN32.CFG"))
+    # At the console, the line under the halt says what is missing where.
+    with scratch_game(sample) as game:
+        for name in ("ZORVAN32.CFG", "VARN.EXE"):
+            os.remove(os.path.join(game, name))
+        term = Terminal([editor], game)
+        term.wait_for("Enter the full path")
+        term.send(".\r")
+        term.wait_for("There is no VARN.EXE in ./")
+        rows = [row.strip() for row in term.screen.display]
+        assert rows[rows.index(INVALID) + 1] == "There is no VARN.EXE in ./", rows
+        exited(term.finish())
 
 
 def main():
