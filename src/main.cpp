@@ -5,7 +5,7 @@
 
 int main(int argc, char** argv) {
   FileSizeSignalIgnore();
-  if (argc > 1 && IsCommandWord(argv[1])) return RunCommandWord(argc, argv);
+  if (CommandWordAt(argc, argv) > 0) return RunCommandWord(argc, argv);
   DoorSetUsageNote(CommandWordsLine());
   return ZorvanMain(argc, argv);
 }

@@ -1,6 +1,7 @@
 // zorvan32 check: the game's health for cron, read only. Each problem is one line (or one JSON
 // object) naming its kind; the exit code says whether any was found.
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,18 @@ Findings AllFindings(const GameView& view) {
   return findings;
 }
 
+// The players of the file that the problems name, each counted once.
+size_t PlayersNamed(const GameView& view, const Findings& findings) {
+  std::set<int32_t> named;
+  for (const Finding& f : findings) {
+    const auto player = f.detail.find("player");
+    if (player == f.detail.end() || !player->is_number_integer()) continue;
+    const auto n = player->get<int32_t>();
+    if (view.Has(n)) named.insert(n);
+  }
+  return named.size();
+}
+
 }  // namespace
 
 int RunCheck(const CommandArgs& args) {
@@ -151,6 +164,7 @@ int RunCheck(const CommandArgs& args) {
   const GameView& view = command.view;
   Findings findings = AllFindings(view);
   const int status = findings.empty() ? 0 : 1;
+  const size_t troubled = PlayersNamed(view, findings);
   if (command.format == ofJson) {
     Json problems = Json::array();
     for (const Finding& f : findings) {
@@ -158,7 +172,10 @@ int RunCheck(const CommandArgs& args) {
       problem.update(f.detail);
       problems.push_back(problem);
     }
-    PrintJson({{"status", status}, {"players", view.players.size()}, {"problems", problems}});
+    PrintJson({{"status", status},
+               {"players", view.players.size()},
+               {"players_with_problems", troubled},
+               {"problems", problems}});
     return status;
   }
   for (const Finding& f : findings) std::printf("%s\n", ShownText(f.text).c_str());
@@ -166,7 +183,7 @@ int RunCheck(const CommandArgs& args) {
   if (findings.empty())
     std::printf("all well: %s\n", players.c_str());
   else
-    std::printf("%s in %s\n", (std::to_string(findings.size()) + " problems").c_str(),
-                players.c_str());
+    std::printf("%s problems in %s of %s\n", std::to_string(findings.size()).c_str(),
+                std::to_string(troubled).c_str(), players.c_str());
   return status;
 }

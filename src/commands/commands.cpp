@@ -1,5 +1,6 @@
 #include "commands/commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,14 +29,15 @@ int RunHelp(const CommandArgs& args);
 void PrintCommandList(FILE* to);
 
 const CommandWord kCommandWords[] = {
-    {"list", RunList, "zorvan32 list [--json|--csv]",
-     "One line per player: the record number, REAL NAME (the record's real_name, the editor's\n"
-     "\"Real Name\"), NICKNAME (the record's name, the editor's \"Nickname\": the in-game name),\n"
-     "level, gold in hand, gold in bank, experience, married to (a player's number and nickname,\n"
-     "Quenna or Dask Able from MARRAGE.DAT/MARBARD.DAT, or nobody) and dead or alive.\n"
+    {"list", RunList, "zorvan32 list [--alive|--dead|--deleted] [--json|--csv]",
+     "One line per player (or only those alive, dead or deleted; several options add up): the\n"
+     "record number, REAL NAME (the record's real_name, the editor's \"Real Name\"), NICKNAME\n"
+     "(the record's name, the editor's \"Nickname\": the in-game name), level, gold in hand, gold\n"
+     "in bank, experience, married to (a player's number and nickname, Quenna or Dask Able from\n"
+     "MARRAGE.DAT/MARBARD.DAT, or nobody) and alive, dead or deleted (an empty slot, nickname X).\n"
      "--json: an array of objects: number, real_name, nickname, level, gold, bank, experience,\n"
      "married_to (a list of {\"player\", \"name\"} or {\"character\"}; empty: nobody), dead\n"
-     "(true or false). --csv: a header line, then one row per player.\n"
+     "and deleted (true or false). --csv: a header line, then one row per player.\n"
      "Exit 0; 2 a file cannot be read.", false},
     {"show", RunShow, "zorvan32 show N|NAME [--json]",
      "Every field of one player under the record's field names (name is the editor's Nickname,\n"
@@ -50,12 +52,13 @@ const CommandWord kCommandWords[] = {
      "character married to a player who is also married to a player, to the other character,\n"
      "or of the wrong sex (Quenna marries male players, Dask Able female ones); a PLAYER.DAT\n"
      "that is not whole records or holds more than 256. Deleted players (nickname X) are not\n"
-     "checked themselves. Exit 0 all well, 1 something found, 2 a file cannot be read\n"
+     "checked themselves. The last line counts the problems and the players they name.\n"
+     "Exit 0 all well, 1 something found, 2 a file cannot be read\n"
      "(missing, busy past the 5-second wait, unreadable).", false},
     {"export", RunExport, "zorvan32 export",
      "The whole game as one JSON document: every player with every field, the characters'\n"
      "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read.", false},
-    {"set", RunSet, "zorvan32 set N|NAME FIELD=VALUE ...",
+    {"set", RunSet, "zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]",
      "Changes fields of one player (N|NAME as for show) as the editor's field editors would:\n"
      "a number is clamped into its editor's range, and one that is not a whole number is\n"
      "refused; a flag takes the values its toggle gives (sex 0 male or 5 female, dead 0 or 5,\n"
@@ -64,15 +67,24 @@ const CommandWord kCommandWords[] = {
      "moves the spouse and the characters' files too) and time_on (the game's own) are\n"
      "refused. One save under PLAYER.DAT's hold: the fields not named keep what a node wrote\n"
      "meanwhile. Journaled as \"set\". Prints each field's old and new value; a wait for a\n"
-     "node's hold is said on stderr. Exit 0 done, 1 no such player, 2 a refused argument, a\n"
+     "node's hold is said on stderr. --dry-run: the same lines, nothing written or journaled;\n"
+     "exit 1 when nothing would change. Exit 0 done, 1 no such player, 2 a refused argument, a\n"
      "NAME several players hold, or PLAYER.DAT busy past the 5-second wait, missing or\n"
      "unwritable.", true},
-    {"undo", RunUndo, "zorvan32 undo [OPERATION]",
+    {"repair", RunRepair, "zorvan32 repair N|NAME|all [--dry-run]",
+     "The editor's statistics repair (the rules check reports) on one player (N|NAME as for\n"
+     "show), or with all on every player that needs it but the deleted slots, as one operation\n"
+     "under PLAYER.DAT's hold, journaled as \"repair\" and undone by undo. Prints each rule that\n"
+     "fired: the field's value before and after, the rule's number and name. --dry-run: the\n"
+     "same lines, nothing written or journaled. Exit 0 done, 1 nothing to repair or no such\n"
+     "player, 2 as for set.", true},
+    {"undo", RunUndo, "zorvan32 undo [OPERATION] [--dry-run]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
      "field changed since is left as it is and named, so is a record now holding another player,\n"
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
-     "their bytes or would write what set refuses is refused. Exit 0 done, 1 nothing to undo, no\n"
-     "such operation or nothing restorable, 2 refused, or a file busy or unreadable.", true},
+     "their bytes or would write what set refuses is refused. --dry-run: the same lines, nothing\n"
+     "written or journaled. Exit 0 done, 1 nothing to undo, no such operation or nothing\n"
+     "restorable, 2 refused, or a file busy or unreadable.", true},
     {"log", RunLog, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]",
      "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.\n"
      "--player: every line of each operation that touched the player (its marriage files and\n"
@@ -108,7 +120,8 @@ int RunHelp(const CommandArgs& args) {
 }
 
 void PrintCommandList(FILE* to) {
-  std::fprintf(to, "Commands (run in the directory of ZORVAN32.CFG; COMMAND --help for more):\n");
+  std::fprintf(to, "Commands (run in the directory of ZORVAN32.CFG, or zorvan32 -C DIR COMMAND;\n"
+                   "COMMAND --help for more):\n");
   for (const CommandWord& w : kCommandWords) std::fprintf(to, "  %s\n", w.usage);
 }
 
@@ -150,13 +163,20 @@ int OutputWritten(bool changes, int code) {
   return 2;
 }
 
-}  // namespace
-
 bool IsCommandWord(const char* word) {
   if (word == nullptr || word[0] == '\0') return false;
   const std::string first = word;
   return FindWord(first) != nullptr || first == "--version" || first == "--help" || first == "-h" ||
          (first[0] != '-' && first[0] != '/');
+}
+
+}  // namespace
+
+int CommandWordAt(int argc, char** argv) {
+  if (argc > 1 && IsCommandWord(argv[1])) return 1;
+  // -C and a directory before a word; any other -C stays the door's.
+  if (argc > 3 && std::strcmp(argv[1], "-C") == 0 && IsCommandWord(argv[3])) return 3;
+  return 0;
 }
 
 std::string CommandWordsLine() {
@@ -171,19 +191,33 @@ int RunCommandWord(int argc, char** argv) {
   static char output_buffer[1 << 16];
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
   StdStreamsGuard();
-  const CommandWord* w = FindWord(argv[1]);
-  if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[1], argv[0]));
+  const int at = CommandWordAt(argc, argv);
+  if (at == 3 && !SetWorkingDirectory(argv[2])) {
+    CommandError(std::string("cannot enter ") + argv[2] + ": " + OsErrorText(FileLastError()));
+    return 2;
+  }
+  const CommandWord* w = FindWord(argv[at]);
+  if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[at], argv[0]));
   if (w->changes) held_wait_report = ReportHeldWait;
-  CommandArgs args(argv + 2, argv + argc);
+  CommandArgs args(argv + at + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
     return OutputWritten(w->changes, 0);
   }
-  return OutputWritten(w->changes, w->run(args));
+  // A dry run made no change to say stands.
+  const bool dry_run = std::find(args.begin(), args.end(), "--dry-run") != args.end();
+  return OutputWritten(w->changes && !dry_run, w->run(args));
 }
 
 void CommandError(const std::string& text) {
   std::fprintf(stderr, "zorvan32: %s\n", text.c_str());
+}
+
+bool TakeOption(CommandArgs& args, const char* option) {
+  const auto end = std::remove(args.begin(), args.end(), option);
+  const bool found = end != args.end();
+  args.erase(end, args.end());
+  return found;
 }
 
 bool ParseFormat(const CommandArgs& args, bool csv_allowed, OutputFormat& format,

@@ -1,4 +1,4 @@
-// Command words: a first argument that does not begin with "-" or "/" and names one of these runs
+// Command words: a first argument (after -C DIR) that does not begin with "-" or "/" runs
 // it without the screen (no raw mode, no screen codes, messages on stderr); any other first
 // argument keeps the editor's own behaviour. Exit codes: 0 done, 1 nothing to do or nothing found,
 // 2 a file that cannot be read or written (missing, busy past the usual wait, unreadable) or a
@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-// Also --version, --help, -h and any other bare word (an unknown command: exit 2, never the editor).
-bool IsCommandWord(const char* word);
+// Where argv's command word is: 1, or 3 after "-C DIR" (the directory of ZORVAN32.CFG); 0 when
+// argv starts the editor. Besides the words: --version, --help, -h and any other bare word (an
+// unknown command: exit 2, never the editor).
+int CommandWordAt(int argc, char** argv);
 int RunCommandWord(int argc, char** argv);
 // The command words in one line, for the usage screen.
 std::string CommandWordsLine();
@@ -20,6 +22,8 @@ using CommandArgs = std::vector<std::string>;  // the arguments after the word
 // when it cannot be had), and a line on stderr.
 bool CommandLoadGame();
 void CommandError(const std::string& text);
+// Whether option is among args; every occurrence taken out.
+bool TakeOption(CommandArgs& args, const char* option);
 
 // The output a command was asked for: lines (aligned columns), --json or --csv. False, with the
 // usage on stderr, for any other argument; csv only where allowed.
@@ -35,6 +39,7 @@ int RunShow(const CommandArgs& args);    // show.cpp
 int RunCheck(const CommandArgs& args);   // check.cpp
 int RunExport(const CommandArgs& args);  // show.cpp
 int RunSet(const CommandArgs& args);     // set.cpp
+int RunRepair(const CommandArgs& args);  // repair.cpp
 
 // Why set would never store what record holds in field (a number outside its editor's clamps, a flag
 // its toggle never gives, a text with a control character, a field set refuses), "" when it would:

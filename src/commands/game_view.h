@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands/commands.h"
+#include "editor/file_result.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_record.h"
 
@@ -79,3 +80,16 @@ bool ParsePlayerQuery(const std::string& arg, PlayerQuery& query);
 constexpr int32_t kNoSuchPlayer = -1, kSeveralPlayers = -2;
 int32_t FindPlayer(const std::vector<PlayerRecord>& players, const PlayerQuery& query,
                    const std::string& arg);
+
+// The words that change the game (set.cpp). Every record (only: just that one, the rest left
+// zero) read under the operation's hold.
+class GameOperation;
+FileResult ReadHeldPlayers(GameOperation& op, int32_t only, std::vector<PlayerRecord>& players);
+// The record the query names, read under the hold; kNoSuchPlayer or kSeveralPlayers when there is
+// none, -3 when a read failed (result says why).
+int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string& arg,
+                 PlayerRecord& record, FileResult& result);
+// Exit 2 with the cause on stderr: a file that could not be held, read or written; or the journal
+// could not take the change (a change that could not be undone either, so it was put back).
+int NotDone(FileResult result);
+int NotJournaled(const GameOperation& op);

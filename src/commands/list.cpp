@@ -1,4 +1,5 @@
 // zorvan32 list: one line per player, in aligned columns, as a JSON array or as CSV.
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,15 @@
 namespace {
 
 constexpr uint8_t kDeadYes = 5;  // the game's yes
+
+// A slot's status, the option that keeps only its kind, and its word in the STATUS column.
+enum Status : uint8_t { stAlive, stDead, stDeleted };
+const char* const kStatusOptions[] = {"--alive", "--dead", "--deleted"};
+const char* const kStatusWords[] = {"alive", "dead", "deleted"};
+
+Status StatusOf(const PlayerRecord& r) {
+  return IsDeleted(r) ? stDeleted : r.dead == kDeadYes ? stDead : stAlive;
+}
 
 // The columns, in order: the header, whether it holds a number.
 struct ListColumn {
@@ -28,7 +38,7 @@ std::vector<std::string> Cells(const GameView& view, int32_t n) {
   const PlayerRecord& r = view.At(n);
   return {std::to_string(n),       r.real_name.Get(),        r.name.Get(),
           std::to_string(r.level), std::to_string(r.gold),   std::to_string(r.bank),
-          std::to_string(r.experience), MarriedText(view, n), r.dead == kDeadYes ? "dead" : "alive"};
+          std::to_string(r.experience), MarriedText(view, n), kStatusWords[StatusOf(r)]};
 }
 
 Json SpousesJson(const GameView& view, int32_t n) {
@@ -56,21 +66,33 @@ Json PlayerJson(const GameView& view, int32_t n) {
           {"bank", int32_t{r.bank}},
           {"experience", int32_t{r.experience}},
           {"married_to", SpousesJson(view, n)},
-          {"dead", r.dead == kDeadYes}};
+          {"dead", r.dead == kDeadYes},
+          {"deleted", IsDeleted(r)}};
 }
 
 }  // namespace
 
-int RunList(const CommandArgs& args) {
+int RunList(const CommandArgs& given) {
+  CommandArgs args = given;
+  // The kinds of slot asked for; none asked for is every one.
+  bool wanted[std::size(kStatusOptions)] = {};
+  bool any = false;
+  for (size_t s = 0; s < std::size(kStatusOptions); ++s) {
+    wanted[s] = TakeOption(args, kStatusOptions[s]);
+    any = any || wanted[s];
+  }
   ViewCommand command;
-  if (int status = StartViewCommand(args, true, 0, "usage: zorvan32 list [--json|--csv]", command))
+  if (int status = StartViewCommand(
+          args, true, 0, "usage: zorvan32 list [--alive|--dead|--deleted] [--json|--csv]", command))
     return status;
   const GameView& view = command.view;
   const OutputFormat format = command.format;
-  const auto count = static_cast<int32_t>(view.players.size());
+  std::vector<int32_t> shown;
+  for (size_t n = 0; n < view.players.size(); ++n)
+    if (!any || wanted[StatusOf(view.players[n])]) shown.push_back(static_cast<int32_t>(n));
   if (format == ofJson) {
     Json players = Json::array();
-    for (int32_t n = 0; n < count; ++n) players.push_back(PlayerJson(view, n));
+    for (int32_t n : shown) players.push_back(PlayerJson(view, n));
     PrintJson(players);
     return 0;
   }
@@ -82,11 +104,11 @@ int RunList(const CommandArgs& args) {
   }
   if (format == ofCsv) {
     PrintCsvRow(header);
-    for (int32_t n = 0; n < count; ++n) PrintCsvRow(Cells(view, n));
+    for (int32_t n : shown) PrintCsvRow(Cells(view, n));
     return 0;
   }
   std::vector<std::vector<std::string>> rows{header};
-  for (int32_t n = 0; n < count; ++n) rows.push_back(Cells(view, n));
+  for (int32_t n : shown) rows.push_back(Cells(view, n));
   PrintColumns(rows, numbers);
   return 0;
 }

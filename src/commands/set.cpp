@@ -180,15 +180,21 @@ void Apply(const Assignment& a, PlayerRecord& record, std::vector<std::string>& 
                     " (as the dead toggle sets it)");
 }
 
-// The record the query names, read under the operation's hold (every record for a NAME, only the
-// one asked for by number); kNoSuchPlayer or kSeveralPlayers when there is none, -3 on a result.
+}  // namespace
+
+FileResult ReadHeldPlayers(GameOperation& op, int32_t only, std::vector<PlayerRecord>& players) {
+  int32_t count = 0;
+  FileResult result = CountPlayers(count);
+  players.assign(result == frDone ? static_cast<size_t>(count) : 0, PlayerRecord{});
+  for (int32_t n = 0; n < count && result == frDone; ++n)
+    if (only < 0 || n == only) result = op.Read(n, players[static_cast<size_t>(n)]);
+  return result;
+}
+
 int32_t FindHeld(GameOperation& op, const PlayerQuery& query, const std::string& arg,
                  PlayerRecord& record, FileResult& result) {
-  int32_t count = 0;
-  result = CountPlayers(count);
-  std::vector<PlayerRecord> players(result == frDone ? static_cast<size_t>(count) : 0);
-  for (int32_t n = 0; n < count && result == frDone; ++n)
-    if (!query.number || n == query.n) result = op.Read(n, players[static_cast<size_t>(n)]);
+  std::vector<PlayerRecord> players;
+  result = ReadHeldPlayers(op, query.number ? query.n : -1, players);
   if (result != frDone) return -3;
   int32_t n = FindPlayer(players, query, arg);
   if (n >= 0) record = players[static_cast<size_t>(n)];
@@ -202,14 +208,11 @@ int NotDone(FileResult result) {
   return 2;
 }
 
-// A change the journal could not take could not be undone either, so it was put back.
 int NotJournaled(const GameOperation& op) {
   CommandError(op.FailedFile() + " cannot be written (" + OsErrorText(op.FailedError()) +
                "). Nothing was changed.");
   return 2;
 }
-
-}  // namespace
 
 std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record) {
   const SetRule rule = RuleOf(field);
@@ -232,9 +235,11 @@ std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record
   return ClampNumber(editor, number) == number ? "" : why + " is outside its editor's range";
 }
 
-int RunSet(const CommandArgs& args) {
+int RunSet(const CommandArgs& given) {
+  CommandArgs args = given;
+  const bool dry_run = TakeOption(args, "--dry-run");
   if (args.size() < 2) {
-    CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ...");
+    CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]");
     return 2;
   }
   std::vector<Assignment> assignments(args.size() - 1);
@@ -243,7 +248,7 @@ int RunSet(const CommandArgs& args) {
   PlayerQuery query;
   if (!ParsePlayerQuery(args[0], query) || !CommandLoadGame()) return 2;
 
-  GameOperation op(okSet);
+  GameOperation op(okSet, dry_run);
   FileResult result = op.Begin();
   if (result != frDone) return NotDone(result);
   PlayerRecord record;
@@ -252,12 +257,13 @@ int RunSet(const CommandArgs& args) {
   const PlayerRecord before = record;
   std::vector<std::string> lines;
   for (const Assignment& a : assignments) Apply(a, record, lines);
-  if (std::memcmp(&before, &record, sizeof record) != 0) {
+  const bool changed = std::memcmp(&before, &record, sizeof record) != 0;
+  if (changed) {
     result = op.Write(n, record);
     if (result != frDone) return NotDone(result);
     if (op.Commit(jrRequired) != frDone) return NotJournaled(op);
   }
   std::printf("player %d %s:\n", n, ShownText(before.name.Get()).c_str());
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());
-  return 0;
+  return dry_run && !changed ? 1 : 0;
 }

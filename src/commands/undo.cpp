@@ -394,7 +394,7 @@ void UndoPlan(GameOperation& op, Plan& plan, Outcome& outcome) {
   Say("  notices already sent stay sent:" + files);
 }
 
-int Undo(const Operation& target, const std::string& kind) {
+int Undo(const Operation& target, const std::string& kind, bool dry_run) {
   const JournalLine& head = target.lines.front();
   Say("undo of operation " + std::to_string(target.number) + " (" + head.operation + " by " +
       head.who + ", " + head.node + ", " + head.time + "):");
@@ -406,7 +406,7 @@ int Undo(const Operation& target, const std::string& kind) {
                               refused + ": nothing was undone"));
     return 2;
   }
-  GameOperation op(okUndo);
+  GameOperation op(okUndo, dry_run);
   op.SetName(kUndoPrefix + std::to_string(target.number));
   FileResult held = op.Begin();
   if (held != frDone) {
@@ -433,10 +433,12 @@ int Undo(const Operation& target, const std::string& kind) {
 
 }  // namespace
 
-int RunUndo(const CommandArgs& args) {
+int RunUndo(const CommandArgs& given) {
+  CommandArgs args = given;
+  const bool dry_run = TakeOption(args, "--dry-run");
   int32_t wanted = 0;
   if (args.size() > 1 || (args.size() == 1 && (!StrToIntWhole(args[0], wanted) || wanted < 1))) {
-    CommandError("usage: zorvan32 undo [OPERATION]");
+    CommandError("usage: zorvan32 undo [OPERATION] [--dry-run]");
     return 2;
   }
   if (!CommandLoadGame()) return 2;
@@ -454,5 +456,5 @@ int RunUndo(const CommandArgs& args) {
     std::printf("nothing to undo\n");
     return 1;
   }
-  return Undo(*target, search.Kind());
+  return Undo(*target, search.Kind(), dry_run);
 }

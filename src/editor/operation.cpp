@@ -101,7 +101,7 @@ GameOperation::~GameOperation() {
 FileResult GameOperation::Begin() {
   RollBackUnfinished();  // first, as an operation of its own
   FileResult result = hold_.Take();
-  if (result == frDone) RollbackStart(name_.empty() ? OperationName(kind_) : name_);
+  if (result == frDone && !dry_run_) RollbackStart(name_.empty() ? OperationName(kind_) : name_);
   return result;
 }
 
@@ -120,9 +120,11 @@ FileResult GameOperation::Write(int32_t n, const PlayerRecord& record) {
     FileResult read = ReadPlayerRecord(n, before);
     if (read != frDone) return read;
   }
-  if (!RollbackNoteRecord(n, known != nullptr ? known->before : before, record)) return frFailed;
-  FileResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
-  if (result != frDone) return result;
+  if (!dry_run_) {
+    if (!RollbackNoteRecord(n, known != nullptr ? known->before : before, record)) return frFailed;
+    FileResult result = WritePlayerRecord(GamePath("PLAYER.DAT"), n, record, true);
+    if (result != frDone) return result;
+  }
   if (known != nullptr)
     known->after = record;
   else
@@ -139,6 +141,7 @@ bool GameOperation::WriteCharacterFile(int character, int32_t player) {
 bool GameOperation::WriteCharacterFileBytes(int character, const std::string* bytes) {
   std::string path = GamePath(NpcFileName(character));
   FileChange change{path, PathExists(path), "", ""};
+  if (dry_run_) return true;
   if (!RollbackNoteFile(path, change.existed, bytes)) return false;
   if (bytes == nullptr) {
     if (!change.existed) return true;
@@ -160,6 +163,11 @@ void GameOperation::Notice(const std::string& file_name, NoticeLines lines) {
 }
 
 FileResult GameOperation::Commit(JournalRule rule) {
+  if (dry_run_) {
+    committed_ = true;
+    hold_.Release();
+    return frDone;
+  }
   // Each file stays locked until the last notice is out, so taking one back cuts only our entry.
   std::vector<AppendedNotice> sent;
   for (const PendingNotice& notice : NoticesByFile(notices_)) {
@@ -191,12 +199,12 @@ void GameOperation::Undo() {
   for (auto it = files_.rbegin(); it != files_.rend(); ++it)
     RestoreFile(it->path, it->existed, it->before);
   files_.clear();
-  if (!records_.empty() && hold_.Held()) {
+  if (!records_.empty() && hold_.Held() && !dry_run_) {
     for (auto it = records_.rbegin(); it != records_.rend(); ++it)
       WritePlayerRecord(GamePath("PLAYER.DAT"), it->n, it->before, true);
   }
   records_.clear();
-  if (hold_.Held()) RollbackEnd(false);
+  if (hold_.Held() && !dry_run_) RollbackEnd(false);
   hold_.Release();
 }
 

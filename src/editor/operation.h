@@ -46,7 +46,11 @@ enum JournalRule : uint8_t {
 
 class GameOperation {
  public:
-  explicit GameOperation(OperationKind kind) : kind_(kind) {}
+  // A dry run reads under the hold as the operation would and writes nothing of its own: no
+  // record, file, notice, journal line or rollback note. An operation a crash cut short is still
+  // put back first, as every start does: what the run would change is reckoned from whole files.
+  explicit GameOperation(OperationKind kind, bool dry_run = false)
+      : kind_(kind), dry_run_(dry_run) {}
   // An operation not committed puts back what it wrote.
   ~GameOperation();
   GameOperation(const GameOperation&) = delete;
@@ -54,6 +58,8 @@ class GameOperation {
 
   // Holds PLAYER.DAT, waiting for a node as a save does.
   FileResult Begin();
+  // The record in the file: a dry run does not see its own writes (set, repair and undo read a
+  // record before they write it, never after).
   FileResult Read(int32_t n, PlayerRecord& out);
   // Only a record already in the file (frOutside otherwise): a stale buffer never becomes a player.
   FileResult Write(int32_t n, const PlayerRecord& record);
@@ -89,6 +95,7 @@ class GameOperation {
   bool Journal();
 
   OperationKind kind_;
+  bool dry_run_;
   std::string name_;
   PlayerFileHold hold_;
   bool committed_ = false;

@@ -99,6 +99,7 @@ bool FileReadHead(OsFile& file, size_t max, std::string& out);
 bool PathExists(const std::string& path);
 bool PathIsDirectory(const std::string& path);
 bool FileRemove(const std::string& path);
+bool SetWorkingDirectory(const std::string& path);
 
 std::string OsErrorText(int os_error);
 // Our own error number for a name that is not a plain file (bit 29 marks an application's error on

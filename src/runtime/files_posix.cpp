@@ -271,6 +271,8 @@ bool PathIsDirectory(const std::string& path) {
 
 bool FileRemove(const std::string& path) { return unlink(path.c_str()) == 0 || Fail(); }
 
+bool SetWorkingDirectory(const std::string& path) { return chdir(path.c_str()) == 0 || Fail(); }
+
 std::string OsErrorText(int os_error) {
   if (os_error == kFileErrorNotPlain) return kFileNotPlainText;
   char buffer[256] = "";

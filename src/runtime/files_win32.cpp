@@ -189,6 +189,10 @@ bool PathIsDirectory(const std::string& path) {
 
 bool FileRemove(const std::string& path) { return DeleteFileA(path.c_str()) || Fail(); }
 
+bool SetWorkingDirectory(const std::string& path) {
+  return SetCurrentDirectoryA(path.c_str()) || Fail();
+}
+
 std::string OsErrorText(int os_error) {
   if (os_error == kFileErrorNotPlain) return kFileNotPlainText;
   char buffer[512];

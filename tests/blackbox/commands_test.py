@@ -26,7 +26,7 @@ LIST = """\
 1  Maya Thornbury  Sellith       6     9100      310000      602113  0 Brannock            alive
 2  Walter Penrose  Old Harg     11  1200450  2000000000    99120004  Quenna                alive
 3  Jo Calloway     Mirelle       4      720       14000       22410  Dask Able             alive
-4  X               X             1      200           0           1  nobody                dead
+4  X               X             1      200           0           1  nobody                deleted
 5  Sam Brack       Grimwald     40    -5000  2100000000         -10  250 (no such player)  dead
 6  Lee Marsh       Tavi          1      200           0           1  nobody                alive\n"""
 # The same rows as CSV: the columns above are two or more blanks apart.
@@ -50,6 +50,14 @@ def list_and_show_print_the_sample_game(editor, sample):
         os.chmod(os.path.join(game, "ZORVAN32.CFG"), 0o444)  # read all the same
         assert run_as_nobody(editor, game, "list") == (0, LIST, "")
         assert ok(editor, game, "list", "--csv") == LIST_CSV
+        # Filters add up; -C names the game's directory from anywhere, or exits 2 with the reason.
+        rows = LIST_CSV.splitlines(True)
+        assert run(editor, "/", "-C", game, "list", "--csv", "--dead", "--deleted") == (
+            0, rows[0] + rows[5] + rows[6], "")
+        assert ok(editor, game, "list", "--alive", "--csv") == "".join(
+            rows[i] for i in (0, 1, 2, 3, 4, 7))
+        code, _, err = run(editor, "/", "-C", game + "/none", "list")
+        assert code == 2 and "cannot enter " + game + "/none: No such file" in err, err
         shown = ["number", "5"] + [word for name, _, _ in FIELDS
                                    for word in [name] + str(field(game, 5, name)).split()]
         assert ok(editor, game, "show", "5").split() == shown
@@ -92,7 +100,7 @@ def json_gives_every_field_as_the_bytes_hold_it(editor, sample):
             assert json.loads(ok(editor, game, "show", str(n), "--json")) == expected
             summary = {key: expected[key] for key in ("level", "gold", "bank", "experience")}
             summary.update(nickname=expected["name"], real_name=expected["real_name"],
-                           dead=expected["dead"] == 5)
+                           dead=expected["dead"] == 5, deleted=expected["name"] == "X")
             assert {key: listed[n][key] for key in summary} == summary, (n, listed[n])
         assert [p["married_to"] for p in listed] == [
             [{"player": 1, "name": "Séllèth \x01\x1b"}], [{"player": 0, "name": "Brannock"}],
@@ -149,7 +157,7 @@ def check_finds_each_problem(editor, sample):
         start = game_files(game)
         assert run(editor, game, "check") == (0, "all well: 7 players\n", "")
         assert json.loads(ok(editor, game, "check", "--json")) == {
-            "status": 0, "players": 7, "problems": []}
+            "status": 0, "players": 7, "players_with_problems": 0, "problems": []}
         for make, kinds in PROBLEMS:
             for name, data in start.items():
                 write(game, name, data)
@@ -162,7 +170,7 @@ def check_finds_each_problem(editor, sample):
             code, out, _ = run(editor, game, "check")
             lines = out.splitlines()
             assert code == 1 and lines[:-1] == [p["text"] for p in report["problems"]], out
-            assert lines[-1].endswith("problems in %d players" % report["players"]), out
+            assert re.search(r"problems in \d+ of %d players$" % report["players"], out), out
             assert game_files(game) == broken, "check changed a file"
         assert report["problems"] == [{
             "kind": "repair", "text": "player 6 Tavi: repair rule 1 (level-negative): level -3 -> 1",
@@ -172,9 +180,15 @@ def check_finds_each_problem(editor, sample):
 
 def check_repair_findings_are_the_editors_repair(editor, sample):
     """Grimwald, who breaks most rules, repaired by the editor's own key; check said beforehand
-    what every field would become."""
-    with scratch_game(sample) as game:
+    what every field would become, and repair all (its dry run first) writes the same."""
+    with scratch_game(sample) as game, scratch_game(sample) as by_word:
         before = records(players(game))[5]
+        assert run(editor, game, "check")[1].endswith("\n14 problems in 1 of 7 players\n")
+        start = game_files(by_word)
+        dry = run(editor, by_word, "repair", "all", "--dry-run")
+        assert dry[0] == 0 and game_files(by_word) == start, dry
+        assert run(editor, by_word, "repair", "all") == dry
+        assert run(editor, by_word, "repair", "all", "--dry-run") == (1, "nothing to repair\n", "")
         report = json.loads(run(editor, game, "check", "--json")[1])
         promised = {p["field"]: p["after"] for p in report["problems"]
                     if p["kind"] == "repair" and p["player"] == 5}
@@ -189,6 +203,9 @@ def check_repair_findings_are_the_editors_repair(editor, sample):
         term.wait_for("Account Number: 5")
         term.done()
         after = records(players(game))[5]
+        assert players(by_word) == players(game)
+        assert journal_lines(by_word)[0][4] == "repair" and run(editor, by_word, "undo")[0] == 0
+        assert players(by_word) == start["PLAYER.DAT"]
         for name, _, _ in FIELDS:
             expected = promised.get(name, decode(before, name))
             assert decode(after, name) == expected, (name, decode(after, name), expected)
@@ -276,6 +293,10 @@ def each_refusal_is_one_line_and_writes_nothing(editor, sample):
         for name, _, _ in FIELDS:
             code, _, err = run(editor, game, "set", "0", name + "=\u2603")
             assert code == 2 and "no field named" not in err, (name, err)
+        # A dry run prints what would change, and writes nothing either.
+        assert run(editor, game, "set", "0", "gold=7", "--dry-run") == (
+            0, "player 0 Brannock:\n  gold: 48250 -> 7\n", "")
+        assert run(editor, game, "set", "0", "gold=48250", "--dry-run")[0] == 1
         assert players(game) == start
         assert not os.path.exists(os.path.join(game, "ZORVAN32.LOG"))
 
@@ -353,6 +374,7 @@ CANNOT = [
     (None, None, "standard output could not be written: No space left", READERS,
      lambda: os.open("/dev/full", os.O_WRONLY)),
     (None, None, "Broken pipe; the change was made", SET, no_reader),  # and it stands
+    (None, None, "Broken pipe\n", (["set", "0", "gold=1", "--dry-run"],), no_reader),  # none made
 ]
 
 

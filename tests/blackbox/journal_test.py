@@ -90,8 +90,11 @@ def each_operation_is_journaled_and_undone(editor, sample):
             by_keys(editor, game, account, keys, kind)
             lines, after = journal_lines(game), files(game, GAME_FILES)
             check_lines(lines, start, after, kind)
+            kept = files(game), journal_lines(game)
+            dry = undo(editor, game, "--dry-run")  # the same words, nothing written
+            assert (files(game), journal_lines(game)) == kept, kind
             code, said = undo(editor, game)
-            assert code == 0 and "undo of operation 1 (%s" % kind in said, (kind, code, said)
+            assert (code, said) == dry and "undo of operation 1 (%s" % kind in said, (kind, said)
             assert files(game, GAME_FILES) == start, "%s not put back:\n%s" % (kind, said)
             if account == 2:
                 assert "notices already sent stay sent: LOGNOW.TXT mail2.dat" in said, said
