@@ -1,14 +1,16 @@
-// The new day and the "Clean Slate" reset, each checked on disk. (The repair's rules are the check
-// command's test's, which compares its findings with the editor's repair.)
+// The operations on a player's statistics, each checked on disk: the repair, the new day and the
+// "Clean Slate" reset.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
 #include "editor/new_day.h"
 #include "editor/player_file.h"
+#include "editor/repair.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
@@ -20,6 +22,52 @@
 namespace {
 
 using Names = std::vector<std::string>;
+
+#define F PLAYER_FIELD
+
+using Values = std::vector<std::pair<FieldRef, int64_t>>;
+
+// Damage, a phrase of each notice shown (in order), the fields repaired. The check command's test
+// compares its findings with this repair, which shares its rules: the arithmetic is checked here.
+const struct {
+  Values damage;
+  std::vector<const char*> said;
+  Values repaired;
+} kRepairs[] = {
+    {{{F(hit_points), 32500}, {F(hit_max), 1000}},
+     {"invalid Max Hitpoints", "above-range Max Hitpoints", "above-range Hitpoints"},
+     {{F(hit_max), 32000}, {F(hit_points), 32000}}},
+    // A skill byte of 128 or more is negative; two billion itself is kept.
+    {{{F(skill_dk), 200}, {F(gold), kTwoBillion}}, {"negative DK Skill"}, {{F(skill_dk), 1}}},
+    {{{F(level), 12}, {F(bank), -1}}, {"negative Bank Gold"}, {{F(bank), 120000}}},  // 32 bits
+    // The level-based value is stored in the field's width, as the game's own arithmetic does.
+    {{{F(level), 1700}, {F(defense), -1}}, {"negative Defense", "exceeded 12"},
+     {{F(defense), 34000 - 65536}, {F(level), 12}}},
+};
+
+#undef F
+
+// The whole record on disk: only the named fields change.
+TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
+  for (const auto& c : kRepairs) {
+    SCOPED_TRACE(testing::Message() << "case " << &c - kRepairs);
+    TempGameDir game;
+    PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 7);
+    for (const auto& [field, value] : c.damage) WriteField(player, field, value);
+    StartEditorOn(game, {MakePlayer("Other", "OTHER ONE", 3), player}, 1);
+    current_record.time_on = 4242;
+    OutputRecorder recorder;
+    RepairStats();
+    size_t at = 0;
+    for (const char* phrase : c.said) {
+      at = recorder.Bytes().find(phrase, at);
+      EXPECT_NE(at, std::string::npos) << "not shown (in this order): " << phrase;
+    }
+    for (const auto& [field, value] : c.repaired) WriteField(player, field, value);
+    player.time_on = 4242;
+    EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(player));
+  }
+}
 
 // Player 3 through a new day, forest fights 15 and player fights 3 typed. The node files of that
 // player go, whatever their case. Gems are mended before the repair, which then has nothing to say,

@@ -11,13 +11,11 @@
 #include "editor/player_file.h"
 #include "editor/prompts.h"
 #include "editor/search.h"
-#include "editor/startup.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
 #include "fakes/screen_text.h"
 #include "runtime/clock.h"
-#include "runtime/console.h"
 #include "runtime/files.h"
 
 namespace {
