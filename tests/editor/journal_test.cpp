@@ -21,23 +21,25 @@ struct WorkingDirectory {
   std::filesystem::path previous = std::filesystem::current_path();
 };
 
-// A save journaled, then undone by its number; an older version numbered afresh after a damaged
-// tail puts the operations before it out of undo's reach, since their numbers come again.
+// Two saves journaled as two operations, the second undone by its number; an older version
+// numbered afresh after a damaged tail puts the operations before it out of undo's reach, since
+// their numbers come again.
 TEST(JournalTest, UndoByNumberStopsAtAnOlderSeries) {
   TempGameDir work, game;  // work: the working directory, where ZORVAN32.CFG and the journal live
   WorkingDirectory here(work.Dir());
   work.WriteFile("ZORVAN32.CFG", game.Dir() + "\r\n");
   StartEditorOn(game, {MakePlayer("Arno", "A", 1)}, 0);
   journal_path = JournalPath();
-  const std::string players = game.ReadFile("PLAYER.DAT");
   current_record.gold = 4242;
   ASSERT_TRUE(SaveCurrentPlayer());
   const std::string log = work.ReadFile("ZORVAN32.LOG");
-  EXPECT_EQ(RunUndo({"1"}), 0);
-  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), players);
+  current_record.gold = 5151;
+  ASSERT_TRUE(SaveCurrentPlayer());
+  EXPECT_EQ(RunUndo({"2"}), 0);
+  EXPECT_EQ(game.ReadPlayer(0).gold, 4242);
   work.WriteFile("ZORVAN32.LOG", work.ReadFile("ZORVAN32.LOG") + log);
-  EXPECT_EQ(RunUndo({"2"}), 1);
-  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), players);
+  EXPECT_EQ(RunUndo({"3"}), 1);
+  EXPECT_EQ(game.ReadPlayer(0).gold, 4242);
 }
 
 // Read from its end in pieces: a line across two pieces comes whole; a line longer than any
