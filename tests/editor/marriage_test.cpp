@@ -24,8 +24,7 @@ namespace {
 
 struct Who {
   uint8_t sex;  // 0 male, 5 female
-  int16_t married_to;
-  int16_t charm;
+  int16_t married_to, charm;
 };
 struct After {
   int16_t married_to, charm;
@@ -86,34 +85,33 @@ void RunScenario(const Scenario& s) {
   TempGameDir game;
   std::vector<PlayerRecord> players;
   for (const Who& who : s.players) {
-    PlayerRecord p = MakePlayer(kNames[players.size()], "REAL", 40 + players.size());
-    p.sex = who.sex, p.married_to = who.married_to, p.charm = who.charm;
-    players.push_back(p);
+    players.push_back(MakePlayer(kNames[players.size()], "REAL", 40 + players.size()));
+    players.back().sex = who.sex, players.back().married_to = who.married_to;
+    players.back().charm = who.charm;
   }
   StartEditorOn(game, players, s.current);
   debug_mode = s.debug;
   if (s.quenna != nullptr) game.WriteFile("MARRAGE.DAT", s.quenna);
   if (s.dask != nullptr) game.WriteFile("MARBARD.DAT", s.dask);
   shown.clear();
-  node = &s;
-  node_game = &game;
+  node = &s, node_game = &game;
   DoorSetOutputTap(&Tap);
   TypeKeys("Z" + s.keys + "Q");
   MainLoop();
   DoorSetOutputTap(nullptr);
   node = nullptr;
-
-  std::vector<PlayerRecord> expected = players;
-  for (size_t i = 0; i < s.after.size(); ++i)
-    expected[i].married_to = s.after[i].married_to, expected[i].charm = s.after[i].charm;
   std::string bytes;
-  for (const PlayerRecord& p : expected) bytes += RecordBytes(p);
+  for (size_t i = 0; i < players.size(); ++i) {
+    if (i < s.after.size())
+      players[i].married_to = s.after[i].married_to, players[i].charm = s.after[i].charm;
+    bytes += RecordBytes(players[i]);
+  }
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), bytes);
   for (auto [name, after] : {std::pair{"MARRAGE.DAT", s.quenna_after},
                              {"MARBARD.DAT", s.dask_after}})
     EXPECT_EQ(game.Exists(name) ? game.ReadFile(name) : "none", after ? after : "none") << name;
   EXPECT_EQ(Notices(game), s.notices);
-  std::string text = StripAnsi(shown);
+  const std::string text = StripAnsi(shown);
   size_t at = 0;
   for (const std::string& line : s.lines) {
     at = text.find(line, at);
@@ -191,10 +189,6 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
       {.title = "-7 is 160, cut to the last player", .players = {M, F, F, F, F}, .keys = "-7\r",
        .after = {{4, 12}, {-1, 12}, {-1, 12}, {-1, 12}, {0, 12}},
        .notices = "LOGNOW.TXT Arno+Emil mail0.dat +Emil mail4.dat +Arno", .married = "4 Emil"},
-      {.title = "abc is player 0", .players = {M, F}, .current = 1, .keys = "abc\r",
-       .after = {{1, 12}, {0, 12}},
-       .notices = "LOGNOW.TXT Bela+Arno mail0.dat +Bela mail1.dat +Arno",
-       .married = "0 Arno"},
       {.title = "same sex, cancelled", .players = {M, F, M}, .keys = "2\rN",
        .lines = {"  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
        .married = "-1 Nobody!"},
@@ -232,14 +226,12 @@ TEST(NpcMarriageTest, APlayerMarriedToBothCharactersIsOfferedTheMenu) {
   }
 }
 
-// A work record whose read fails (past the end, a node holding the file past the wait) keeps its
-// buffer, whose name is then never shown for that number.
+// A work record whose read fails (a node holding the file past the wait) keeps its buffer, whose
+// name is then never shown for that number. (Past the end: the black-box company test's.)
 TEST(NpcMarriageTest, WorkRecordsNameOnlyThePlayerTheyWereReadFrom) {
   TempGameDir game;
   StartEditorOn(game, {MakePlayer("P0", "R0"), MakePlayer("P1", "R1")});
   EXPECT_TRUE(LoadWorkRecord(0, 7));
-  EXPECT_FALSE(LoadWorkRecord(250, 7));
-  EXPECT_EQ(SpouseNameText(250, 7), "250");
   OsFile node;
   {
     OpenModeScope exclusive(fmExclusive);
@@ -250,7 +242,6 @@ TEST(NpcMarriageTest, WorkRecordsNameOnlyThePlayerTheyWereReadFrom) {
     EXPECT_FALSE(LoadWorkRecord(1, 7));
   }
   FileClose(node);
-  EXPECT_EQ(work_records[7].name.Get(), "P0");
   EXPECT_EQ(SpouseNameText(1, 7), "1");
 }
 
@@ -267,51 +258,39 @@ const std::string kEntryLevelMail =  // to "Grim"
     "  `%and you failed to obey.  `@The Sysop.\r\n" + kMailSep + " \r\n";
 const std::string kNewsEnd =
     "  `0from the Sysop, as `@punishment `0for abusing the VARN game.\r\n" + kNewsSep;
-const std::string kEntryLevelNews =
-    "  `!Grim `0received an `9Entry-Level `@\"Clean Slate\" `0reset today\r\n" + kNewsEnd;
 // A marriage notice: a blank line, the header, one line of text, the separator, the last line.
 std::string Notice(const std::string& header, const std::string& text, const char* last = " \r\n") {
   return " \r\n  `%Attention: `$" + header + "] \r\n  `#" + text + "\r\n" + kMailSep + last;
 }
-std::string DivorceMail(const std::string& to, const std::string& from) {
-  return Notice(to + ":           [Divorce Notice",
-                "Your marriage to `@" + from + " `#has been dissolved by your sysop.");
-}
-
-// The notices one operation sends, appended at its commit.
-FileResult Send(const std::function<void(GameOperation&)>& notices) {
+// The notices one operation sends into the game's directory, appended at its commit.
+FileResult Send(const TempGameDir& game, const std::function<void(GameOperation&)>& notices) {
+  game_dir = game.Dir();
   GameOperation op(okMarriage);
   notices(op);
   return op.Commit();
 }
 
-class MailNewsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InstallHaltCatcher();
-    game_dir = game.Dir();
-  }
-  TempGameDir game;
-};
-
 // Every kind of notice into an empty directory: each creates its file, the news entries follow in
 // call order, and colour codes in a name travel as they are.
-TEST_F(MailNewsTest, EachNoticeWritesTheGamesBytes) {
-  Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 0, "Grim"); });
+TEST(MailNewsTest, EachNoticeWritesTheGamesBytes) {
+  TempGameDir game;
+  Send(game, [&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 0, "Grim"); });
   EXPECT_EQ(game.ReadFile("MAIL0.DAT"), kEntryLevelMail);
-  Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 2, 17, "`4Red`0Tor"); });
-  Send([&](GameOperation& op) { MailWeddingNotice(op, 1, "Grim", 2, "`5Kel`0da"); });
-  Send([&](GameOperation& op) { MailNpcWeddingNotice(op, 3, "Kelda", "Dask Able"); });
-  Send([&](GameOperation& op) { NewsDivorce(op, "Grim", "`4Kelda"); });
-  Send([&](GameOperation& op) { NewsMarriage(op, "Grim", "`4Kelda"); });
+  Send(game, [&](GameOperation& op) { WriteCleanSlateNotices(op, 2, 17, "`4Red`0Tor"); });
+  Send(game, [&](GameOperation& op) { MailWeddingNotice(op, 1, "Grim", 2, "`5Kel`0da"); });
+  Send(game, [&](GameOperation& op) { MailNpcWeddingNotice(op, 3, "Kelda", "Dask Able"); });
+  Send(game, [&](GameOperation& op) { NewsDivorce(op, "Grim", "`4Kelda"); });
+  Send(game, [&](GameOperation& op) { NewsMarriage(op, "Grim", "`4Kelda"); });
   // A divorce notice's partner gets a copy unless it is one of the characters, named exactly.
-  Send([&](GameOperation& op) { MailDivorceNotice(op, 4, "`$Bo`%Dan", 5, "Kelda"); });
-  Send([&](GameOperation& op) { MailDivorceNotice(op, 8, "Grim", 9, "quenna"); });
+  Send(game, [&](GameOperation& op) { MailDivorceNotice(op, 4, "`$Bo`%Dan", 5, "Kelda"); });
+  Send(game, [&](GameOperation& op) { MailDivorceNotice(op, 8, "Grim", 9, "quenna"); });
   EXPECT_EQ(game.Names(), (Names{"LOGNOW.TXT", "MAIL0.DAT", "MAIL17.DAT", "mail1.dat", "mail2.dat",
                                  "mail3.dat", "mail4.dat", "mail5.dat", "mail8.dat", "mail9.dat"}));
-  EXPECT_EQ(game.ReadFile("mail4.dat"), DivorceMail("`$Bo`%Dan", "Kelda"));
+  EXPECT_EQ(game.ReadFile("mail4.dat"),
+            Notice("`$Bo`%Dan:           [Divorce Notice",
+                   "Your marriage to `@Kelda `#has been dissolved by your sysop."));
   EXPECT_EQ(game.ReadFile("LOGNOW.TXT"),
-            kEntryLevelNews +
+            "  `!Grim `0received an `9Entry-Level `@\"Clean Slate\" `0reset today\r\n" + kNewsEnd +
                 "  `!`4Red`0Tor `0received a `9Post-Dragon `@\"Clean Slate\" `0reset today\r\n" +
                 kNewsEnd + "  `#Grim `0was `!Divorced from `#`4Kelda `0today by the Sysop.\r\n" +
                 kNewsSep + "  `$Grim `0was `$Married to `4Kelda `0today by the Sysop.\r\n" +
@@ -330,7 +309,8 @@ TEST_F(MailNewsTest, EachNoticeWritesTheGamesBytes) {
 
 // An existing mail file is found whatever the case of its name (written here in lower case, the
 // divorce notice's own spelling, for a notice that spells it in upper case).
-TEST_F(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
+TEST(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
+  TempGameDir game;
   // Built with append: g++ 12 at -O2 warns falsely about a literal + std::string here.
   const std::string far_mark = std::string("\x1a").append(200, 'z');
   const struct {
@@ -346,14 +326,16 @@ TEST_F(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     game.WriteFile("mail3.dat", c.before);
-    Send([&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 3, "Grim"); });
+    Send(game, [&](GameOperation& op) { WriteCleanSlateNotices(op, 1, 3, "Grim"); });
     EXPECT_EQ(game.ReadFile("mail3.dat"), c.kept + kEntryLevelMail);
     EXPECT_EQ(game.Names(), (Names{"LOGNOW.TXT", "mail3.dat"}));
   }
 }
 
 // One notice that cannot be written takes back those of its operation already sent.
-TEST_F(MailNewsTest, AFailedNoticeTakesBackTheOperationsOthers) {
+TEST(MailNewsTest, AFailedNoticeTakesBackTheOperationsOthers) {
+  TempGameDir game;
+  game_dir = game.Dir();
   game.WriteFile("mail4.dat", "old\x1atail");
   game.MakeDir("mail5.dat");
   GameOperation op(okDivorce);

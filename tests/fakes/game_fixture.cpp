@@ -99,19 +99,15 @@ std::string RecordBytes(const PlayerRecord& record) {
   return std::string(reinterpret_cast<const char*>(&record), kPlayerRecordSize);
 }
 
-void StartEditorOn(const TempGameDir& game, uint8_t player) {
+void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
+                   uint8_t player) {
+  game.WritePlayers(players);
   ResetDoorLibrary();
   EditorStateReset();
   BacktickTranslation = true;
   game_dir = game.Dir();
   current_player = player;
   LoadCurrentPlayer();
-}
-
-void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
-                   uint8_t player) {
-  game.WritePlayers(players);
-  StartEditorOn(game, player);
 }
 
 int RunEditorMain(const std::vector<std::string>& args) {

@@ -46,10 +46,9 @@ std::string RecordBytes(const PlayerRecord& record);
 // type the keys before. Returns the exit code Halt was given.
 int RunEditorMain(const std::vector<std::string>& args = {});
 
-// Resets the door library and the editor, turns BacktickTranslation on and points the editor at the
-// directory (game_dir), then loads player n as the current player.
-void StartEditorOn(const TempGameDir& game, uint8_t player = 0);
-// The same on a PLAYER.DAT of these players, written first.
+// Writes PLAYER.DAT of these players, resets the door library and the editor, turns
+// BacktickTranslation on and points the editor at the directory (game_dir), then loads player n as
+// the current player.
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
                    uint8_t player = 0);
 
