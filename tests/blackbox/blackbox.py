@@ -326,7 +326,8 @@ def headless(argv, game, pass_fds=(), pipes=False, env=None, line=None):
 
 class PtyLine:
     """The socket calls that Caller uses over file descriptors: by default the caller's modem on
-    the master side of a pseudo-terminal whose slave is the serial line the BBS hands to the door."""
+    the master side of a pseudo-terminal whose slave is the serial line the BBS hands to the
+    door."""
 
     def __init__(self, read_fd=None, write_fd=None):
         if read_fd is None:

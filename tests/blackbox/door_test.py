@@ -266,7 +266,8 @@ def stdio_console(run):
             return len(caller.data)
 
         seen = 0
-        for key, text in ((b"", b"Account Number"), (b"]", b"Account Number"), (b"3", b"VARN Name")):
+        for key, text in ((b"", b"Account Number"), (b"]", b"Account Number"),
+                          (b"3", PROMPT.encode())):
             caller.send(key)
             seen = after(seen, text)
         caller.send(b"\x19Kit\r")
@@ -430,8 +431,8 @@ SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and pa
 # A BBS on Linux: its DOOR32.SYS says connection type 0 even for a socket caller and gives the time
 # left in seconds; its DOOR.SYS names COM1 without the colon; its daemon starts doors with no
 # terminal. Each with LF and CR LF ends.
-SESSIONS["linux_bbs"] = [(linux_bbs_caller, "quit", name, lines, end, node) for end in ("\n", "\r\n")
-                         for name, lines, node in (("door32.sys", LINUX_BBS_DOOR32_SYS, "1"),
+SESSIONS["linux_bbs"] = [(linux_bbs_caller, "quit", name, lines, end, node)
+                         for end in ("\n", "\r\n") for name, lines, node in (("door32.sys", LINUX_BBS_DOOR32_SYS, "1"),
                                                    ("door.sys", LINUX_BBS_DOOR_SYS, "2"),
                                                    ("dorinfo1.def", LINUX_BBS_DORINFO1_DEF, "3"))]
 OTHERS = {"ends": signals, "stalled": stalled_caller, "telnet": telnet_client,

@@ -34,9 +34,9 @@ def terminal_gone(editor, game):
     def own_terminal_sighup_blocked():
         fcntl.ioctl(0, termios.TIOCSCTTY, 0)
         signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGHUP})
-    with subprocess.Popen([editor], stdin=line.slave, stdout=line.slave, stderr=line.slave, cwd=game,
-                          env=dict(os.environ, LANG="C.UTF-8", TERM="xterm"), start_new_session=True,
-                          preexec_fn=own_terminal_sighup_blocked) as editor:
+    with subprocess.Popen([editor], stdin=line.slave, stdout=line.slave, stderr=line.slave,
+                          cwd=game, env=dict(os.environ, LANG="C.UTF-8", TERM="xterm"),
+                          start_new_session=True, preexec_fn=own_terminal_sighup_blocked) as editor:
         os.close(line.slave)
         Caller(line, encoding="utf-8").wait_for(MAIN % 0)
         line.hang_up()
