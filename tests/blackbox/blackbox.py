@@ -126,24 +126,18 @@ def exited(code, what=""):
     assert code == 0, "%sexit code %s" % (what and what + ": ", code)
 
 
-def nickname(game, n):
-    record = records(players(game))[n]
-    return record[1:1 + record[0]]
-
-
-def set_nickname(game, n, name):
-    with open(os.path.join(game, "PLAYER.DAT"), "rb+") as f:
-        f.seek(n * RECORD)
-        f.write(bytes([len(name)]) + name)
+def write_drop_file(game, name, lines, end="\r\n"):
+    """A drop file of these lines, each ending in end; gives its path."""
+    path = os.path.join(game, name)
+    pathlib.Path(path).write_bytes("".join("%s%s" % (line, end) for line in lines).encode())
+    return path
 
 
 def write_door32_sys(game, name, kind, handle, baud=38400, minutes=60):
     """A DOOR32.SYS for Ann Caller (record 1, 60 minutes unless told, ANSI, node 1); gives its
     path."""
-    lines = [kind, handle, baud, "Test BBS", 1, "Ann Caller", "Ann", 100, minutes, 1, 1]
-    path = os.path.join(game, name)
-    pathlib.Path(path).write_bytes("".join("%s\r\n" % line for line in lines).encode())
-    return path
+    return write_drop_file(game, name, [kind, handle, baud, "Test BBS", 1, "Ann Caller", "Ann",
+                                        100, minutes, 1, 1])
 
 
 def wait_until(check, pump, what, seconds=20):
@@ -197,14 +191,6 @@ class Side:
     def wait_gone(self, text, seconds=20):
         wait_until(lambda: text not in self.text(), self.pump,
                    lambda: "%r still on the screen:\n%s" % (text, self.text()), seconds)
-
-    def rename(self, keys, finish=True):
-        """3, then the keys at the name prompt and Enter; with finish, back at the main screen."""
-        self.send(b"3")
-        self.wait_for(PROMPT)
-        self.send(keys + b"\r")
-        if finish:
-            self.wait_gone(PROMPT)
 
     def quit(self):
         self.send(b"q")
@@ -325,43 +311,28 @@ def connected_pair(receive_window=None):
 
 
 @contextlib.contextmanager
-def headless(argv, game, pass_fds=(), pipes=False, env=None):
+def headless(argv, game, pass_fds=(), pipes=False, env=None, line=None):
     """The program as a BBS daemon starts it (no terminal), the caller on its standard handles
-    with pipes; killed at the end if it is still running, so a failed check cannot hang the
-    test."""
-    with subprocess.Popen(argv, cwd=game, pass_fds=pass_fds, env=env,
-                          stdin=subprocess.PIPE if pipes else subprocess.DEVNULL,
-                          stdout=subprocess.PIPE if pipes else subprocess.DEVNULL) as door:
+    with pipes, or on line (a socket); killed at the end if it is still running, so a failed
+    check cannot hang the test."""
+    stdio = line or (subprocess.PIPE if pipes else subprocess.DEVNULL)
+    with subprocess.Popen(argv, cwd=game, pass_fds=pass_fds, env=env, stdin=stdio,
+                          stdout=stdio) as door:
         try:
             yield door
         finally:
             door.kill()
 
 
-class PipeLine:
-    """The caller on a door's standard input and output through pipes, with the socket calls
-    that Caller uses."""
-
-    def __init__(self, door):
-        self.door = door
-
-    def fileno(self):
-        return self.door.stdout.fileno()
-
-    def recv(self, n):
-        return os.read(self.door.stdout.fileno(), n)
-
-    def sendall(self, data):
-        self.door.stdin.write(data)
-        self.door.stdin.flush()
-
-
 class PtyLine:
-    """The caller's modem on the master side of a pseudo-terminal, with the socket calls that
-    Caller uses; the slave is the serial line the BBS hands to the door."""
+    """The socket calls that Caller uses over file descriptors: by default the caller's modem on
+    the master side of a pseudo-terminal whose slave is the serial line the BBS hands to the
+    door."""
 
-    def __init__(self):
-        self.master, self.slave = os.openpty()
+    def __init__(self, read_fd=None, write_fd=None):
+        if read_fd is None:
+            read_fd, self.slave = os.openpty()
+        self.master, self.write_fd = read_fd, write_fd or read_fd
 
     def fileno(self):
         return self.master
@@ -369,17 +340,24 @@ class PtyLine:
     def recv(self, n):
         try:
             return os.read(self.master, n)
-        except OSError as e:  # EIO: the door's side is closed
+        except OSError as e:  # EIO: the door's side of the terminal is closed
             if e.errno != errno.EIO:
                 raise
             return b""
 
     def sendall(self, data):
         while data:
-            data = data[os.write(self.master, data):]
+            data = data[os.write(self.write_fd, data):]
 
     def hang_up(self):
         os.close(self.master)
+
+
+class PipeLine(PtyLine):
+    """The caller on a door's standard input and output through pipes."""
+
+    def __init__(self, door):
+        super().__init__(door.stdout.fileno(), door.stdin.fileno())
 
 
 @contextlib.contextmanager
@@ -411,32 +389,6 @@ def daemon_run(argv, game, pass_fds=(), seconds=30):
     done = subprocess.run(argv, cwd=game, pass_fds=pass_fds, stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=seconds)
     return done.returncode, done.stderr.decode("latin-1").splitlines()
-
-
-# The drop files of a BBS on Linux whose daemon starts doors with no terminal, for Ann Beeton on
-# node 1 with 252 minutes left. DOOR32.SYS is as that BBS writes it, byte for byte: connection type
-# 0 even for a socket caller (the socket is line 2), and line 9 in seconds.
-LINUX_BBS_DOOR32_SYS = ["0", "6", "38400", "WWIV 5.9.0", "1", "Ann Beeton", "ANN BEE", "255",
-                        "15120", "1", "1"]
-# Its DOOR.SYS (52 lines) on node 2: line 1 without the colon, line 18 the seconds and line 19 the
-# minutes left are what it writes; the other lines are plausible values of ours in its layout.
-LINUX_BBS_DOOR_SYS = [
-    "COM1", "38400", "8", "2", "38400", "Y", "N", "N", "N", "Ann Beeton", "Leeds, WY", "555-0100",
-    "555-0100", "X", "255", "12", "12/01/26", "15120", "252", "GR", "25", "N", "1,2,3", "0",
-    "12/31/99", "1", "Y", "0", "0", "0", "0", "00/00/00", "/bbs/data/", "/bbs/gfiles/",
-    "Sid Sysop", "ANN BEE", "00:01", "Y", "N", "N", "7", "0", "12/01/26", "21:04", "00:01", "99",
-    "0", "0", "0", "", "3", "0"]
-# Its DORINFO1.DEF (12 lines; a reader takes a missing 13th as empty): the port line names COM1;
-# the rest plausible values of ours. The format has no node line: the node comes from -N.
-LINUX_BBS_DORINFO1_DEF = ["Night Owl BBS", "Sid Sysop", "", "COM1", "38400 BAUD,N,8,1", "0",
-                          "Ann", "Beeton", "Leeds, WY", "1", "255", "252"]
-
-
-def write_drop_file(game, name, lines, end="\n"):
-    """A drop file of these lines, each ending in end; gives its path."""
-    path = os.path.join(game, name)
-    pathlib.Path(path).write_bytes("".join(line + end for line in lines).encode())
-    return path
 
 
 def journal_lines(game):

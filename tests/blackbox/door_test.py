@@ -16,11 +16,10 @@ import sys
 import time
 import types
 
-from blackbox import (IAC, LINUX_BBS_DOOR32_SYS, LINUX_BBS_DOOR_SYS, LINUX_BBS_DORINFO1_DEF, MAIN,
-                      PLAIN_COLOUR, PROMPT, Caller, PipeLine, PtyLine, Terminal, connected_pair,
-                      daemon_run, ends_soon, exited, fake_bbs, headless, journal_lines, nickname,
-                      players, records, scratch_game, set_nickname, wait_until, write_door32_sys,
-                      write_drop_file)
+from blackbox import (IAC, MAIN, PLAIN_COLOUR, PROMPT, Caller, PipeLine, PtyLine, Terminal,
+                      connected_pair, daemon_run, ends_soon, exited, fake_bbs, field, headless,
+                      journal_lines, players, poke, records, scratch_game, wait_until,
+                      write_door32_sys, write_drop_file)
 
 ANNOUNCEMENTS = bytes([255, 251, 1, 255, 251, 0])  # IAC WILL ECHO, IAC WILL BINARY
 CARRIER_LOST = "   Caller Dropped Carrier.  Returning To BBS..."
@@ -31,22 +30,65 @@ FRAMED = b"\xC9\xCD\xBB Zed \xB0\xFE"
 FRAMED_UTF8 = "\u2554\u2550\u2557 Zed \u2591\u25a0"
 
 
-def edit_as_caller(start, run, *params):
-    """One session over a leg's transport: start(run, game, *params) starts the door and yields the
-    caller's side and the sysop's screen (or None); after the edit it ends the session its own way
-    and checks what is its own. The edit: from the main screen to the second player (both screens
-    follow) and a new name for them, odd keys (natively; up arrow and PgDn on the main screen), an
-    arrow and Ctrl-Y (clear) typed first: none moves or types anything."""
+def lines_of(count, values):
+    """count lines, empty but the numbered ones given."""
+    return [values.get(n, "") for n in range(1, count + 1)]
+
+
+# The drop files of a BBS on Linux whose daemon starts doors with no terminal, for Ann Beeton with
+# 252 minutes left. DOOR32.SYS is as that BBS writes it, byte for byte: connection type 0 even for
+# a socket caller (the socket is line 2), and line 9 in seconds. Its DOOR.SYS on node 2: line 1
+# without the colon, line 18 the seconds and line 19 the minutes left. DORINFO1.DEF has no node
+# line: the node comes from -N.
+LINUX_BBS_DOOR32_SYS = ["0", "6", "38400", "WWIV 5.9.0", "1", "Ann Beeton", "ANN BEE", "255",
+                        "15120", "1", "1"]
+LINUX_BBS_DOOR_SYS = lines_of(52, {1: "COM1", 2: "38400", 4: "2", 10: "Ann Beeton", 18: "15120",
+                                   19: "252", 20: "GR", 36: "ANN BEE"})
+LINUX_BBS_DORINFO1_DEF = ["Night Owl BBS", "Sid Sysop", "", "COM1", "38400 BAUD,N,8,1", "0", "Ann",
+                          "Beeton", "Leeds, WY", "1", "255", "252"]
+
+
+def session(caller, sysop=None, wait=None, hang_up=None, limit=2.5):
+    """What the edit needs of a started door: the caller's side, the sysop's screen (or None), the
+    door's exit code, the caller's hang-up and how soon after it the door must end."""
+    return types.SimpleNamespace(caller=caller, sysop=sysop, wait=wait or sysop.finish,
+                                 hang_up=hang_up, limit=limit)
+
+
+def edit_as_caller(run, start, end, *params):
+    """One session over a transport: start(run, game, end, *params) starts the door and yields its
+    session, and after the end checks what is its own. The edit: to the second player (both
+    screens follow), the sysop's keys back to the first (odd keys there, and natively an up arrow
+    and PgDn on the main screen, an arrow and Ctrl-Y typed first at the name prompt: none moves or
+    types anything) and a new name for them. The end: Q and code 0, or a hang-up after which the
+    door ends soon."""
     odd = b"" if run.wine else ODD_KEYS
-    with scratch_game(run.sample) as game, start(run, game, *params) as (caller, sysop):
+    with scratch_game(run.sample) as game, start(run, game, end, *params) as s:
+        caller = s.caller
         caller.wait_for(MAIN % 0, 60)
         assert "VarnEdit/32" in caller.row(0), caller.row(0)
         caller.send((odd and b"\x1b[A\x1b[6~" + odd) + b"]")
-        for side in filter(None, (caller, sysop)):
+        for side in filter(None, (caller, s.sysop)):
             side.wait_for(MAIN % 1)
-        caller.rename(b"\x1b[D\x19" + odd + b"Kit")
+        if s.sysop:
+            s.sysop.send(ODD_KEYS + b"[")
+            caller.wait_for(MAIN % 0)
+        caller.send(b"3")
+        caller.wait_for(PROMPT)
+        for keys in getattr(s, "name_keys", [b"\x1b[D\x19" + odd + b"Kit\r"]):
+            caller.send(keys)
         caller.wait_for(":Kit ")
-        assert nickname(game, 1) == b"Kit", nickname(game, 1)
+        kit = 0 if s.sysop else 1
+        assert field(game, kit, "name") == "Kit", field(game, kit, "name")
+        if end == "quit":
+            caller.quit()
+            exited(s.wait())
+        elif end == "hang up":
+            since = time.monotonic()
+            s.hang_up()
+            if s.sysop:
+                s.sysop.wait_for("Caller Dropped Carrier")
+            ends_soon(s.wait, since, s.limit)
 
 
 def telnet_door(editor, bbs, *extra):
@@ -62,158 +104,113 @@ def fast_clock(run, speed):
                 ASAN_OPTIONS="verify_asan_link_order=0")
 
 
+def not_blocking(fd):
+    return fcntl.fcntl(fd, fcntl.F_GETFL) & os.O_NONBLOCK
+
+
 @contextlib.contextmanager
 def telnet_socket(run, game, end):
-    """-H: a telnet line handed over, the caller in UTF-8 (-U), the sysop watching. The sysop's keys
-    drive the same session; UTF-8 keys arrive as characters. The caller quits, and the line is the
-    BBS's again; or hangs up right after a key that redraws the screen, noticed at the next key
-    wait. Either way the door ends soon and leaves the line in the blocking mode it had."""
-    set_nickname(game, 0, FRAMED)
+    """-H: a telnet line handed over, the caller in UTF-8 (-U), the sysop watching. UTF-8 keys
+    arrive as characters: the name typed with a character CP437 lacks, one it has (not a name
+    letter) split over two sends, and an arrow. The caller quits, and the line is the BBS's again;
+    or hangs up right after a key that redraws the screen, noticed at the next key wait. Either
+    way the door leaves the line in the blocking mode it had."""
+    poke(game, 0, "name", FRAMED)
     bbs, sock = connected_pair()
     with bbs, sock:
         bbs.setblocking(True)
         caller = Caller(sock, "utf-8")
         sysop = Terminal(telnet_door(run.editor, bbs, "-U"), game, [bbs.fileno()])
-        yield caller, sysop
+        s = session(caller, sysop, hang_up=lambda: caller.send(b"]") or sock.close(), limit=3.5)
+        s.name_keys = [b"\x19\xe2\x82\xacKi\xc3", b"\xa9\x1b[Ct\r"]
+        yield s
         assert caller.wire.startswith(ANNOUNCEMENTS), caller.wire[:12]
         assert FRAMED_UTF8.encode() in caller.data and FRAMED not in caller.data, "not UTF-8"
-        sysop.send(ODD_KEYS + b"[")
-        caller.wait_for(MAIN % 0)
-        # A character CP437 lacks, one it has (é, not a name letter) and an arrow split over two
-        # sends: no key but the name's.
-        caller.send(b"3")
-        caller.wait_for(PROMPT)
-        caller.send(b"\x19\xe2\x82\xacJo\xc3")
-        caller.send(b"\xa9\x1b[Cy\r")
-        caller.wait_for(":Joy ")
-        assert nickname(game, 0) == b"Joy", nickname(game, 0)
         # A caller the options bring has no name, but is no sysop.
         assert {tuple(line[1:3]) for line in journal_lines(game)} == {("1", "caller")}
-        if end == "hang up":
-            caller.send(b"]")
-            sock.close()
-            ends_soon(sysop.finish, time.monotonic(), 3.5)
-        else:
-            caller.quit()
-            exited(sysop.finish())
+        if end == "quit":
             bbs.sendall(b"back at the BBS")
             caller.wait_for_data(b"back at the BBS")
-        assert not fcntl.fcntl(bbs, fcntl.F_GETFL) & os.O_NONBLOCK, "the door left it non-blocking"
+        assert not not_blocking(bbs), "the door left it non-blocking"
 
 
 @contextlib.contextmanager
-def serial_line(run, game):
-    # DOOR32.SYS of kind 1 with the tty: no telnet negotiation. The caller hangs up at a key wait:
-    # the sysop's screen says so, the door ends soon and leaves the line in its blocking mode.
+def serial_line(run, game, end):
+    # DOOR32.SYS of kind 1 with the tty: no telnet negotiation; the caller hangs up at a key wait.
+    # 1.6 s natively; drawing the sysop's screen under a loaded sanitizer run takes 1 s more.
     line = PtyLine()
     drop = write_door32_sys(game, "DOOR32.SYS", 1, line.slave)
-    sysop = Terminal([run.editor, "-D" + drop], game, [line.slave])
     caller = Caller(line)
-    yield caller, sysop
+    yield session(caller, Terminal([run.editor, "-D" + drop], game, [line.slave]),
+                  hang_up=line.hang_up, limit=3.5)
     assert bytes([IAC]) not in caller.wire, caller.wire[:12]
-    line.hang_up()
-    hung_up = time.monotonic()
-    sysop.wait_for("Caller Dropped Carrier")
-    # 1.6 s natively; drawing the sysop's screen under a loaded sanitizer run takes 1 s more.
-    ends_soon(sysop.finish, hung_up, 3.5)
-    assert not fcntl.fcntl(line.slave, fcntl.F_GETFL) & os.O_NONBLOCK, "left non-blocking"
+    assert not not_blocking(line.slave), "the door left it non-blocking"
     os.close(line.slave)
 
 
 @contextlib.contextmanager
-def stdio_pty(run, game):
+def stdio_pty(run, game, end):
     # As a Linux BBS runs a door for an SSH or telnet caller: a pseudo-terminal joined to the caller,
     # a DOOR32.SYS whose connection lines do not apply, and -S: raw, no negotiation, no status line.
     # Then the idle limit on a clock 60 times fast (5 minutes in 5 s), and the exit step's colour.
     drop = write_door32_sys(game, "door32.sys", 2, 9999)
     caller = Terminal([run.editor, "-S", "-D" + drop], game, env=fast_clock(run, 60),
                       encoding="cp437")
-    yield caller, None
+    yield session(caller, None, caller.finish)
     assert caller.data.startswith(b"\x1b[2J"), caller.data[:12]
     assert not caller.line_mode(), "the terminal was left in line mode"
     assert "Ann Caller" not in caller.text(), "the status line reached the caller"
     caller.wait_for("Idle Time Limit Exceeded", 30)
     exited(caller.finish())
-    tail = caller.data.split(b"Idle Time Limit Exceeded", 1)[1]
-    assert b"\x1b[0;37m" in tail, "the exit step did not reach the caller"
+    assert b"\x1b[0;37m" in caller.data.split(b"Idle Time Limit Exceeded", 1)[1], "no exit step"
 
 
 @contextlib.contextmanager
-def stdio_pipes(run, game, end="hang up"):
+def stdio_pipes(run, game, end):
     # -S on pipes: CP437 bytes as they are; then the caller's input ends, or Q ends the door while
     # the caller keeps the pipe open and silent.
-    set_nickname(game, 0, FRAMED)
+    poke(game, 0, "name", FRAMED)
     with headless(door_argv(run, "-S", "-N2"), game, pipes=True) as door:
         caller = Caller(PipeLine(door))
-        yield caller, None
+        yield session(caller, None, lambda: door.wait(10), door.stdin.close)
         assert caller.wire.startswith(b"\x1b[2J") and FRAMED in caller.wire, caller.wire[:12]
-        if end == "quit":
-            caller.quit()
-            exited(door.wait(10))
-        else:
-            door.stdin.close()
-            ends_soon(lambda: door.wait(10), time.monotonic())
 
 
 @contextlib.contextmanager
-def stdio_socket(run, game):
+def stdio_socket(run, game, end):
     # -S on a socket (a BBS may hand one over as standard input and output): Q ends the door while
     # the caller keeps the line open and silent; a read left waiting must not keep it (under Wine it
     # stayed until the next key).
     door_end, caller_end = socket.socketpair()
-    with caller_end, subprocess.Popen(door_argv(run, "-S", "-N2"), cwd=game, stdin=door_end,
-                                      stdout=door_end) as door:
-        try:
-            door_end.close()
-            caller = Caller(caller_end)
-            yield caller, None
-            caller.quit()
-            exited(door.wait(10))
-        finally:
-            door.kill()
+    with caller_end, headless(door_argv(run, "-S", "-N2"), game, line=door_end) as door:
+        door_end.close()
+        yield session(Caller(caller_end), None, lambda: door.wait(10))
 
 
 @contextlib.contextmanager
-def linux_bbs_caller(run, game, name, lines, end, node):
+def linux_bbs_caller(run, game, end, name, lines, line_end, node):
     # -S with a Linux BBS's drop file: the journal of the edit names the caller and node it gives;
-    # DORINFO1.DEF has no node line: -N gives it.
-    drop = write_drop_file(game, name, lines, end)
-    argv = [run.editor, "-S", "-D" + drop] + (["-N" + node] if name == "dorinfo1.def" else [])
-    with headless(argv, game, pipes=True) as door:
-        caller = Caller(PipeLine(door))
-        yield caller, None
-        caller.quit()
-        exited(door.wait(20), name)
+    # DORINFO1.DEF has no node line: -N gives it. At the console its DOOR32.SYS gives a local
+    # session of 252 minutes (15120 read as seconds, not hours).
+    argv = [run.editor, "-D" + write_drop_file(game, name, lines, line_end)]
+    if name == "door32.sys":
+        sysop = Terminal(argv, game)
+        sysop.wait_for("Left: ")
+        status = sysop.row(24)
+        assert "Ann Beeton" in status and re.search(r"Left: 04:1[12]:\d\d", status), status
+        sysop.done()
+    with headless(argv + ["-S"] + (["-N" + node] if "dorinfo" in name else []), game,
+                  pipes=True) as door:
+        yield session(Caller(PipeLine(door)), None, lambda: door.wait(20))
     seen = {tuple(line[1:3]) for line in journal_lines(game)}
-    assert seen == {(node, "Ann Beeton")}, (name, end, seen)
-
-
-def linux_bbs(run):
-    # A BBS on Linux: its DOOR32.SYS says connection type 0 even for a socket caller and gives the
-    # time left in seconds (15120: 252 minutes, once read as 252 hours); its DOOR.SYS names COM1
-    # without the colon; its daemon starts doors with no terminal. Each with LF and CR LF ends.
-    for end in ("\n", "\r\n"):
-        # At the console the DOOR32.SYS gives a local session of 252 minutes for Ann Beeton.
-        with scratch_game(run.sample) as game:
-            drop = write_drop_file(game, "door32.sys", LINUX_BBS_DOOR32_SYS, end)
-            sysop = Terminal([run.editor, "-D" + drop], game)
-            sysop.wait_for("Left: ")
-            status = sysop.row(24)
-            assert "Ann Beeton" in status and re.search(r"Left: 04:1[12]:\d\d", status), status
-            sysop.done()
-            # Started by the daemon without -S, no caller can be reached: the log says which line
-            # made the session local and what to give instead.
-            for name, lines, said in (("door32.sys", LINUX_BBS_DOOR32_SYS, 'line 1 says "0"'),
-                                      ("door.sys", LINUX_BBS_DOOR_SYS, 'line 1 says "COM1"')):
-                code, log = daemon_run([run.editor, "-D" + write_drop_file(game, name, lines, end)],
-                                       game)
-                assert code == 1 and len(log) == 1, (name, code, log)
-                assert log[0].startswith("zorvan32: %s %s: a local session" % (name, said)), log
-                assert "-H%H -N%N -T" in log[0] and "-S" in log[0], log
-        for name, lines, node in (("door32.sys", LINUX_BBS_DOOR32_SYS, "1"),
-                                  ("door.sys", LINUX_BBS_DOOR_SYS, "2"),
-                                  ("dorinfo1.def", LINUX_BBS_DORINFO1_DEF, "3")):
-            edit_as_caller(linux_bbs_caller, run, name, lines, end, node)
+    assert seen == {(node, "Ann Beeton")}, (name, line_end, seen)
+    if name != "dorinfo1.def":
+        # Started by the daemon without -S, no caller can be reached: the log says which line made
+        # the session local and what to give instead.
+        code, log = daemon_run(argv, game)
+        assert code == 1 and len(log) == 1, (name, code, log)
+        said = "zorvan32: %s line 1 says \"%s\": a local session" % (name, lines[0])
+        assert log[0].startswith(said) and "-H%H -N%N -T" in log[0] and "-S" in log[0], log
 
 
 def wine_prefix_ready(wine):
@@ -223,15 +220,6 @@ def wine_prefix_ready(wine):
     subprocess.run([wine, "cmd", "/c", "rem"], stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=120)
     return os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine")
-
-
-def door_sys(game, port):
-    """A DOOR.SYS for Ann Caller on that COM port: node 1, record 2, 60 minutes, ANSI."""
-    lines = [""] * 52
-    for number, value in ((1, "COM%d:" % port), (2, "38400"), (4, "1"), (10, "Ann Caller"),
-                          (18, "60"), (20, "GR"), (26, "2"), (36, "Ann")):
-        lines[number - 1] = value
-    return write_drop_file(game, "DOOR.SYS", lines, "\r\n")
 
 
 @contextlib.contextmanager
@@ -244,32 +232,51 @@ def com_port(run, game, end):
     with contextlib.suppress(FileNotFoundError):
         os.unlink(link)
     os.symlink(os.ttyname(line.slave), link)
+    drop = write_drop_file(game, "DOOR.SYS", lines_of(52, {
+        1: "COM29:", 2: "38400", 4: "1", 10: "Ann Caller", 18: "60", 20: "GR", 26: "2", 36: "Ann"}))
     try:
-        with headless([run.wine, run.editor, "-D" + door_sys(game, 29)], game) as door:
+        with headless([run.wine, run.editor, "-D" + drop], game) as door:
             caller = Caller(line)
-            yield caller, None
+            yield session(caller, None, lambda: door.wait(10), line.hang_up, 5)
             assert bytes([IAC]) not in caller.wire, caller.wire[:12]
-            if end == "quit":
-                caller.quit()
-            line.hang_up()  # the modem's hang-up after Q, or the caller's instead of it
-            ends_soon(lambda: door.wait(10), time.monotonic(), 5)
     finally:
         os.unlink(link)
         os.close(line.slave)
 
 
 @contextlib.contextmanager
-def local_console(run, game):
+def local_console(run, game, end):
     """zorvan32.exe -L under Wine in a pseudo-terminal, where Wine gives it a console: the sysop's
     screen through the console API and the sysop's keys, arrows included, from its input
     records."""
     sysop = Terminal([run.wine, run.editor, "-L"], game)
     sysop.wait_for("Enter your name", 60)
     sysop.send(b"\r")
-    yield sysop, None
-    sysop.send(b"q")
-    sysop.wait_for("Credits")
-    exited(sysop.finish(10))
+    yield session(sysop, None, lambda: sysop.finish(10))
+
+
+def stdio_console(run):
+    """zorvan32.exe -S under Wine in a pseudo-terminal, where Wine gives it a console: the caller's
+    keys come as the console's input records. Wine's console draws what it is given its own way,
+    so the test reads the bytes and the game file, not a screen."""
+    with scratch_game(run.sample) as game:
+        caller = Terminal([run.wine, run.editor, "-S", "-N2"], game)
+
+        def after(start, text):
+            wait_until(lambda: text in caller.data[start:], caller.pump,
+                       lambda: "%r after: %r" % (text, caller.data[start:][-300:]), 60)
+            return len(caller.data)
+
+        seen = 0
+        for key, text in ((b"", b"Account Number"), (b"]", b"Account Number"),
+                          (b"3", PROMPT.encode())):
+            caller.send(key)
+            seen = after(seen, text)
+        caller.send(b"\x19Kit\r")
+        wait_until(lambda: field(game, 1, "name") == "Kit", caller.pump, lambda: "Kit saved")
+        caller.send(b"q")
+        after(seen, b"Credits")
+        exited(caller.finish(10))
 
 
 def signals(run):
@@ -416,37 +423,22 @@ def winserver(run):
             exited(sysop.finish() if sysop else door.wait(30), end)
 
 
-def stdio_console(run):
-    """zorvan32.exe -S under Wine in a pseudo-terminal, where Wine gives it a console: the caller's
-    keys come as the console's input records. Wine's console draws what it is given its own way,
-    so the test reads the bytes and the game file, not a screen."""
-    with scratch_game(run.sample) as game:
-        caller = Terminal([run.wine, run.editor, "-S", "-N2"], game)
-
-        def after(start, text):
-            wait_until(lambda: text in caller.data[start:], caller.pump,
-                       lambda: "%r after: %r" % (text, caller.data[start:][-300:]), 60)
-            return len(caller.data)
-
-        seen = after(0, b"Account Number")
-        caller.send(b"]")
-        seen = after(seen, b"Account Number")
-        caller.send(b"3")
-        after(seen, PROMPT.encode())
-        caller.send(b"\x19Kit\r")
-        wait_until(lambda: nickname(game, 1) == b"Kit", caller.pump, lambda: nickname(game, 1))
-        caller.send(b"q")
-        after(seen, b"Credits")
-        exited(caller.finish(10))
-
-
-SESSIONS = {  # the legs that are an edit as a caller: their starts and parameters
-    "socket": [(telnet_socket, "quit"), (telnet_socket, "hang up")], "serial": [(serial_line,)],
-    "stdio": [(stdio_pty,), (stdio_pipes,)], "stdio_pipes": [(stdio_pipes,)],
-    "stdio_quits": [(stdio_pipes, "quit"), (stdio_socket,)],
-    "com_port": [(com_port, "quit"), (com_port, "hang up")], "local_console": [(local_console,)]}
+SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and parameters
+    "socket": [(telnet_socket, "quit"), (telnet_socket, "hang up")],
+    "serial": [(serial_line, "hang up")], "stdio": [(stdio_pty, None), (stdio_pipes, "hang up")],
+    "stdio_pipes": [(stdio_pipes, "hang up")],
+    "stdio_quits": [(stdio_pipes, "quit"), (stdio_socket, "quit")],
+    "com_port": [(com_port, "quit"), (com_port, "hang up")],
+    "local_console": [(local_console, "quit")]}
+# A BBS on Linux: its DOOR32.SYS says connection type 0 even for a socket caller and gives the time
+# left in seconds; its DOOR.SYS names COM1 without the colon; its daemon starts doors with no
+# terminal. Each with LF and CR LF ends.
+SESSIONS["linux_bbs"] = [(linux_bbs_caller, "quit", name, lines, end, node)
+                         for end in ("\n", "\r\n") for name, lines, node in (("door32.sys", LINUX_BBS_DOOR32_SYS, "1"),
+                                                   ("door.sys", LINUX_BBS_DOOR_SYS, "2"),
+                                                   ("dorinfo1.def", LINUX_BBS_DORINFO1_DEF, "3"))]
 OTHERS = {"ends": signals, "stalled": stalled_caller, "telnet": telnet_client,
-          "linux_bbs": linux_bbs, "winserver": winserver, "stdio_console": stdio_console}
+          "winserver": winserver, "stdio_console": stdio_console}
 
 
 def main():
@@ -456,7 +448,7 @@ def main():
                                 wine=extra[-1] if editor.endswith(".exe") else None)
     assert leg in SESSIONS or leg in OTHERS, "no leg " + leg
     for start, *params in SESSIONS.get(leg, ()):
-        edit_as_caller(start, run, *params)
+        edit_as_caller(run, start, *params)
     if leg in OTHERS:
         OTHERS[leg](run)
     print("%s: passed" % leg)

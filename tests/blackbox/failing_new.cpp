@@ -3,25 +3,14 @@
 // requests go to the real operator new.
 #include <dlfcn.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 
-namespace {
-
-using OperatorNew = void* (*)(std::size_t);
-
-std::size_t FailFrom() {
+__attribute__((visibility("default"))) void* operator new(std::size_t size) {
   static const char* text = std::getenv("ZORVAN_FAIL_NEW_FROM");
   static const std::size_t from = text != nullptr ? std::strtoull(text, nullptr, 10) : SIZE_MAX;
-  return from;
-}
-
-}  // namespace
-
-__attribute__((visibility("default"))) void* operator new(std::size_t size) {
-  if (size >= FailFrom()) throw std::bad_alloc();
-  static auto real = reinterpret_cast<OperatorNew>(dlsym(RTLD_NEXT, "_Znwm"));
+  if (size >= from) throw std::bad_alloc();
+  static auto real = reinterpret_cast<void* (*)(std::size_t)>(dlsym(RTLD_NEXT, "_Znwm"));
   return real(size);
 }

@@ -6,7 +6,7 @@ import subprocess
 import sys
 import time
 
-from blackbox import MAIN, Caller, fake_bbs, headless, players, scratch_game
+from blackbox import MAIN, Caller, exited, fake_bbs, headless, players, scratch_game
 
 KEPT = "PLAYER.DAT is busy!  The change is kept in memory until the next save."
 INN = 155  # the record's "Asleep at Inn?" byte, which the N key flips
@@ -23,22 +23,16 @@ def main():
         caller.wait_for(MAIN % 0, 60)
         with subprocess.Popen(node_cmd + ["exclusive", "PLAYER.DAT"], cwd=game,
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE) as node:
-            try:
-                said = node.stdout.readline().strip()
-                assert said == b"held", "the node said %r" % said
-                caller.send(b"n")
-                asked = time.monotonic()
-                caller.wait_for(KEPT, 60)
-                waited = time.monotonic() - asked
-                assert waited > 4, "busy after %.1f s: the save did not wait" % waited
-                assert players(game) == before, "written while the node held the file"
-                node.stdin.close()
-                assert node.wait(30) == 0, "the node ended with %s" % node.returncode
-            finally:
-                node.kill()
-        caller.send(b"q")
-        caller.wait_for_data(b"Zorvan/32 Credits:", 30)
-        assert door.wait(30) == 0, "exit code %s" % door.returncode
+            assert node.stdout.readline().strip() == b"held", "the node did not take the file"
+            caller.send(b"n")
+            asked = time.monotonic()
+            caller.wait_for(KEPT, 60)
+            assert time.monotonic() - asked > 4, "the save did not wait"
+            assert players(game) == before, "written while the node held the file"
+            node.stdin.close()
+            exited(node.wait(30), "the node")
+        caller.quit()
+        exited(door.wait(30))
         after = players(game)
         changed = [i for i in range(len(before)) if after[i] != before[i]]
         assert len(after) == len(before) and changed == [INN], "changed bytes: %s" % changed
