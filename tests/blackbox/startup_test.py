@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The start against hostile files and held files, and the starts that end at once.
   startup_test.py ZORVAN32 GAME_NODE FAILING_NEW_LIBRARY SAMPLE_GAME"""
+import contextlib
 import os
 import pathlib
 import re
@@ -75,7 +76,6 @@ def memory_runs_out(editor, sample, failing_new):
         env = dict(ZORVAN_FAIL_NEW_FROM=str(32 << 10), ASAN_OPTIONS="verify_asan_link_order=0")
         term = Terminal(["/bin/sh", "-c", 'ulimit -c 0; stty -g; LD_PRELOAD="%s" "%s" -D"%s"; '
                          'echo "EXIT=$?"; stty -g' % (failing_new, editor, drop)], game, env=env)
-        term.wait_for_data(b"EXIT=")
         term.finish()
         before, run = term.data.split(b"\r\n", 1)
         run, tail = run.rsplit(b"EXIT=", 1)
@@ -96,28 +96,24 @@ def held_player_file(editor, node, sample):
         assert holder.wait(20) == 0
         term.wait_for(MAIN % 0)
         term.done()
-    for leave in ("escape", "hang up"):
-        with scratch_game(sample) as game:
+    for escape in (True, False):
+        with scratch_game(sample) as game, contextlib.ExitStack() as stack:
             before = players(game)
-            holder = hold(node, os.path.join(game, "PLAYER.DAT"), 60)
+            stack.callback(hold(node, os.path.join(game, "PLAYER.DAT"), 60).kill)
             bbs, sock = connected_pair()
-            try:
-                with headless([editor, "-H%d" % bbs.fileno(), "-N1", "-T"], game,
-                              [bbs.fileno()]) as door:
-                    caller = Caller(sock)
-                    caller.wait_for(BUSY)
-                    if leave == "escape":
-                        caller.send(b"\x1b")
-                        exited(door.wait(10))
-                        caller.wait_for_data(PLAIN_COLOUR)
-                    else:
-                        sock.close()
-                        ends_soon(lambda: door.wait(10), time.monotonic(), 3.5)
-            finally:
-                holder.kill()
-                holder.wait()
-                bbs.close()
+            stack.callback(bbs.close)
+            stack.callback(sock.close)
+            door = stack.enter_context(headless([editor, "-H%d" % bbs.fileno(), "-N1", "-T"], game,
+                                                [bbs.fileno()]))
+            caller = Caller(sock)
+            caller.wait_for(BUSY)
+            if escape:
+                caller.send(b"\x1b")
+                exited(door.wait(10))
+                caller.wait_for_data(PLAIN_COLOUR)
+            else:
                 sock.close()
+                ends_soon(lambda: door.wait(10), time.monotonic(), 3.5)
             assert players(game) == before
 
 
