@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The command words for scripts, without a terminal: list, show and export against the files' bytes;
-check against games built with each problem; set against the screen's clamps and beside a node;
-exit 2 and one line on stderr when a file is missing, busy or unreadable.
+check against games built with each problem; set's clamps and cuts; one line on stderr and the
+exit code for each refusal and for a file that is missing, busy or unreadable.
   commands_test.py ZORVAN32 GAME_NODE SAMPLE_GAME"""
 import contextlib
 import json
