@@ -161,7 +161,7 @@ def ends_in_a_daemons_log(editor, sample):
             assert game_files(game) == before, args
     code, usage = daemon_run([editor, "-H1000"], os.path.dirname(editor))
     assert code == 0 and usage[0] == " USAGE:" and "  -U " in "\n".join(usage), (code, usage)
-    assert " Commands: list show check export set repair undo log help" in usage, usage
+    assert " Commands: list show check export set repair undo log help" in "\n".join(usage)
     term = Terminal([editor, "-H1000"], os.path.dirname(editor))
     exited(term.finish())
     shown = [row.rstrip() for row in term.screen.display]
