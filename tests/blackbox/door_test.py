@@ -191,12 +191,13 @@ def stdio_socket(run, game, end):
 def linux_bbs_caller(run, game, end, name, lines, line_end, node):
     # -S with a Linux BBS's drop file: the journal of the edit names the caller and node it gives;
     # DORINFO1.DEF has no node line: -N gives it. At the console its DOOR32.SYS gives a local
-    # session of 252 minutes (15120 read as seconds, not hours).
+    # session of 252 minutes (15120 read as seconds, not hours), its status line on a 24-row
+    # terminal's last row, which the screen leaves blank.
     argv = [run.editor, "-D" + write_drop_file(game, name, lines, line_end)]
     if name == "door32.sys":
-        sysop = Terminal(argv, game)
+        sysop = Terminal(argv, game, rows=24)
         sysop.wait_for("Left: ")
-        status = sysop.row(24)
+        status = sysop.row(23)
         assert "Ann Beeton" in status and re.search(r"Left: 04:1[12]:\d\d", status), status
         sysop.done()
     with headless(argv + ["-S"] + (["-N" + node] if "dorinfo" in name else []), game,
