@@ -8,6 +8,7 @@ The Windows build (a name ending in .exe) runs under the Wine named last."""
 import contextlib
 import fcntl
 import os
+import pathlib
 import re
 import signal
 import socket
@@ -188,6 +189,27 @@ def stdio_socket(run, game, end):
 
 
 @contextlib.contextmanager
+def socat_relay(run, game, end):
+    # -S in the pseudo-terminal of a relay (socat): a caller who floods keys, reads nothing and
+    # hangs up. Keys must still be taken while the output waits, or the relay, its writes stuck,
+    # never reads on to the hang-up.
+    door_end, caller_end = socket.socketpair()
+    code = pathlib.Path(game, "door.code")
+    relay = ["socat", "STDIO", "SYSTEM:%s -S -N2; echo $? >%s,pty" % (run.editor, code)]
+    with caller_end, headless(relay, game, line=door_end):
+        door_end.close()
+        yield session(Caller(caller_end), None, lambda: exit_code(code),
+                      lambda: flood_and_hang_up(caller_end), 6)
+
+
+def exit_code(path, seconds=20):
+    """The code a shell wrote in path once its command ended."""
+    wait_until(lambda: path.exists() and path.read_text().endswith("\n"),
+               lambda: time.sleep(0.1) or True, lambda: "an exit code in %s" % path, seconds)
+    return int(path.read_text())
+
+
+@contextlib.contextmanager
 def linux_bbs_caller(run, game, end, name, lines, line_end, node):
     # -S with a Linux BBS's drop file: the journal of the edit names the caller and node it gives;
     # DORINFO1.DEF has no node line: -N gives it. At the console its DOOR32.SYS gives a local
@@ -317,6 +339,15 @@ def signals(run):
 REDRAWS = b"][" * 32768
 
 
+def flood_and_hang_up(sock, seconds=3):
+    sock.settimeout(0.1)
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        with contextlib.suppress(TimeoutError):
+            sock.send(REDRAWS)
+    sock.close()
+
+
 def keep_typing(sock, sysop, read_every=None, seconds=60):
     """The caller types redrawing keys: reading 512 bytes every read_every seconds (far slower than
     the door writes) for the seconds; or reading nothing until the door has taken no key for 2 s,
@@ -426,7 +457,7 @@ def winserver(run):
 
 SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and parameters
     "socket": [(telnet_socket, "quit"), (telnet_socket, "hang up")],
-    "serial": [(serial_line, "hang up")], "stdio": [(stdio_pty, None), (stdio_pipes, "hang up")],
+    "serial": [(serial_line, "hang up")], "stdio": [(stdio_pty, None), (stdio_pipes, "hang up"), (socat_relay, "hang up")],
     "stdio_pipes": [(stdio_pipes, "hang up")],
     "stdio_quits": [(stdio_pipes, "quit"), (stdio_socket, "quit")],
     "com_port": [(com_port, "quit"), (com_port, "hang up")],
