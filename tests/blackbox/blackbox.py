@@ -358,6 +358,7 @@ class PipeLine(PtyLine):
 
     def __init__(self, door):
         super().__init__(door.stdout.fileno(), door.stdin.fileno())
+        self.door = door
 
 
 @contextlib.contextmanager
