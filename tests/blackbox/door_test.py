@@ -280,10 +280,15 @@ def com_port(run, game, end):
 def local_console(run, game, end):
     """zorvan32.exe -L under Wine in a pseudo-terminal, where Wine gives it a console: the sysop's
     screen through the console API and the sysop's keys, arrows included, from its input
-    records."""
+    records. Esc at a prompt backs out to the main screen."""
     sysop = Terminal([run.wine, run.editor, "-L"], game)
     sysop.wait_for("Enter your name", 60)
     sysop.send(b"\r")
+    sysop.wait_for(MAIN % 0, 60)
+    sysop.send(b"3")
+    sysop.wait_for(PROMPT)
+    sysop.send(b"\x1b")
+    sysop.wait_gone(PROMPT)
     yield session(sysop, None, lambda: sysop.finish(10))
 
 
