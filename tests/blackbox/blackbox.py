@@ -158,13 +158,13 @@ def ends_soon(wait, since, limit=2.5):
 
 
 class Side:
-    """What a sysop's terminal and a caller share: data (the bytes seen) and the 80x25 screen
-    drawn from them in their encoding; pump() and send() are their own."""
+    """What a sysop's terminal and a caller share: data (the bytes seen) and the screen (80x25
+    unless told) drawn from them in their encoding; pump() and send() are their own."""
 
-    def __init__(self, encoding):
+    def __init__(self, encoding, rows=ROWS):
         self.data = b""
         self.encoding = encoding
-        self.screen = pyte.Screen(COLUMNS, ROWS)
+        self.screen = pyte.Screen(COLUMNS, rows)
         self.stream = pyte.Stream(self.screen)
 
     def seen(self, chunk):
@@ -216,13 +216,13 @@ class Terminal(Side):
     """A command in a pseudo-terminal (the sysop's screen and keys; UTF-8 unless told),
     inheriting pass_fds."""
 
-    def __init__(self, argv, cwd, pass_fds=(), env=None, encoding="utf-8"):
-        super().__init__(encoding)
+    def __init__(self, argv, cwd, pass_fds=(), env=None, encoding="utf-8", rows=ROWS):
+        super().__init__(encoding, rows)
         env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TERM="xterm", **(env or {}))
         for fd in pass_fds:
             os.set_inheritable(fd, True)  # kept open by the spawn, but still closed at exec
         _Spawn.pass_fds = tuple(pass_fds)
-        self.child = _Spawn(argv[0], argv[1:], cwd=cwd, env=env, dimensions=(ROWS, COLUMNS))
+        self.child = _Spawn(argv[0], argv[1:], cwd=cwd, env=env, dimensions=(rows, COLUMNS))
 
     def pump(self, timeout=0.2):
         try:
@@ -358,6 +358,7 @@ class PipeLine(PtyLine):
 
     def __init__(self, door):
         super().__init__(door.stdout.fileno(), door.stdin.fileno())
+        self.door = door
 
 
 @contextlib.contextmanager

@@ -8,6 +8,7 @@ The Windows build (a name ending in .exe) runs under the Wine named last."""
 import contextlib
 import fcntl
 import os
+import pathlib
 import re
 import signal
 import socket
@@ -169,11 +170,21 @@ def stdio_pty(run, game, end):
 def stdio_pipes(run, game, end):
     # -S on pipes: CP437 bytes as they are; then the caller's input ends, or Q ends the door while
     # the caller keeps the pipe open and silent.
+    # Natively the caller quits through a relay that reads slowly and stops when the door ends: the
+    # door waits for the last screen to be read.
     poke(game, 0, "name", FRAMED)
     with headless(door_argv(run, "-S", "-N2"), game, pipes=True) as door:
-        caller = Caller(PipeLine(door))
+        caller = Caller((SlowRelay if end == "quit" and not run.wine else PipeLine)(door))
         yield session(caller, None, lambda: door.wait(10), door.stdin.close)
         assert caller.wire.startswith(b"\x1b[2J") and FRAMED in caller.wire, caller.wire[:12]
+        if end == "quit":
+            caller.wait_for_data(b"All rights reserved.")
+
+
+class SlowRelay(PipeLine):
+    def recv(self, n):
+        time.sleep(0.02)
+        return b"" if self.door.poll() is not None else super().recv(512)
 
 
 @contextlib.contextmanager
@@ -188,15 +199,37 @@ def stdio_socket(run, game, end):
 
 
 @contextlib.contextmanager
+def socat_relay(run, game, end):
+    # -S in the pseudo-terminal of a relay (socat): a caller who floods keys, reads nothing and
+    # hangs up. Keys must still be taken while the output waits, or the relay, its writes stuck,
+    # never reads on to the hang-up.
+    door_end, caller_end = socket.socketpair()
+    code = pathlib.Path(game, "door.code")
+    relay = ["socat", "STDIO", "SYSTEM:%s -S -N2; echo $? >%s,pty" % (run.editor, code)]
+    with caller_end, headless(relay, game, line=door_end):
+        door_end.close()
+        yield session(Caller(caller_end), None, lambda: exit_code(code),
+                      lambda: flood_and_hang_up(caller_end), 6)
+
+
+def exit_code(path, seconds=20):
+    """The code a shell wrote in path once its command ended."""
+    wait_until(lambda: path.exists() and path.read_text().endswith("\n"),
+               lambda: time.sleep(0.1) or True, lambda: "an exit code in %s" % path, seconds)
+    return int(path.read_text())
+
+
+@contextlib.contextmanager
 def linux_bbs_caller(run, game, end, name, lines, line_end, node):
     # -S with a Linux BBS's drop file: the journal of the edit names the caller and node it gives;
     # DORINFO1.DEF has no node line: -N gives it. At the console its DOOR32.SYS gives a local
-    # session of 252 minutes (15120 read as seconds, not hours).
+    # session of 252 minutes (15120 read as seconds, not hours), its status line on a 24-row
+    # terminal's last row, which the screen leaves blank.
     argv = [run.editor, "-D" + write_drop_file(game, name, lines, line_end)]
     if name == "door32.sys":
-        sysop = Terminal(argv, game)
+        sysop = Terminal(argv, game, rows=24)
         sysop.wait_for("Left: ")
-        status = sysop.row(24)
+        status = sysop.row(23)
         assert "Ann Beeton" in status and re.search(r"Left: 04:1[12]:\d\d", status), status
         sysop.done()
     with headless(argv + ["-S"] + (["-N" + node] if "dorinfo" in name else []), game,
@@ -248,10 +281,15 @@ def com_port(run, game, end):
 def local_console(run, game, end):
     """zorvan32.exe -L under Wine in a pseudo-terminal, where Wine gives it a console: the sysop's
     screen through the console API and the sysop's keys, arrows included, from its input
-    records."""
+    records. Esc at a prompt backs out to the main screen."""
     sysop = Terminal([run.wine, run.editor, "-L"], game)
     sysop.wait_for("Enter your name", 60)
     sysop.send(b"\r")
+    sysop.wait_for(MAIN % 0, 60)
+    sysop.send(b"3")
+    sysop.wait_for(PROMPT)
+    sysop.send(b"\x1b")
+    sysop.wait_gone(PROMPT)
     yield session(sysop, None, lambda: sysop.finish(10))
 
 
@@ -314,6 +352,15 @@ def signals(run):
 # Keys that redraw the main screen (next player, previous player), in sends as large as the door
 # takes.
 REDRAWS = b"][" * 32768
+
+
+def flood_and_hang_up(sock, seconds=3):
+    sock.settimeout(0.1)
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        with contextlib.suppress(TimeoutError):
+            sock.send(REDRAWS)
+    sock.close()
 
 
 def keep_typing(sock, sysop, read_every=None, seconds=60):
@@ -425,7 +472,8 @@ def winserver(run):
 
 SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and parameters
     "socket": [(telnet_socket, "quit"), (telnet_socket, "hang up")],
-    "serial": [(serial_line, "hang up")], "stdio": [(stdio_pty, None), (stdio_pipes, "hang up")],
+    "serial": [(serial_line, "hang up")], "stdio": [(stdio_pty, None), (stdio_pipes, "hang up"),
+              (stdio_pipes, "quit"), (socat_relay, "hang up")],
     "stdio_pipes": [(stdio_pipes, "hang up")],
     "stdio_quits": [(stdio_pipes, "quit"), (stdio_socket, "quit")],
     "com_port": [(com_port, "quit"), (com_port, "hang up")],

@@ -12,7 +12,7 @@ import termios
 from blackbox import (COLUMNS, MAIN, ROWS, Caller, PtyLine, Terminal, exited, players, records,
                       scratch_game, wait_until)
 
-NOTICE = "Zorvan/32 needs 80x25; this terminal is %dx%d."
+NOTICE = "Zorvan/32 needs 80x24; this terminal is %dx%d."
 
 
 def resize(term, rows, columns, text):
@@ -57,9 +57,17 @@ def main():
         for key, account in (("]", 1), ("[", 0), ("[", last)):  # the last [ wraps around
             term.send(key)
             term.wait_for(MAIN % account)
-        resize(term, 24, 80, NOTICE % (80, 24))
+        resize(term, 23, 80, NOTICE % (80, 23))
         assert "Account Number" not in term.text(), term.text()  # nothing of the screen garbled
         term.send("]")  # keys keep working while only the notice shows
+        # 80x24 shows the screen; a prompt on its 25th row scrolls the view up one.
+        resize(term, 24, 80, MAIN % 0)
+        assert "VarnEdit/32" in term.row(0), term.text()
+        term.send("2")
+        term.wait_for("Enter Game Level")
+        assert term.row(23).strip() == ">", term.text()
+        term.send("\x1b")
+        term.wait_gone("Enter Game Level")
         resize(term, 25, 80, MAIN % 0)
         resize(term, 40, 120, "Input key to change")
         term.send("]")
