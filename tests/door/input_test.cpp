@@ -32,10 +32,7 @@ TEST(DoorInput, ReadKeyMarksExtendedKeysAndGetChoiceTakesOnlyLetters) {
 }
 
 TEST(DoorInput, WithNoKeyboardAndNoCallerReadKeyEndsInsteadOfWaiting) {
-  testing::internal::CaptureStderr();
   EXPECT_EQ(HaltCodeOf([] { DoorReadKey(); }), 1);
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("neither a terminal nor a caller"), std::string::npos) << said;
 }
 
 TEST(DoorInput, FieldEditing) {

@@ -84,7 +84,7 @@ TEST_F(DoorOutputTest, StripCodesAndTheCentredColumn) {
 
   ConsoleGotoXY(5, 4);
   DoorPrintCentred("`2Hello");  // translated although BacktickTranslation is off
-  EXPECT_EQ(out.Writes()[0], ESC + "[4;38f");
+  EXPECT_EQ(out.Bytes().substr(0, 7), ESC + "[4;38f");
   EXPECT_EQ(ConsoleTextAt(38, 4, 5), "Hello");
   EXPECT_EQ(ConsoleCellAt(38, 4).attr, 2);
 }
