@@ -45,8 +45,6 @@ TEST_F(DoorOutputTest, ColourCodes) {
       {&DoorWrite, "|1|9F", "|1" + kWhiteOnBlue},
   };
   for (const auto& c : cases) EXPECT_EQ(BytesOf([&] { c.print(c.text); }), c.bytes) << c.text;
-  EXPECT_EQ(TranslateBackticks("`1`9`0`%"), "~C01~C09~C0A~C0F");
-  EXPECT_EQ(TranslateBackticks("a`Bb`xY``1end`"), "abxY~C01end");
   // The tilde printer sets the colour, then the background again.
   EXPECT_EQ(BytesOf([] { BacktickTranslation = true, DoorPrintLn("`2Hi"); }),
             ESC + "[0;32m" + ESC + "[40m" + ESC + "[40mHi\r\n");

@@ -45,7 +45,7 @@ TEST(DoorStartup, CommandLines) {
     bool console = true;
     std::string keys{};
     ChannelKind kind = ckLocal;
-    int32_t handle = 0, node = 0, time = 0;
+    int32_t node = 0;
     std::string name{};
     CallerCharset charset = ccCp437;
   };
@@ -53,23 +53,22 @@ TEST(DoorStartup, CommandLines) {
   const std::vector<Case> cases = {
       // local: the drop file is not read; Esc takes the default name
       {.args = {"-L", "-N5", "-S", drop()}, .mode = dmLocal, .keys = "\x1b", .node = 5,
-       .time = 3600, .name = "SYSOP"},
-      // "/debug" is the editor's switch, not -D with "ebug"
-      {.args = {"/dC:\\BBS\\DOOR.SYS", "-l", "/debug"}, .mode = dmLocal, .keys = "\x19Jo Ann\r",
-       .time = 3600, .name = "Jo Ann"},
-      // no letter, an unknown one, a node given then taken back: the usage
-      {.args = {"-", "/", "L", "x-L", "--L", "-Q9", "-H5", "-N7", "-Nx"}, .mode = dmUsage},
-      {.args = {"-w", "-t", "-D", "-H5", "-N2", "-S"}, .mode = dmWinServer, .kind = ckDoor32,
-       .handle = 1},
-      {.args = {"-H0", "-N1", "-DX"}, .mode = dmHandle, .kind = ckSerial, .node = 1, .time = 3600},
+       .name = "SYSOP"},
+      {.args = {"/dC:\\BBS\\DOOR.SYS", "-l"}, .mode = dmLocal, .keys = "\x19Jo Ann\r",
+       .name = "Jo Ann"},
+      // no letter, an unknown one, a node given then taken back, and the editor's /debug (not -D
+      // with "ebug"): the usage
+      {.args = {"-", "/", "L", "x-L", "--L", "-Q9", "-H5", "-N7", "-Nx", "/debug"}, .mode = dmUsage},
+      {.args = {"-w", "-t", "-D", "-H5", "-N2", "-S"}, .mode = dmWinServer, .kind = ckDoor32},
+      {.args = {"-H0", "-N1", "-DX"}, .mode = dmHandle, .kind = ckSerial, .node = 1},
       // the BBS wrote door32.sys; the command line may spell it otherwise
       {.args = {"-H-1", "-N3", drop("DOOR32.SYS"), "-U"}, .mode = dmDropFile, .kind = ckTelnet,
-       .handle = 1234, .node = 3, .time = 2700, .name = "Ann Lee", .charset = ccUtf8},
-      {.args = {"/s", "-H5", "-N2", "-T", "/u"}, .mode = dmStdio, .kind = ckStdio, .handle = 1,
-       .node = 2, .time = 3600, .charset = ccUtf8},
-      // the file's kind and handle give way to -S; its node, time and names stay
-      {.args = {"-S", "-N7", drop()}, .mode = dmStdio, .console = false, .kind = ckStdio,
-       .handle = 1, .node = 3, .time = 2700, .name = "Ann Lee"},
+       .node = 3, .name = "Ann Lee", .charset = ccUtf8},
+      {.args = {"/s", "-H5", "-N2", "-T", "/u"}, .mode = dmStdio, .kind = ckStdio, .node = 2,
+       .charset = ccUtf8},
+      // the file's kind gives way to -S; its node and names stay
+      {.args = {"-S", "-N7", drop()}, .mode = dmStdio, .console = false, .kind = ckStdio, .node = 3,
+       .name = "Ann Lee"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -83,8 +82,8 @@ TEST(DoorStartup, CommandLines) {
     if (c.mode == dmUsage) continue;
     DoorSetupSession(line.Parse());
     const DoorSession& s = door_session;
-    EXPECT_EQ(std::make_tuple(s.Kind, s.CommHandle, s.Node, s.TimeLimit, s.UserName, s.Charset),
-              std::make_tuple(c.kind, c.handle, c.node, c.time, c.name, c.charset));
+    EXPECT_EQ(std::make_tuple(s.Kind, s.Node, s.UserName, s.Charset),
+              std::make_tuple(c.kind, c.node, c.name, c.charset));
   }
   // Only -S puts the caller on the standard handles: a file naming that kind is refused.
   ExitProc = nullptr;  // the screen as the start left it
