@@ -16,6 +16,21 @@ namespace {
 
 using namespace std::string_literals;  // "\0H"s keeps the NUL of an extended key
 
+// An extended key's scan code is no letter: it is marked, and a choice passes over it.
+TEST(DoorInput, ReadKeyMarksExtendedKeysAndGetChoiceTakesOnlyLetters) {
+  ClockOverride([] { return int32_t{(10 * 3600 + 2 * 60 + 3) * 1000 + 990}; });
+  TypeKeys("a\0H"s + "H");
+  for (auto [code, extended] : {std::pair{'a', false}, {'H', true}, {'H', false}}) {
+    EXPECT_EQ(DoorReadKey(), code);
+    EXPECT_EQ(DoorLastKeyExtended(), extended) << code;
+  }
+  EXPECT_EQ(door_session.LastKeyTime, 10 * 3600 + 2 * 60 + 3);
+  OutputRecorder out;
+  TypeKeys("\0Q"s + "\0H"s + "xzh");  // PgDn, up arrow, others, then the letter
+  EXPECT_EQ(DoorGetChoice("QH"), 'H');
+  EXPECT_EQ(out.Bytes(), "") << "a choice echoes nothing";
+}
+
 TEST(DoorInput, WithNoKeyboardAndNoCallerReadKeyEndsInsteadOfWaiting) {
   EXPECT_EQ(HaltCodeOf([] { DoorReadKey(); }), 1);
 }
@@ -50,25 +65,9 @@ TEST(DoorInput, FieldEditing) {
   }
 }
 
-// An extended key's scan code is no letter: it is marked, and a choice passes over it. From a
-// telnet caller the line feed of CR LF is dropped (else it answers the next "any key"), and NUL then
-// a byte is an extended key as from the sysop's keyboard.
-TEST(DoorInput, KeysFromTheKeyboardAndTheCallerAlike) {
-  const auto read_keys = [](std::vector<std::pair<int, bool>> keys) {
-    for (auto [code, extended] : keys) {
-      EXPECT_EQ(DoorReadKey(), static_cast<char>(code));
-      EXPECT_EQ(DoorLastKeyExtended(), extended) << code;
-    }
-  };
-  ClockOverride([] { return int32_t{(10 * 3600 + 2 * 60 + 3) * 1000 + 990}; });
-  TypeKeys("a\0H"s + "H");
-  read_keys({{'a', false}, {'H', true}, {'H', false}});
-  EXPECT_EQ(door_session.LastKeyTime, 10 * 3600 + 2 * 60 + 3);
-  OutputRecorder out;
-  TypeKeys("\0Q"s + "\0H"s + "xzh");  // PgDn, up arrow, others, then the letter
-  EXPECT_EQ(DoorGetChoice("QH"), 'H');
-  EXPECT_EQ(out.Bytes(), "") << "a choice echoes nothing";
-  ClockOverride(nullptr);  // the caller's keys come on the real clock
+// Over a telnet channel: the line feed of CR LF is dropped (else it answers the next "any key"),
+// and NUL then a byte is an extended key as from the sysop's keyboard.
+TEST(DoorInput, CallerKeysAreDecodedLikeLocalOnes) {
   SocketHandle door_end = kNoSocket, caller = kNoSocket;
   ASSERT_TRUE(SocketLoopbackPair(door_end, caller));
   ChannelOpen(ckTelnet);
@@ -77,7 +76,11 @@ TEST(DoorInput, KeysFromTheKeyboardAndTheCallerAlike) {
   const std::string keys = "\x1b[Ax\r\n\0H"s + "\x7f\x1b";
   ASSERT_EQ(SocketSend(caller, keys.data(), static_cast<int>(keys.size())),
             static_cast<int>(keys.size()));
-  read_keys({{72, true}, {'x', false}, {13, false}, {'H', true}, {8, false}, {27, false}});
+  for (auto [code, extended] : {std::pair{72, true}, {'x', false}, {13, false}, {'H', true},
+                                {8, false}, {27, false}}) {
+    EXPECT_EQ(DoorReadKey(), static_cast<char>(code));
+    EXPECT_EQ(DoorLastKeyExtended(), extended) << code;
+  }
   ChannelClose();
   SocketClose(door_end);
   SocketClose(caller);
