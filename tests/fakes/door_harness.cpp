@@ -1,5 +1,7 @@
 #include "fakes/door_harness.h"
 
+#include <utility>
+
 #include "comm/local_screen.h"
 #include "door/input.h"
 #include "door/library.h"
@@ -13,16 +15,8 @@
 
 namespace {
 std::string recorded;
-std::vector<std::string> recorded_writes;
 int live_recorders = 0;
-void ClearRecord() {
-  recorded.clear();
-  recorded_writes.clear();
-}
-void Record(std::string_view bytes) {
-  recorded.append(bytes);
-  recorded_writes.emplace_back(bytes);
-}
+void Record(std::string_view bytes) { recorded.append(bytes); }
 [[noreturn]] void ThrowHalt(int code) { throw HaltSignal{code}; }
 }  // namespace
 
@@ -49,7 +43,7 @@ void ResetDoorLibrary() {
   LocalScreenReset();
   DoorOutputReset();
   if (live_recorders > 0) {  // a recorder made before the reset keeps recording, from empty
-    ClearRecord();
+    recorded.clear();
     DoorSetOutputTap(&Record);
   }
   DoorInputReset();
@@ -59,7 +53,7 @@ void ResetDoorLibrary() {
 }
 
 OutputRecorder::OutputRecorder() {
-  ClearRecord();
+  recorded.clear();
   ++live_recorders;
   DoorSetOutputTap(&Record);
 }
@@ -67,11 +61,6 @@ OutputRecorder::~OutputRecorder() {
   if (--live_recorders == 0) DoorSetOutputTap(nullptr);
 }
 const std::string& OutputRecorder::Bytes() const { return recorded; }
-std::string OutputRecorder::Take() {
-  std::string bytes = recorded;
-  ClearRecord();
-  return bytes;
-}
-const std::vector<std::string>& OutputRecorder::Writes() const { return recorded_writes; }
+std::string OutputRecorder::Take() { return std::exchange(recorded, {}); }
 
 void TypeKeys(std::string_view keys) { LocalKeyScript(keys); }

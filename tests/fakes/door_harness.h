@@ -4,7 +4,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Thrown by the halt hook; carries the exit code.
 struct HaltSignal {
@@ -32,8 +31,6 @@ class OutputRecorder {
   ~OutputRecorder();  // stops recording
   const std::string& Bytes() const;
   std::string Take();  // the bytes so far, then clears
-  // The blocks in the order DoorWrite handed them out (one per write).
-  const std::vector<std::string>& Writes() const;
 };
 
 // Keys for the local keyboard, as typed (an extended key is "\0" plus its scan code).

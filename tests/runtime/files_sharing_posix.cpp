@@ -1,11 +1,11 @@
-// The POSIX side of the open modes (advisory locks) against a game node in another process, and
-// the case-insensitive game-file lookup.
+// The POSIX side of the open modes (advisory locks) against a game node's lock, and the
+// case-insensitive game-file lookup. The node's open is another open of the file in this process:
+// OFD locks and flocks meet there as across processes, and OFD locks meet classic record locks.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "fakes/game_fixture.h"
-#include "fakes/lock_node.h"
 #include "runtime/files.h"
 
 namespace {
@@ -15,53 +15,28 @@ TEST(FilesPosixTest, NodeLocksAndTheExclusiveOpenKeepEachOtherOut) {
   TempGameDir scratch;
   scratch.WriteFile("PLAYER.DAT", std::string(236, 'p'));
   const std::string path = scratch.PathOf("PLAYER.DAT");
-  for (const char* kind : {"exclusive", "record", "ofd", "flock"}) {
-    SCOPED_TRACE(kind);
-    OsFile file;
-    {
-      LockNode node(kind, path);
-      ASSERT_TRUE(node.Held()) << node.Said();
-      SetFileOpenMode(fmExclusive);
-      for (FileAccess access : {faReadWrite, faRead}) {
-        EXPECT_FALSE(FileOpen(file, path, access));
-        EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError())) << FileLastError();
-      }
-      EXPECT_FALSE(FileCreateEmpty(path));
-      SetFileOpenMode(fmShared);
-      EXPECT_TRUE(FileOpen(file, path, faReadWrite));
+  for (FileLockKind kind : {lkRecord, lkOfd, lkFlock}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    OsFile file, node;
+    // The node's lock afresh for each open: any close in this process drops a classic record lock.
+    for (FileAccess access : {faReadWrite, faRead, faAppend}) {
+      ASSERT_TRUE(FileOpenLockedAs(node, path, kind));
+      SetFileOpenMode(access == faAppend ? fmShared : fmExclusive);
       // Our appenders' lock: the node's lock keeps it out without the open being refused.
-      ASSERT_TRUE(FileOpen(file, path, faAppend));
-      EXPECT_FALSE(FileLockWriters(file));
-      EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError()));
-      FileClose(file);
-      EXPECT_EQ(node.Release(), 0);
+      EXPECT_TRUE(access == faAppend ? FileOpen(file, path, access) && !FileLockWriters(file)
+                                     : !FileOpen(file, path, access));
+      EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError())) << FileLastError();
     }
+    FileClose(node);
     SetFileOpenMode(fmExclusive);
     for (FileAccess access : {faReadWrite, faRead}) {
       ASSERT_TRUE(FileOpen(file, path, access));
-      LockNode late(kind, path);
-      EXPECT_EQ(late.Said(), "busy");
-      EXPECT_EQ(late.Release(), 1);
-      FileClose(file);
+      EXPECT_FALSE(FileOpenLockedAs(node, path, kind));
+      EXPECT_TRUE(FileErrorIsSharingConflict(FileLastError()));
     }
     SetFileOpenMode(fmShared);
   }
   EXPECT_EQ(scratch.ReadFile("PLAYER.DAT"), std::string(236, 'p'));
-}
-
-// Our lock belongs to the open that took it: closing another descriptor of the same file in this
-// process (as a shared open does) must not drop it, as it would drop a classic record lock.
-TEST(FilesPosixTest, ClosingAnotherOpenOfTheFileKeepsTheLock) {
-  TempGameDir scratch;
-  scratch.WriteFile("PLAYER.DAT", "p");
-  const std::string path = scratch.PathOf("PLAYER.DAT");
-  OsFile held, other;
-  SetFileOpenMode(fmExclusive);
-  ASSERT_TRUE(FileOpen(held, path, faReadWrite));
-  SetFileOpenMode(fmShared);
-  ASSERT_TRUE(FileOpen(other, path, faRead));
-  FileClose(other);
-  for (const char* kind : {"record", "flock"}) EXPECT_EQ(LockNode(kind, path).Said(), "busy") << kind;
 }
 
 TEST(FilesPosixTest, GameFilesAreFoundInTheirOwnSpelling) {

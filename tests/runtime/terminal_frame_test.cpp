@@ -8,15 +8,13 @@ namespace {
 
 TEST(TerminalFrameTest, ChangesSendExactlyTheirBytes) {
   const ConsoleFrame blank;
-  ConsoleFrame cursor_moved, one_cell, letters, pen_colour, blinking, last_column;
+  ConsoleFrame cursor_moved, one_cell, letters, blinking, last_column;
   cursor_moved.cursor_row = 5, cursor_moved.cursor_column = 10;
   one_cell.cells[1][2] = ConsoleCell{'X', 0x1E};
   const std::string top = "abc      d";
   for (size_t c = 0; c < top.size(); ++c) letters.cells[0][c].ch = static_cast<uint8_t>(top[c]);
   letters.cells[1][0].ch = 'e';
   letters.cursor_row = 2, letters.cursor_column = 2;
-  pen_colour.cells[4][0] = ConsoleCell{'q', 0x0C};
-  pen_colour.cursor_row = 5, pen_colour.cursor_column = 2;
   blinking.cells[0][0] = ConsoleCell{'k', 0x84};
   last_column.cells[0][79].ch = 'y';
   last_column.cells[1][0].ch = 'z';
@@ -28,8 +26,6 @@ TEST(TerminalFrameTest, ChangesSendExactlyTheirBytes) {
       {blank, cursor_moved, {1, 1, -1}, "\x1b[5;10H"},
       {blank, one_cell, {1, 1, -1}, "\x1b[?25l\x1b[2;3H\x1b[93;44mX\x1b[H\x1b[?25h"},
       {blank, letters, {1, 1, -1}, "\x1b[?25l\x1b[37;40mabc\x1b[6Cd\x1b[2He\x1b[?25h"},
-      // A pen kept from the last frame: no colour sent again, no move to where it already is.
-      {blank, pen_colour, {1, 1, 0x0C}, "\x1b[?25l\x1b[5Hq\x1b[?25h"},
       // Blink is not shown: a blink change alone redraws the cell but selects no colour.
       {blank, blinking, {1, 1, -1}, "\x1b[?25l\x1b[31;40mk\r\x1b[?25h"},
       // Terminals differ after column 80: the next cell is placed afresh, never by the wrap.
