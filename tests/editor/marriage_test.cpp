@@ -26,16 +26,13 @@ struct Who {
   uint8_t sex;  // 0 male, 5 female
   int16_t married_to, charm;
 };
-struct After {
-  int16_t married_to, charm;
-};
 struct Scenario {
   const char* title;
   std::vector<Who> players;
   uint8_t current = 0;
   const char *quenna = nullptr, *dask = nullptr;  // MARRAGE.DAT, MARBARD.DAT before (null: none)
   std::string keys = "";
-  std::vector<After> after = {};  // per player; empty: PLAYER.DAT unchanged
+  std::vector<Who> after = {};  // from the first player on; empty: PLAYER.DAT unchanged
   const char *quenna_after = nullptr, *dask_after = nullptr;
   std::string notices = "";             // as Notices() gives them
   std::vector<std::string> lines = {};  // shown in this order, without colour codes
@@ -55,13 +52,15 @@ const Scenario* node = nullptr;
 const TempGameDir* node_game = nullptr;
 void Tap(std::string_view bytes) {
   shown.append(bytes);
-  if (node != nullptr && node->when != nullptr &&
-      StripAnsi(shown).find(node->when) != std::string::npos) {
-    std::filesystem::remove(node_game->PathOf(node->file));
-    if (node->content == nullptr) node_game->MakeDir(node->file);
-    if (node->content != nullptr) node_game->WriteFile(node->file, node->content);
-    node = nullptr;
-  }
+  if (node == nullptr || StripAnsi(shown).find(node->when) == std::string::npos) return;
+  std::filesystem::remove(node_game->PathOf(node->file));
+  if (node->content == nullptr) node_game->MakeDir(node->file);
+  if (node->content != nullptr) node_game->WriteFile(node->file, node->content);
+  node = nullptr;
+}
+
+void Set(PlayerRecord& record, const Who& who) {
+  record.sex = who.sex, record.married_to = who.married_to, record.charm = who.charm;
 }
 
 // The mail and news file by file, each notice as its names joined by + (married) or - (divorced):
@@ -86,15 +85,14 @@ void RunScenario(const Scenario& s) {
   std::vector<PlayerRecord> players;
   for (const Who& who : s.players) {
     players.push_back(MakePlayer(kNames[players.size()], "REAL", 40 + players.size()));
-    players.back().sex = who.sex, players.back().married_to = who.married_to;
-    players.back().charm = who.charm;
+    Set(players.back(), who);
   }
   StartEditorOn(game, players, s.current);
   debug_mode = s.debug;
   if (s.quenna != nullptr) game.WriteFile("MARRAGE.DAT", s.quenna);
   if (s.dask != nullptr) game.WriteFile("MARBARD.DAT", s.dask);
   shown.clear();
-  node = &s, node_game = &game;
+  node = s.when != nullptr ? &s : nullptr, node_game = &game;
   DoorSetOutputTap(&Tap);
   TypeKeys(s.keys + "Q");
   MainLoop();
@@ -102,8 +100,7 @@ void RunScenario(const Scenario& s) {
   node = nullptr;
   std::string bytes;
   for (size_t i = 0; i < players.size(); ++i) {
-    if (i < s.after.size())
-      players[i].married_to = s.after[i].married_to, players[i].charm = s.after[i].charm;
+    if (i < s.after.size()) Set(players[i], s.after[i]);
     bytes += RecordBytes(players[i]);
   }
   EXPECT_EQ(game.ReadFile("PLAYER.DAT"), bytes);
@@ -135,7 +132,7 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .content = "1\r\n"},
       {.title = "case 6, charm halved toward zero",
        .players = {{0, 1, 101}, {5, 0, 1}, {0, 3, -7}, {5, 2, 7}}, .keys = "Z3\rYY",
-       .after = {{3, 50}, {-1, 0}, {-1, -3}, {0, 3}},
+       .after = {{0, 3, 50}, {5, -1, 0}, {0, -1, -3}, {5, 0, 3}},
        .notices = "LOGNOW.TXT Dara-Cato Arno-Bela Arno+Dara mail0.dat -Bela +Dara mail1.dat -Arno "
                   "mail2.dat -Dara mail3.dat -Cato +Arno",
        .lines = {"  ZORVAN/32 Info:  WTF Marriage Code is 6"}, .married = "3 Dara"},
@@ -147,7 +144,7 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .married = "1 Bela"},
       // A node writes MARRAGE.DAT again after the divorce: the cleanup removes it, silently.
       {.title = "case 17", .players = {M, F}, .quenna = "0\r\n", .dask = "1\r\n", .keys = "Z1\rYY",
-       .after = {{1, 6}, {0, 6}},
+       .after = {{0, 1, 6}, {5, 0, 6}},
        .notices = "LOGNOW.TXT Arno-Quenna Bela-Dask Able Arno+Bela mail0.dat -Quenna +Bela "
                   "mail1.dat -Dask Able +Arno",
        .lines = {"  NPC Divorce Status:  Bela has been Divorced from Dask Able!"},
@@ -156,11 +153,11 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .file = "MARRAGE.DAT", .content = "0\r\n"},
       {.title = "case 23, Quenna's file read past a blank to its mark", .players = {M, F, M},
        .quenna = " 2\x1a" "9", .keys = "Z-2\rYY",
-       .after = {{-1, 12}, {-1, 12}, {-1, 6}}, .quenna_after = "0\r\n",
+       .after = {M, F, {0, -1, 6}}, .quenna_after = "0\r\n",
        .notices = "LOGNOW.TXT Cato-Quenna Arno+Quenna mail0.dat +Quenna mail2.dat -Quenna",
        .lines = {"  NPC Divorce Info:  Cato has been Divorced from Quenna!"}, .married = "Quenna!"},
       {.title = "case 24", .players = {M, F, M, F}, .current = 1, .dask = "3\r\n", .keys = "Z-2\rYY",
-       .after = {{-1, 12}, {-1, 12}, {-1, 12}, {-1, 6}}, .dask_after = "1\r\n",
+       .after = {M, F, M, {5, -1, 6}}, .dask_after = "1\r\n",
        .notices = "LOGNOW.TXT Dara-Dask Able Bela+Dask Able mail1.dat +Dask Able "
                   "mail3.dat -Dask Able",
        .lines = {"  Marriage Info: Bela is now Married to Dask Able!"}, .married = "Dask Able!"},
@@ -174,19 +171,18 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was changed."},
        .married = "Unknown!", .when = "", .file = "MARRAGE.DAT"},
       // Dask married to Bela is nothing to Arno's screen.
-      {.title = "self-marriage", .players = {M, F}, .dask = "1\r\n", .keys = "Z0\r",
-       .dask_after = "1\r\n", .lines = {"  Idiot Alert Info:  Player can't marry themselves!"},
+      {.title = "self-marriage; same sex, cancelled", .players = {M, F, M}, .dask = "1\r\n",
+       .keys = "Z0\rZ2\rN", .dask_after = "1\r\n",
+       .lines = {"  Idiot Alert Info:  Player can't marry themselves!",
+                 "  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
        .married = "-1 Nobody!"},
       {.title = "-2 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n", .keys = "Z-2\r",
        .quenna_after = "0\r\n",
        .lines = {"  Advisory:  This situation is NOT handled by ZORVAN/32."},
        .married = "Quenna!"},
       {.title = "-7 is 160, cut to the last player", .players = {M, F, F, F, F}, .keys = "Z-7\r",
-       .after = {{4, 12}, {-1, 12}, {-1, 12}, {-1, 12}, {0, 12}},
+       .after = {{0, 4, 12}, F, F, F, {5, 0, 12}},
        .notices = "LOGNOW.TXT Arno+Emil mail0.dat +Emil mail4.dat +Arno", .married = "4 Emil"},
-      {.title = "same sex, cancelled", .players = {M, F, M}, .keys = "Z2\rN",
-       .lines = {"  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
-       .married = "-1 Nobody!"},
       {.title = "double marriage repaired on opening; Esc asks for nobody",
        .players = {{0, 1, 12}, {5, 0, 12}}, .quenna = "0\r\n", .keys = "Z\x1b",
        .lines = {"  ZORVAN/32 Advisory: Invalid marriage to Quenna was deleted.",
