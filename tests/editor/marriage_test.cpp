@@ -97,7 +97,6 @@ void RunScenario(const Scenario& s) {
   TypeKeys(s.keys + "Q");
   MainLoop();
   DoorSetOutputTap(nullptr);
-  node = nullptr;
   std::string bytes;
   for (size_t i = 0; i < players.size(); ++i) {
     if (i < s.after.size()) Set(players[i], s.after[i]);
