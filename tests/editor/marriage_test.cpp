@@ -169,11 +169,13 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
       {.title = "MARRAGE.DAT unreadable", .players = {M, F}, .keys = "Z-2\r", .quenna_after = "",
        .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was changed."},
        .married = "Unknown!", .when = "", .file = "MARRAGE.DAT"},
-      // Dask married to Bela is nothing to Arno's screen.
-      {.title = "self-marriage; same sex, cancelled", .players = {M, F, M}, .dask = "1\r\n",
-       .keys = "Z0\rZ2\rN", .dask_after = "1\r\n",
+      // Refused, cancelled, then -1 divorces; Dask married to Bela is nothing to Arno's screen.
+      {.title = "self-marriage; same sex, cancelled; -1", .players = {{0, 3, 9}, F, M, {5, 0, -9}},
+       .dask = "1\r\n", .keys = "Z0\rZ2\rNZ-1\rY", .after = {{0, -1, 4}, F, M, {5, -1, -4}},
+       .dask_after = "1\r\n", .notices = "LOGNOW.TXT Arno-Dara mail0.dat -Dara mail3.dat -Arno",
        .lines = {"  Idiot Alert Info:  Player can't marry themselves!",
-                 "  Marriage Info:  Same-Sex Marriage request Cancelled by user."},
+                 "  Marriage Info:  Same-Sex Marriage request Cancelled by user.",
+                 "  Divorce Status Info:  Orvin has left the building!  Divorce Finalized!"},
        .married = "-1 Nobody!"},
       {.title = "-2 from Quenna's husband", .players = {M, F}, .quenna = "0\r\n", .keys = "Z-2\r",
        .quenna_after = "0\r\n",
