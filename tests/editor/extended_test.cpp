@@ -157,8 +157,7 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
       {"Y1\r", 1, kOpenFilesDelete ? Names{"LOGNOW.TXT", "PLAYER.DAT"} : all, "", 2, "LOGNOW.TXT"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.keys) + " class " + std::to_string(c.skill_class) +
-                 " blocked " + c.blocked);
+    SCOPED_TRACE(testing::Message() << "row " << &c - cases);
     TempGameDir game;
     const PlayerRecord cheater = Cheater(c.skill_class);
     const bool busy = c.blocked == "PLAYER.DAT", halts = !c.blocked.empty() && !busy;
