@@ -55,6 +55,9 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
        {ckLocal, -1, 0, 0, 0, 86400, "", "", true, false, false}},
       {"DOOR32.SYS", Lines(9, {{9, "1441"}}),
        {ckLocal, -1, 0, 0, 0, 1441, "", "", true, false, false}},
+      // a BBS that writes seconds always, named on line 4, below the bound too
+      {"DOOR32.SYS", Lines(9, {{4, "WWIV 5.9.0"}, {9, "420"}}),
+       {ckLocal, -1, 0, 0, 0, 420, "", "", true, false, false}},
       // a DOS end-of-file mark ends the file; missing lines take the defaults
       {"DOOR32.SYS", "1\r\n3\x1a\r\n\r\n\r\n7\r\nAnn\r\n",
        {ckSerial, 3, 0, 0, 0, 3600, "", "", true, false, false}},
