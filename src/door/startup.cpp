@@ -24,6 +24,13 @@ namespace {
 constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
 std::string program_path;  // parameter 0, for the usage screen
 std::string usage_note;    // the program's own line for the usage screen, if it has one
+std::string door_log;      // the door log's path; empty outside door mode
+std::string door_log_name;
+bool stdio_caller = false;  // -S: the caller's screen is standard output even before the line opens
+
+// A failure shown to a caller stays this long before the door ends: a BBS that redraws its menu at
+// once would wipe it in a flash.
+constexpr uint32_t kFailureShownMs = 3'000;
 
 void WriteStderrLine(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -38,8 +45,37 @@ void WriteStderrLine(std::string_view text) {
   LocalWriteAnsi("\r\n");
   LocalWriteAnsi(message);
   LocalWriteAnsi("\r\n\r\n");
-  DoorLogWhenHeadless(std::string(message) + std::string(detail));
+  DoorLogFailure(std::string(message) + std::string(detail));
+  if (stdio_caller) {  // the caller's screen, reached before the line opens; no path on it
+    const std::string shown = "\r\n" + std::string(message) + "\r\n";
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    std::fflush(stdout);
+    SleepMs(kFailureShownMs);
+  }
   DoorEndAfterPause();
+}
+
+void AppendDoorLog(std::string_view text) {
+  if (door_log.empty()) return;
+  OpenModeScope shared(fmShared);
+  OsFile log;
+  const std::string line = LocalTimestampText() + " node " + IntToStr(door_session.Node) + ": " +
+                           std::string(text) + "\n";
+  if (FileOpen(log, door_log, faAppend, true)) FileWriteAtEnd(log, line.data(), line.size());
+}
+
+// An I/O report ends a door: the caller reads which file for a moment (its name, never the
+// server's path), and the door log keeps the whole report. Standard error gets it from Halt.
+void ReportRunError(const std::string& file, const std::string& report) {
+  constexpr std::string_view kProgram = "zorvan32: ";
+  AppendDoorLog(std::string_view(report).substr(report.starts_with(kProgram) ? kProgram.size() : 0));
+  if (DoorIsLocal() || !ChannelCarrier()) return;
+  const std::string path = file.substr(0, file.find(" ("));
+  DoorPrintLn("");
+  DoorPrintColourLn("  `@I/O error on " + ProgramName(path) + ".  Returning To BBS...");
+  door_session.Ending = true;  // a line that takes nothing does not hold the end up
+  DoorFlushOutput();
+  SleepMs(kFailureShownMs);
 }
 
 std::string ConnectionText() {
@@ -180,6 +216,7 @@ void DoorSetupSession(const DoorOptions& options) {
       break;
     }
     case dmStdio:
+      stdio_caller = true;
       session.Node = options.node > 0 ? options.node : 1;
       session.TimeLimit = kDefaultTimeLimit;
       if (options.drop_given) ReadDropFile(options.drop_path);
@@ -227,6 +264,8 @@ void DoorSessionStart() {
 
 void DoorStartup(int argc, char** argv) {
   program_path = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+  door_log = door_log_name;
+  SetRunErrorHook(&ReportRunError);
   DoorSetupSession(DoorParseOptions(argc, argv));
   if (!DoorIsLocal() && !DoorOpenChannel()) LocalFailure("  No Carrier Detected", ConnectionText());
   DoorSessionStart();
@@ -246,11 +285,13 @@ std::string ProgramName(std::string_view parameter0) {
   return std::string(cut == std::string_view::npos ? parameter0 : parameter0.substr(cut + 1));
 }
 
-void DoorLogWhenHeadless(std::string_view text) {
-  if (!ConsoleIsHeadless()) return;
+void DoorLogFailure(std::string_view text) {
   const size_t start = std::min(text.find_first_not_of(' '), text.size());
-  WriteStderrLine("zorvan32: " + std::string(text.substr(start)));
+  if (ConsoleIsHeadless()) WriteStderrLine("zorvan32: " + std::string(text.substr(start)));
+  AppendDoorLog(text.substr(start));
 }
+
+void DoorSetLog(std::string_view path) { door_log_name = path; }
 
 void DoorSetUsageNote(std::string_view line) { usage_note = line; }
 

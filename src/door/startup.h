@@ -40,9 +40,14 @@ bool DoorWantsLocalConsole(int argc, const char* const* argv);
 // Called by the editor's start when the first argument begins with "-".
 void DoorStartup(int argc, char** argv);
 
-// A door started by a daemon has no local console: what it would say there about why it ends goes
-// to standard error as well (BBSes log it), as one plain line without the screen's leading blanks.
-void DoorLogWhenHeadless(std::string_view text);
+// Why a door ends at its start: a door started by a daemon has no local console, so it goes to
+// standard error as well (most BBSes log it), as one plain line without the screen's leading
+// blanks; and to the door log.
+void DoorLogFailure(std::string_view text);
+// The door log: a file (beside the program's configuration) that keeps, with the time and the
+// node, why a door ended at its start and every I/O report of a door, for BBSes that log neither a
+// door's standard error nor its exit code. Written only in door mode.
+void DoorSetLog(std::string_view path);
 
 // The library's handlers for the OnLocalLogin and OnUsage slots (local console; the usage also on
 // standard error when there is none).

@@ -64,10 +64,10 @@ bool UsableGamePath(const std::string& path) {
 
 [[noreturn]] void HaltOnInvalidPath(const std::string& reason = "") {
   DoorWriteLn("Invalid Varn Path! Halting...");
-  DoorLogWhenHeadless("Invalid Varn Path! Halting...");
+  DoorLogFailure("Invalid Varn Path! Halting...");
   if (!reason.empty()) {
     DoorWriteLn(reason);
-    DoorLogWhenHeadless(reason);
+    DoorLogFailure(reason);
   }
   Halt(0);
 }
@@ -78,7 +78,7 @@ bool UsableGamePath(const std::string& path) {
   DoorPrintLn("");
   DoorPrintColourLn("  `@ZORVAN32.CFG is missing.");
   DoorPrintColourLn("  `%The sysop makes it by running the program once at the console.");
-  DoorLogWhenHeadless(
+  DoorLogFailure(
       "ZORVAN32.CFG is missing in the directory the door was started in; it must be made by "
       "running the program once at the console there (a door never asks its caller for the game "
       "directory)");

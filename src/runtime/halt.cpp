@@ -14,6 +14,7 @@ ExitProcedure ExitProc = nullptr;
 namespace {
 
 HaltHook halt_hook = nullptr;
+RunErrorHook run_error_hook = nullptr;
 std::string final_report;  // printed once the exit steps have given the terminal back
 std::thread::id halting_thread;  // where the exit steps may run after an uncaught exception
 
@@ -58,6 +59,7 @@ const char* UncaughtText(const std::exception_ptr& error) {
 }  // namespace
 
 void SetHaltHook(HaltHook hook) { halt_hook = hook; }
+void SetRunErrorHook(RunErrorHook hook) { run_error_hook = hook; }
 
 void HaltOnUncaughtException() {
   halting_thread = std::this_thread::get_id();
@@ -89,5 +91,9 @@ std::string RunErrorText(const std::string& file, int os_error) {
 
 void RunError(const std::string& file, int os_error) {
   final_report = RunErrorText(file, os_error);
+  if (RunErrorHook hook = run_error_hook) {
+    run_error_hook = nullptr;  // a failure while it reports is reported once
+    hook(file, final_report);
+  }
   Halt(kRunErrorExitCode);
 }

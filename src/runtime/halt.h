@@ -16,6 +16,11 @@ extern ExitProcedure ExitProc;
 constexpr int kRunErrorExitCode = 2;
 [[noreturn]] void RunError(const std::string& file, int os_error);
 
+// Told of an I/O report before the exit steps run (a door shows its caller which file, and logs it):
+// the file as RunError got it and the report line.
+using RunErrorHook = void (*)(const std::string& file, const std::string& report);
+void SetRunErrorHook(RunErrorHook hook);
+
 // From now on an exception that nothing catches (std::bad_alloc when memory runs out, say) ends the
 // program through the exit steps as Halt does, so the terminal and the caller's line are given
 // back; one line naming it goes to stderr, then the program aborts as it would have. Call it on

@@ -6,6 +6,7 @@ import os
 import pathlib
 import re
 import shutil
+import subprocess
 import sys
 import time
 
@@ -158,7 +159,27 @@ def ends_in_a_daemons_log(editor, sample):
             before = game_files(game)
             said = daemon_run([editor, *args], game)
             assert said == (code, [line.format(game=game) for line in lines]), (args, said)
+            # A door (which a BBS may start without logging its stderr) keeps it in its log too.
+            door_log = pathlib.Path(game, "ZORVAN32.ERR")
+            if args:
+                assert re.fullmatch(r"\d{4}-\d\d-\d\d [\d:.]+ node \d+: %s\n" % re.escape(
+                    said[1][0].removeprefix("zorvan32: ")), door_log.read_text()), args
+                door_log.unlink()
             assert game_files(game) == before, args
+    # A door's I/O report: its caller reads which file (never the server's path) before the end.
+    with scratch_game(sample) as game:
+        os.remove(os.path.join(game, "PLAYER.DAT"))
+        keys, open_end = os.pipe()  # a caller who stays
+        try:
+            done = subprocess.run([editor, "-S", "-N3"], cwd=game, stdin=keys, capture_output=True,
+                                  timeout=30)
+        finally:
+            os.close(keys)
+            os.close(open_end)
+        shown = done.stdout.decode("latin-1")
+        assert done.returncode == 2 and "I/O error on PLAYER.DAT." in shown and game not in shown
+        logged = pathlib.Path(game, "ZORVAN32.ERR").read_text()
+        assert " node 3: I/O error on %s/PLAYER.DAT" % game in logged, logged
     code, usage = daemon_run([editor, "-H1000"], os.path.dirname(editor))
     assert code == 0 and usage[0] == " USAGE:" and "  -U " in "\n".join(usage), (code, usage)
     assert " Commands: list show check export set repair undo log help" in "\n".join(usage)
