@@ -39,6 +39,7 @@ TEST(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
   TypeKeys(game.Dir() + "\r");
   EXPECT_EQ(RunEditorMain(), 0);
   EXPECT_NE(FindScreenRow("Invalid Varn Path! Halting..."), 0);
+  EXPECT_NE(FindScreenRow("There is no VARN.EXE in "), 0);
   EXPECT_FALSE(work.Exists("ZORVAN32.CFG"));
   game.WriteFile("VARN.EXE", "");
   // Typed without its separator.
