@@ -199,7 +199,7 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     EXPECT_EQ(text.find("Quit without saving:  the change to this player is lost.") !=
                   std::string::npos, c.cause == "busy");
     if (c.cause == "released") {
-      EXPECT_EQ(game.ReadPlayer(0).gems, 77) << "not saved once let go";
+      EXPECT_EQ(+game.ReadPlayer(0).gems, 77) << "not saved once let go";
     }
     if (c.cause == "busy") {
       EXPECT_EQ(game.ReadFile("PLAYER.DAT"), file);
