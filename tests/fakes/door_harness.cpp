@@ -20,8 +20,6 @@ void Record(std::string_view bytes) { recorded.append(bytes); }
 [[noreturn]] void ThrowHalt(int code) { throw HaltSignal{code}; }
 }  // namespace
 
-void InstallHaltCatcher() { SetHaltHook(&ThrowHalt); }
-
 int HaltCodeOf(const std::function<void()>& act) {
   try {
     act();
@@ -49,7 +47,7 @@ void ResetDoorLibrary() {
   DoorInputReset();
   DoorSessionReset();
   LocalKeyScriptClear();
-  InstallHaltCatcher();
+  SetHaltHook(&ThrowHalt);  // Halt throws HaltSignal from now on
 }
 
 OutputRecorder::OutputRecorder() {

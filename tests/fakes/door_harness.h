@@ -10,9 +10,6 @@ struct HaltSignal {
   int code;
 };
 
-// Halt throws HaltSignal from now on.
-void InstallHaltCatcher();
-
 // The exit code Halt was given while act ran; -1 when act returned.
 int HaltCodeOf(const std::function<void()>& act);
 

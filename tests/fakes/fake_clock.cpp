@@ -22,5 +22,3 @@ FakeClock::FakeClock(int32_t start_ms, int32_t step_ms) {
 }
 
 FakeClock::~FakeClock() { ClockOverride(nullptr); }
-
-int FakeClock::Reads() const { return reads; }

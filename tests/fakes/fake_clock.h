@@ -11,10 +11,7 @@ class FakeClock {
   FakeClock(const FakeClock&) = delete;
   FakeClock& operator=(const FakeClock&) = delete;
 
-  // How many times the time of day has been read.
-  int Reads() const;
-
   // Past this many readings the clock jumps a whole day ahead (beyond any real time of day), so a
-  // loop that mishandles the clock ends and the test can fail on Reads() instead of hanging.
+  // loop that mishandles the clock ends and the test fails instead of hanging.
   static constexpr int kRunawayReads = 100'000;
 };
