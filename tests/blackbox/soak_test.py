@@ -28,10 +28,9 @@ RUN = "the run itself"
 
 MAIL_SEPARATOR = b"`2-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-=-"
 NEWS_SEPARATOR = b"                 `#-=`%-=#-=`%-=#-=`%-=#-=`%-=#-=`%-= "
-ENTRY_MARK = re.compile(rb"  `7Soak entry A(\d+)-(\d+)\r\n")
-# A notice: its text after any blank lines, its lines with no entry among them, and its separator
-# (in mail, and the line after it).
-NOTICE = re.compile(rb"(?: \r\n)*([^\r\n]*)\r\n(?:(?!  `7Soak entry )[^\r\n]*\r\n)*?"
+# A notice: its text after any blank lines, its lines, and its separator (in mail, and the line
+# after it).
+NOTICE = re.compile(rb"(?: \r\n)*([^\r\n]*)\r\n(?:[^\r\n]*\r\n)*?"
                     rb"(?:%s|%s\r\n(?: |`2))\r\n"
                     % (re.escape(NEWS_SEPARATOR), re.escape(MAIL_SEPARATOR)))
 CHARACTER_FILES = ("MARRAGE.DAT", "MARBARD.DAT")
@@ -216,8 +215,7 @@ def check_records(writers, game, lines, start, problems):
 
 def check_text_file(name, start, data, entries, notices, problems):
     """One mail or news file: its start kept up to its Ctrl-Z, then nothing but whole logged
-    entries and journaled notices, each as often as written; a Ctrl-Z only at the very end, and
-    only when the last entry wrote one."""
+    entries and journaled notices, each as often as written; a Ctrl-Z only at the very end."""
     say = lambda what: problems[B].append("%s: %s" % (name, what))
     mark = start.find(b"\x1a", max(0, len(start) - 128))  # the first append goes over it
     prefix = start[:len(start) if mark < 0 else mark]
@@ -226,46 +224,33 @@ def check_text_file(name, start, data, entries, notices, problems):
     if not data.startswith(prefix):
         return say("its text from before the soak was changed")
     rest = data[len(prefix):]
-    mark = rest.find(b"\x1a")
-    if 0 <= mark < len(rest) - 1:
-        say("a Ctrl-Z at byte %d, before more bytes: readers stop there" % (len(prefix) + mark))
-    rest = rest[:mark] if mark >= 0 else rest
-    written = collections.Counter({"entry A%d-%d" % key: 1 for key in entries})
-    written.update({"notice %r" % text: count for text, count in notices.items()})
-    found, at, last = collections.Counter(), 0, None
-    while at < len(rest):
-        entry, notice = ENTRY_MARK.match(rest, at), NOTICE.match(rest, at)
-        if entry:
-            key = int(entry[1]), int(entry[2])
-            what = "entry A%d-%d" % key
-            whole = b"".join(line + b"\r\n" for line in entries.get(key, ([b"?"],))[0])
-            end = at + len(whole) if rest.startswith(whole, at) else None
-        else:
-            key, what = None, "notice %r" % journal_text(notice[1]) if notice else "text"
-            end = notice.end() if notice and found[what] < written[what] else None
-        if end is None:
-            say("%s at byte %d is not whole, or was never written there: %r"
-                % (what, len(prefix) + at, rest[at:at + 80]))
-            end = rest.find(b"\r\n", at) + 2 if b"\r\n" in rest[at:] else len(rest)
-        else:
-            found[what] += 1
-            last = key
-        at = end
-    for what in written.keys() | found.keys():
-        if found[what] != written[what]:
-            say("%s found whole %d times, written %d" % (what, found[what], written[what]))
-    if mark >= 0 and (last is None or not entries[last][1]):
-        say("ends in a Ctrl-Z that its last entry did not write")
+    if b"\x1a" in rest[:-1]:
+        say("a Ctrl-Z before more bytes: readers stop there")
+    for key, lines in entries.items():
+        whole = b"".join(line + b"\r\n" for line in lines)
+        if rest.count(whole) != 1:
+            say("entry A%d-%d found whole %d times, written once" % (key + (rest.count(whole),)))
+        rest = rest.replace(whole, b"\0")  # so that the halves of a torn notice cannot meet
+    found = collections.Counter()
+    for piece in rest.rstrip(b"\x1a").split(b"\0"):
+        at = 0
+        while at < len(piece) and (notice := NOTICE.match(piece, at)):
+            found[journal_text(notice[1])] += 1
+            at = notice.end()
+        if at < len(piece):
+            say("not a whole entry or notice: %r" % piece[at:at + 80])
+    if found != notices:
+        say("notices found whole %s, journaled %s" % (dict(found), dict(notices)))
 
 
 def check_texts(game, start_texts, appender_logs, notices, problems):
     """(b): every logged entry and notice whole in its file, and nothing else appended; gives the
     count of entries logged."""
-    entries = collections.defaultdict(dict)  # {FILE: {(appender, seq): (lines, ends in Ctrl-Z)}}
+    entries = collections.defaultdict(dict)  # {FILE: {(appender, seq): lines}}
     for appender, log in enumerate(appender_logs, 1):
         for raw in open(log, "rb").read().split(b"\n")[:-1]:
-            name, seq, ctrl_z, *lines = raw.split(b"\t")
-            entries[name.decode().upper()][appender, int(seq)] = (lines, ctrl_z == b"1")
+            name, seq, _, *lines = raw.split(b"\t")
+            entries[name.decode().upper()][appender, int(seq)] = lines
     names = {name.upper(): name for name in os.listdir(game)}  # a second spelling loses entries
     for upper in sorted(set(start_texts) | set(entries) | {f for f, _ in notices}):
         data = open(os.path.join(game, names[upper]), "rb").read() if upper in names else b""
