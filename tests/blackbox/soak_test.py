@@ -53,8 +53,8 @@ def awaits_key(pid):
 PROMPTS = [("Your command, master?", "extended"), ("Enter Y or N", "yes/no"),
            ("Enter Y to PROCEED", "yes/no"), ("Enter selection code now", "reset type"),
            ("Enter Player # to Marry", "spouse"), ("Selection code you want now", "both"),
-           ("Player Search", "search"), ("Enter VARN Name", "text"), ("REAL name", "text"),
-           ("Weapon Name", "text"), ("Armour Name", "text"), ("Old value", "number")]
+           ("Enter VARN Name", "text"), ("REAL name", "text"), ("Weapon Name", "text"),
+           ("Armour Name", "text"), ("Old value", "number")]
 
 
 def waiting_at(term):
@@ -69,18 +69,14 @@ def waiting_at(term):
 
 
 # Keys by template: "|" parts are alternatives, <..> one key of those, {n} a number, {w} a word,
-# {f} Enter or now and then Esc (which backs out: nothing is saved), {x} random bytes, and
-# {e}, {q}, {s} the templates of the extended screen's commands, a search and a spouse.
-MACROS = [(30, "number edit", "<2456890CEGILMO>{n}{f}"), (14, "toggle", "<ABDFHJNP@>"),
-          (8, "text edit", "<17K>{w} {w}{f}|3{w}{f}"), (10, "move", "]|[|]]|[[|]]]"),
-          (5, "repair", "$AQ"), (4, "extended edit", "${e}Q"), (4, "new day", "*{n}\r{n}\r"),
-          (3, "clean slate", "#Y1\r|#Y2\r|#Y0\r|#N"), (2, "deletion", "XY|XY|XN"),
-          (3, "search", "Y{q}"), (9, "marriage", "Z{s}"), (3, "random bytes", "{x}"),
-          (0.5, "quit", "Q")]
+# {f} Enter or now and then Esc (which backs out: nothing is saved), and {e}, {s} the templates
+# of the extended screen's commands and of a spouse.
+MACROS = [(30, "<2456890CEGILMO>{n}{f}"), (14, "<ABDFHJNP@>"), (8, "<17K>{w} {w}{f}|3{w}{f}"),
+          (10, "]|[|]]|[[|]]]"), (5, "$AQ"), (4, "${e}Q"), (4, "*{n}\r{n}\r"),
+          (3, "#Y1\r|#Y2\r|#Y0\r|#N"), (2, "XY|XY|XN"), (9, "Z{s}"), (0.5, "Q")]
 ANSWERS = {"yes/no": "Y|Y|Y|Y|N", "extended": "Q|Q|{e}", "reset type": "1\r|2\r|0\r",
-           "spouse": "{s}", "both": "<0123>\r", "search": "{q}", "text": "{w}{f}",
-           "number": "{n}{f}", "e": "<2456BCDEFG>{n}\r|9|*|1|3|7|8",
-           "q": "a\r|e\r|x\r|ar\r|o\r|zz\r", "s": "-1\r|-2\r|<01234567>\r|<01234567>\r|99\r"}
+           "spouse": "{s}", "both": "<0123>\r", "text": "{w}{f}", "number": "{n}{f}",
+           "e": "<2456BCDEFG>{n}\r|9|*|1|3|7|8", "s": "-1\r|-2\r|<01234567>\r|99\r"}
 QUIT = {"main": b"Q", "extended": b"Q", "yes/no": b"N"}  # and Esc elsewhere
 
 
@@ -91,8 +87,7 @@ TOKENS = {
     "w": lambda r: (r.choice(["", "", "", "`2", "`$"]) + "".join(
         r.choice("bcdfghklmnprstvz") + r.choice("aeiou") for _ in range(r.randrange(1, 4)))
         .capitalize()).encode(),
-    "f": lambda r: b"\x1b" if r.random() < 0.1 else b"\r",
-    "x": lambda r: bytes(r.randrange(256) for _ in range(r.randrange(1, 9)))}
+    "f": lambda r: b"\x1b" if r.random() < 0.1 else b"\r"}
 
 
 def expand(rng, template):
@@ -144,7 +139,7 @@ class Editor:
         if self.quitting:
             keys = QUIT.get(state, b"\x1b")
         elif state == "main":
-            keys = expand(self.rng, self.rng.choices(MACROS, [w for w, _, _ in MACROS])[0][2])
+            keys = expand(self.rng, self.rng.choices(MACROS, [w for w, _ in MACROS])[0][1])
         else:
             keys = expand(self.rng, ANSWERS[state])
         self.term.send(keys)
@@ -286,10 +281,7 @@ def drive(editors, seconds):
     deadline = time.monotonic() + seconds
     while not all(e.done for e in editors):
         for editor in (e for e in editors if not e.done):
-            editor.quitting = time.monotonic() > deadline
-            if time.monotonic() > deadline + 60:  # then the step sees its end
-                editor.problems[RUN].append("editor %d did not quit" % editor.number)
-                editor.term.child.terminate(force=True)
+            editor.quitting = time.monotonic() > deadline  # one that never quits meets the timeout
             editor.step()
         select.select([e.term.child.child_fd for e in editors if not e.done], [], [], 0.002)
 
