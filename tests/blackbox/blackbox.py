@@ -31,13 +31,10 @@ PLAIN_COLOUR = b"\x1b[0;37m\x1b[40m\x1b[40m"  # the exit step's last words to a 
 @contextlib.contextmanager
 def scratch_game(sample):
     """A copy of the sample game with a ZORVAN32.CFG naming it."""
-    scratch = tempfile.mkdtemp(prefix="zorvan-bb-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="zorvan-bb-", ignore_cleanup_errors=True) as scratch:
         shutil.copytree(sample, scratch, dirs_exist_ok=True)
         pathlib.Path(scratch, "ZORVAN32.CFG").write_bytes(scratch.encode() + b"/\r\n")
         yield scratch
-    finally:
-        shutil.rmtree(scratch, ignore_errors=True)
 
 
 def players(game):
@@ -403,6 +400,5 @@ def journal_lines(game):
 
 def sanitized(program):
     """Whether the program carries ASan's or TSan's runtime."""
-    with open(program, "rb") as f:
-        data = f.read()
+    data = pathlib.Path(program).read_bytes()
     return b"__asan_init" in data or b"__tsan_init" in data
