@@ -382,10 +382,16 @@ def fake_bbs(game, libdir, wine, programs, logged_in=True):
 
 
 def daemon_run(argv, game, pass_fds=(), seconds=30):
-    """A start that ends by itself, as a BBS daemon makes it: no terminal, nothing on standard
-    input. Gives the exit code and the lines written on standard error (what the BBS logs)."""
-    done = subprocess.run(argv, cwd=game, pass_fds=pass_fds, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=seconds)
+    """A start that ends by itself, as a BBS daemon makes it: no terminal, and a standard input
+    that never ends (a caller on -S who stays) but brings nothing. Gives the exit code and the
+    lines written on standard error (what the BBS logs)."""
+    silent, open_end = os.pipe()
+    try:
+        done = subprocess.run(argv, cwd=game, pass_fds=pass_fds, stdin=silent,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=seconds)
+    finally:
+        os.close(silent)
+        os.close(open_end)
     return done.returncode, done.stderr.decode("latin-1").splitlines()
 
 
