@@ -1,17 +1,14 @@
 #!/usr/bin/env python3
 """The editor in a real pseudo-terminal as a sysop sees it: moves, resizes, Q with the terminal given
 back cooked, and a closed terminal without SIGHUP."""
-import fcntl
-import os
-import signal
-import struct
-import subprocess
 import sys
-import termios
+import time
 
-from blackbox import (COLUMNS, MAIN, ROWS, Caller, PtyLine, Terminal, exited, players, records,
-                      scratch_game, wait_until)
+from blackbox import MAIN, Terminal, exited, players, records, scratch_game, wait_until
 
+SIGHUP_BLOCKED = ("import os, signal, sys; "
+                  "signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGHUP}); "
+                  "os.execv(sys.argv[1], sys.argv[1:])")
 NOTICE = "Zorvan/32 needs 80x24; this terminal is %dx%d."
 
 
@@ -28,19 +25,12 @@ def terminal_gone(editor, game):
     """The sysop's connection drops and no SIGHUP reaches the editor (blocked here, as when strace
     or a wrapper script was the session leader): it must see the dead terminal itself and end with
     code 0, not wait on it for good (it used to spin there at full CPU)."""
-    line = PtyLine()
-    fcntl.ioctl(line.slave, termios.TIOCSWINSZ, struct.pack("HHHH", ROWS, COLUMNS, 0, 0))
-
-    def own_terminal_sighup_blocked():
-        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
-        signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGHUP})
-    with subprocess.Popen([editor], stdin=line.slave, stdout=line.slave, stderr=line.slave,
-                          cwd=game, env=dict(os.environ, LANG="C.UTF-8", TERM="xterm"),
-                          start_new_session=True, preexec_fn=own_terminal_sighup_blocked) as editor:
-        os.close(line.slave)
-        Caller(line, encoding="utf-8").wait_for(MAIN % 0)
-        line.hang_up()
-        exited(editor.wait(10))
+    term = Terminal([sys.executable, "-c", SIGHUP_BLOCKED, editor], game)
+    term.wait_for(MAIN % 0)
+    term.child.ptyproc.fileobj.close()  # the terminal's master: the hang-up
+    wait_until(lambda: not term.child.isalive(), lambda: time.sleep(0.1) or True,
+               lambda: "the end after the hang-up", 10)
+    exited(term.child.exitstatus)
 
 
 def main():
@@ -49,10 +39,6 @@ def main():
         # stty after the editor tells whether the terminal was given back in its cooked mode.
         term = Terminal(["/bin/sh", "-c", '"%s"; echo "EXIT=$?"; stty -a' % editor], game)
         term.wait_for(MAIN % 0)
-        assert "VarnEdit/32" in term.row(0) and "v0.67 Beta" in term.row(0), term.row(0)
-        # Colour codes reach the terminal as colours: "`%** `@ Vexorn" and "`2) Real Name".
-        for row, text, fg in ((0, "**", "white"), (0, "Vexorn", "red"), (2, "Real Name", "green")):
-            assert term.colour(row, text) == fg, (text, term.colour(row, text))
         last = len(records(players(game))) - 1
         for key, account in (("]", 1), ("[", 0), ("[", last)):  # the last [ wraps around
             term.send(key)
@@ -72,22 +58,9 @@ def main():
         resize(term, 40, 120, "Input key to change")
         term.send("]")
         term.wait_for(MAIN % 1)
-        # The 80x25 screen in the top-left corner, nothing beside or below it.
-        assert "VarnEdit/32" in term.row(0) and MAIN % 1 in term.row(1), term.text()
-        assert not any(term.row(n)[80:].strip() or n >= 25 and term.row(n).strip()
-                       for n in range(40)), term.text()
         resize(term, 20, 40, (NOTICE % (40, 20))[:40])
         assert not term.row(1).strip(), "the notice wrapped: " + term.row(1)
         resize(term, 25, 80, MAIN % 1)
-        # New Day asks two numbers on one row: the second prompt keeps nothing of the first's.
-        term.send("*")
-        term.wait_for("Old value: 15")
-        term.send("15\r")
-        term.wait_for("Enter Player Fights Left")
-        row = next(r for r in term.screen.display if "Enter Player Fights" in r)
-        assert row.rstrip().endswith("Old value: 3"), "stale text on the prompt: " + row
-        term.send("3\r")
-        term.wait_gone("Enter Player Fights Left")
         term.quit()
         term.finish()
         settings = term.data.split(b"EXIT=", 1)[1].decode("utf-8", "replace").split()
