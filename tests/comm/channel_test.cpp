@@ -6,12 +6,8 @@
 
 #include "comm/byte_queue.h"
 #include "comm/channel.h"
-#include "comm/serial.h"
 #include "comm/telnet.h"
-#include "fakes/game_fixture.h"
 #include "fakes/wait_until.h"
-#include "runtime/files.h"
-#include "runtime/serial_port.h"
 #include "runtime/waiter.h"
 
 namespace {
@@ -79,39 +75,6 @@ TEST_F(TelnetChannelTest, KeyWaitWakesOnCallerBytesOnTheReaderAndOnAWake) {
   ASSERT_TRUE(WaitUntil([&] { return !channel_.CharReady() && !channel_.Carrier(); }));
   EXPECT_EQ(channel_.MainWaitSource().kind, wsNone);
   EXPECT_EQ(channel_.LastError().rfind("Error in communications(1), #", 0), 0u);
-}
-
-// A handle that is some other open file (a COM port number taken for a socket, a file number taken
-// for a port) and a port that does not open: no thread, no carrier, no bytes anywhere, and the
-// failure in LastError.
-TEST(ChannelTest, AHandleThatIsNoLineHasNoCarrierAndIsNeverWritten) {
-  TempGameDir dir;
-  SerialSetDevicePrefix(dir.PathOf("no-such-port"));
-  dir.WriteFile("NOTALINE", "");
-  OsFile file;
-  ASSERT_TRUE(FileOpen(file, dir.PathOf("NOTALINE"), faReadWrite));
-  const auto native = static_cast<int32_t>(file.Native());
-  {
-    TelnetChannel telnet;
-    telnet.SetThreadProcs(&ReaderProc, &WriterProc);
-    telnet.Attach(native);
-    EXPECT_TRUE(telnet.ErrorFlag);
-    EXPECT_FALSE(telnet.Carrier());
-  }
-  for (int32_t attached : {100'000, native}) {
-    SCOPED_TRACE(attached);
-    SerialChannel channel;
-    channel.SetThreadProcs(&ReaderProc, &WriterProc);
-    channel.Attach(attached);
-    EXPECT_FALSE(channel.Carrier() || channel.Ok() || channel.Started() || channel.CharReady());
-    EXPECT_EQ(channel.LastError(), "Unable to open communications port");
-    int32_t written = -1;
-    channel.WriteBlock("lost", 4, written);
-    EXPECT_EQ(written, 0);
-  }
-  FileClose(file);
-  EXPECT_EQ(dir.ReadFile("NOTALINE"), "");
-  SerialSetDevicePrefix("");
 }
 
 // Keys read one at a time while more arrive: a put that does not fit behind the unread bytes
