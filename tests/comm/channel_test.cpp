@@ -6,12 +6,8 @@
 
 #include "comm/byte_queue.h"
 #include "comm/channel.h"
-#include "comm/serial.h"
 #include "comm/telnet.h"
-#include "fakes/game_fixture.h"
 #include "fakes/wait_until.h"
-#include "runtime/files.h"
-#include "runtime/serial_port.h"
 #include "runtime/waiter.h"
 
 namespace {
@@ -19,50 +15,35 @@ namespace {
 using Bytes = std::string;
 
 // The test plays the caller on one end of a loopback connection; the door's channel has the other.
-class TelnetChannelTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SocketLoopbackPair(door_end_, caller_));
-    channel_.SetThreadProcs(&ReaderProc, &WriterProc);
-  }
-  void TearDown() override {
-    channel_.StopThreads();  // the threads use the socket until then
-    SocketClose(door_end_);
-    if (caller_ != kNoSocket) SocketClose(caller_);
-  }
-  SocketHandle door_end_ = kNoSocket, caller_ = kNoSocket;
-  TelnetChannel channel_;
-};
-
 // The announcements first; then a block larger than a queue, with 255s among it, arrives whole
-// with each 255 doubled (the writer may stop between the two halves).
-TEST_F(TelnetChannelTest, LargeWritesArriveWholeWithEvery255Doubled) {
-  channel_.Attach(door_end_);
-  EXPECT_EQ(ReceiveUntil(caller_, 6), Bytes("\xff\xfb\x01\xff\xfb\x00", 6));
+// with each 255 doubled (the writer may stop between the two halves). Once the reader has taken
+// the bytes only its wake ends the key wait; no wake is lost; the key path's look at the line
+// finds the hang-up. Time-outs only bound a failing wait.
+TEST(TelnetChannelTest, WholeWritesAndAKeyWaitThatWakesOnTheCallerTheReaderAndAWake) {
+  constexpr uint32_t kFailAfterMs = 10'000;
+  SocketHandle door_end = kNoSocket, caller = kNoSocket;
+  ASSERT_TRUE(SocketLoopbackPair(door_end, caller));
+  TelnetChannel channel;
+  channel.SetThreadProcs(&ReaderProc, &WriterProc);
+  channel.Attach(door_end);
+  EXPECT_EQ(ReceiveUntil(caller, 6), Bytes("\xff\xfb\x01\xff\xfb\x00", 6));
   Bytes text, expected;
   for (int i = 0; i < 50'000; ++i) text.push_back(static_cast<char>(i % 7 == 0 ? 255 : 'a' + i % 26));
   for (char c : text) expected.append(c == '\xff' ? 2 : 1, c);
   int32_t written = 0;
-  channel_.WriteBlock(text.data(), static_cast<int32_t>(text.size()), written);
+  channel.WriteBlock(text.data(), static_cast<int32_t>(text.size()), written);
   EXPECT_EQ(written, static_cast<int32_t>(text.size()));
-  EXPECT_EQ(ReceiveUntil(caller_, expected.size()), expected);
-}
+  EXPECT_EQ(ReceiveUntil(caller, expected.size()), expected);
 
-// Once the reader has taken the bytes only its wake ends the key wait; no wake is lost; the key
-// path's look at the line finds the hang-up. Time-outs only bound a failing wait.
-TEST_F(TelnetChannelTest, KeyWaitWakesOnCallerBytesOnTheReaderAndOnAWake) {
-  constexpr uint32_t kFailAfterMs = 10'000;
-  channel_.Attach(door_end_);
-  ReceiveUntil(caller_, 6);  // the two announcements
-  while (WaitForInput(false, {}, 0) != woTimeout) {
-  }  // wakes left from earlier tests
-  EXPECT_EQ(WaitForInput(false, channel_.MainWaitSource(), 0), woTimeout);
-  ASSERT_EQ(SocketSend(caller_, "k", 1), 1);
-  EXPECT_EQ(WaitForInput(false, channel_.MainWaitSource(), kFailAfterMs), woReady);
-  channel_.CharReady();  // asks the reader
-  ASSERT_TRUE(WaitUntil([&] { return channel_.InUsed() == 1; }));
-  EXPECT_EQ(WaitForInput(false, channel_.MainWaitSource(), kFailAfterMs), woReady);
-  EXPECT_EQ(channel_.ReadChar(), 'k');
+  // Quiet once the wakes of the writes and of earlier tests are taken (one may still be on its way).
+  EXPECT_TRUE(WaitUntil(
+      [&] { return WaitForInput(false, channel.MainWaitSource(), 0) == woTimeout; }));
+  ASSERT_EQ(SocketSend(caller, "k", 1), 1);
+  EXPECT_EQ(WaitForInput(false, channel.MainWaitSource(), kFailAfterMs), woReady);
+  channel.CharReady();  // asks the reader
+  ASSERT_TRUE(WaitUntil([&] { return channel.InUsed() == 1; }));
+  EXPECT_EQ(WaitForInput(false, channel.MainWaitSource(), kFailAfterMs), woReady);
+  EXPECT_EQ(channel.ReadChar(), 'k');
 
   std::atomic<bool> stop{false};
   std::thread waker([&] {
@@ -74,44 +55,12 @@ TEST_F(TelnetChannelTest, KeyWaitWakesOnCallerBytesOnTheReaderAndOnAWake) {
   waker.join();
   EXPECT_EQ(ended, 5'000) << "a wake was lost";
 
-  SocketClose(caller_);
-  caller_ = kNoSocket;
-  ASSERT_TRUE(WaitUntil([&] { return !channel_.CharReady() && !channel_.Carrier(); }));
-  EXPECT_EQ(channel_.MainWaitSource().kind, wsNone);
-  EXPECT_EQ(channel_.LastError().rfind("Error in communications(1), #", 0), 0u);
-}
-
-// A handle that is some other open file (a COM port number taken for a socket, a file number taken
-// for a port) and a port that does not open: no thread, no carrier, no bytes anywhere, and the
-// failure in LastError.
-TEST(ChannelTest, AHandleThatIsNoLineHasNoCarrierAndIsNeverWritten) {
-  TempGameDir dir;
-  SerialSetDevicePrefix(dir.PathOf("no-such-port"));
-  dir.WriteFile("NOTALINE", "");
-  OsFile file;
-  ASSERT_TRUE(FileOpen(file, dir.PathOf("NOTALINE"), faReadWrite));
-  const auto native = static_cast<int32_t>(file.Native());
-  {
-    TelnetChannel telnet;
-    telnet.SetThreadProcs(&ReaderProc, &WriterProc);
-    telnet.Attach(native);
-    EXPECT_TRUE(telnet.ErrorFlag);
-    EXPECT_FALSE(telnet.Carrier());
-  }
-  for (int32_t attached : {100'000, native}) {
-    SCOPED_TRACE(attached);
-    SerialChannel channel;
-    channel.SetThreadProcs(&ReaderProc, &WriterProc);
-    channel.Attach(attached);
-    EXPECT_FALSE(channel.Carrier() || channel.Ok() || channel.Started() || channel.CharReady());
-    EXPECT_EQ(channel.LastError(), "Unable to open communications port");
-    int32_t written = -1;
-    channel.WriteBlock("lost", 4, written);
-    EXPECT_EQ(written, 0);
-  }
-  FileClose(file);
-  EXPECT_EQ(dir.ReadFile("NOTALINE"), "");
-  SerialSetDevicePrefix("");
+  SocketClose(caller);
+  ASSERT_TRUE(WaitUntil([&] { return !channel.CharReady() && !channel.Carrier(); }));
+  EXPECT_EQ(channel.MainWaitSource().kind, wsNone);
+  EXPECT_EQ(channel.LastError().rfind("Error in communications(1), #", 0), 0u);
+  channel.StopThreads();  // the threads use the socket until then
+  SocketClose(door_end);
 }
 
 // Keys read one at a time while more arrive: a put that does not fit behind the unread bytes

@@ -26,13 +26,10 @@ struct AnsiCase {
   uint8_t attr;
   std::vector<Cell> cells;
   int window_bottom = 25;  // 24 as in door mode, which keeps row 25 for the status line
-  uint8_t start_attr = 7;
 };
 
 TEST(LocalScreen, AnsiSequences) {
   const AnsiCase cases[] = {
-      {"2J", {"xyz\r\nabc", E + "2J"}, 1, 1, 0x17, {{1, 2, ' ', 0x17}, {80, 25, ' ', 0x17}}, 25,
-       0x17},
       {"K", {"abcdef", E + "4D", E + "31m", E + "5K"}, 3, 1, 4, {{2, 1, 'b', 7}, {80, 1, ' ', 4}}},
       {"bright stays for 31", {E + "1;33m", E + "31m"}, 1, 1, 12, {}},
       {"0;31 is plain red", {E + "1;33m", E + "0;31m"}, 1, 1, 4, {}},
@@ -48,7 +45,6 @@ TEST(LocalScreen, AnsiSequences) {
     ConsoleReset();
     LocalScreenReset();
     ConsoleSetWindow(1, 1, 80, c.window_bottom);
-    ConsoleSetAttr(c.start_attr);
     for (const std::string& w : c.writes) LocalWriteAnsi(w);
     EXPECT_EQ(std::make_tuple(ConsoleWhereX(), ConsoleWhereY(), ConsoleAttr()),
               std::make_tuple(c.x, c.y, c.attr));

@@ -56,22 +56,6 @@ TEST(TelnetParseTest, DataCommandsAndTheFixedReplyAtEverySplitPoint) {
   }
 }
 
-// However long a subnegotiation runs, none of it is a key; IAC SE ends it.
-TEST(TelnetParseTest, AnEndlessSubnegotiationYieldsNothingAndEndsAtIacSe) {
-  Bytes in(1'000'006, 'x');
-  in[0] = 255, in[1] = 250, in[2] = 24;
-  in[in.size() - 3] = 255, in[in.size() - 2] = 240, in.back() = 'k';
-  const Parsed got = Parse(in, 500'000);
-  EXPECT_EQ(got.data, Bytes{'k'});
-  EXPECT_TRUE(got.replies.empty());
-}
-
-std::string Encoded(CallerCharset charset, std::string_view cp437) {
-  std::string wire;
-  CallerEncode(charset, cp437, wire);
-  return wire;
-}
-
 std::string Decoded(CallerCharset charset, std::string_view wire) {
   CallerKeyDecoder decoder(charset);
   std::string keys;
@@ -80,17 +64,6 @@ std::string Decoded(CallerCharset charset, std::string_view wire) {
     if (key >= 0) keys.push_back(static_cast<char>(key));
   }
   return keys;
-}
-
-TEST(CallerCharsetTest, OutputKeepsAnsiAndControlsAndEncodesTheUpperHalf) {
-  // Frame pieces inside colour sequences, the status square, the no-break space (never a telnet
-  // IAC on the wire) and the control bytes a door sends.
-  const std::string cp437 = "\x1b[1;33m\xC9\xCD\xBB\x1b[0m \xFE\xFF\r\n\b\a\x7F";
-  EXPECT_EQ(Encoded(ccUtf8, cp437),
-            "\x1b[1;33m\u2554\u2550\u2557\x1b[0m \u25A0\u00A0\r\n\b\a\x7F");
-  std::string all;
-  for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
-  EXPECT_EQ(Encoded(ccCp437, all), all);  // without -U the wire is the bytes as they are
 }
 
 TEST(CallerCharsetTest, TypedBytesBecomeKeys) {
