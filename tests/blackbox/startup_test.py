@@ -129,6 +129,7 @@ DAEMON = [
                                "its name is none the door knows: DOOR32.SYS, DOOR.SYS, "
                                "DORINFOn.DEF, INFO.n)"]),
     (["-Ddoor32.sys"], fifo("door32.sys"), 0, ["zorvan32: Drop File Not Found: door32.sys"]),
+    (["-H9999", "-N1", "-T"], None, 0, ["zorvan32: No Carrier Detected on the telnet socket 9999"]),
     ([], config(b"PLAYER.DAT\x00/"), 0, ["zorvan32: " + INVALID]),
     ([], config(b"\x1b[2J"), 0, ["zorvan32: " + INVALID]),
     # A directory that is not there: the I/O report also names ZORVAN32.CFG, where it is mended.
