@@ -1,7 +1,5 @@
 #include "fakes/game_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -119,14 +117,6 @@ int RunEditorMain(const std::vector<std::string>& args) {
   EditorStateReset();
   // EditorMain always ends through Halt
   return HaltCodeOf([&] { EditorMain(static_cast<int>(storage.size()), argv.data()); });
-}
-
-bool LoopEnded(const std::string& keys) {
-  TypeKeys(keys);
-  const int code = HaltCodeOf(MainLoop);
-  if (code == -1) return true;
-  EXPECT_EQ(code, 1) << "the editor ended while keys were awaited";
-  return false;
 }
 
 std::string MarriedToShown() {
