@@ -1,5 +1,7 @@
 #include "fakes/game_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
