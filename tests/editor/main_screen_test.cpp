@@ -9,7 +9,6 @@
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
 #include "editor/player_file.h"
-#include "editor/prompts.h"
 #include "editor/search.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
@@ -187,7 +186,8 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
       const int32_t waited = MsElapsed(kMsPerDay - 2'000, MsOfDay());
       EXPECT_EQ(waited > 5'000 && waited < 5'100, c.held) << waited << " ms waited";
       if (c.cause == "released") FileClose(node);
-      EXPECT_EQ(LoopEnded(c.keys), c.held);
+      TypeKeys(c.keys);
+      EXPECT_EQ(HaltCodeOf(MainLoop), c.held ? -1 : 1);  // 1: still awaiting a key
     }
     FileClose(node);
     EXPECT_EQ(current_player, 0);
@@ -203,8 +203,6 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     }
     if (c.cause == "busy") {
       EXPECT_EQ(game.ReadFile("PLAYER.DAT"), file);
-      ShowCredits();  // which leave nothing of the notice beside them
-      EXPECT_EQ(FindScreenRow("the next save"), 0);
     }
     if (c.held) continue;
     EXPECT_EQ(fs::exists(path), c.cause != "missing") << "a save made a new PLAYER.DAT";

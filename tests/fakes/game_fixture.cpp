@@ -121,14 +121,6 @@ int RunEditorMain(const std::vector<std::string>& args) {
   return HaltCodeOf([&] { EditorMain(static_cast<int>(storage.size()), argv.data()); });
 }
 
-bool LoopEnded(const std::string& keys) {
-  TypeKeys(keys);
-  const int code = HaltCodeOf(MainLoop);
-  if (code == -1) return true;
-  EXPECT_EQ(code, 1) << "the editor ended while keys were awaited";
-  return false;
-}
-
 std::string MarriedToShown() {
   std::string row = ScreenRow(FindScreenRow("(Z) Married To"));
   size_t from = row.find(':') + 1;

@@ -52,9 +52,5 @@ int RunEditorMain(const std::vector<std::string>& args = {});
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
                    uint8_t player = 0);
 
-// The main loop on these keys: true when it ended (Q), false when it was still waiting for a key
-// once they ran out. Any other end (an I/O error) fails the test.
-bool LoopEnded(const std::string& keys);
-
 // The main screen's married-to text, without the blanks after it.
 std::string MarriedToShown();
