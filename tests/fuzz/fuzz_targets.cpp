@@ -14,18 +14,15 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "comm/caller_charset.h"
 #include "comm/local_screen.h"
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
-#include "door/helpers.h"
 #include "door/library.h"
 #include "door/output.h"
 #include "door/session.h"
-#include "door/startup.h"
 #include "editor/editor_state.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
@@ -124,73 +121,6 @@ void PlayerRecordRepair(std::string_view in) {
                    kRecord);
   Check(ReadBytes("PLAYER.DAT") == expected,
         "only the record changes (not a partial tail), to the repaired one");
-}
-
-// --- the targets on bytes in memory ---
-
-void CommandLine(std::string_view in) {
-  // NUL-separated parameters, as the BBS hands them over.
-  const std::string text(in);
-  std::vector<const char*> argv = {text.c_str()};
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\0') argv.push_back(text.c_str() + i + 1);
-  auto parsed = [](const std::vector<const char*>& v) {
-    const DoorOptions o = DoorParseOptions(static_cast<int>(v.size()), v.data());
-    return std::tuple(o.drop_given, o.drop_path, o.handle, o.node, o.local, o.telnet, o.win_server,
-                      o.stdio, o.utf8);
-  };
-  // The editor's switch and one-character parameters are skipped wherever they stand.
-  std::vector<const char*> padded = argv;
-  padded.insert(padded.begin() + 1, "/DEBUG");
-  padded.insert(padded.end(), {"-", "/debug"});
-  Check(parsed(padded) == parsed(argv), "skipped parameters change nothing");
-}
-
-void Numbers(std::string_view in) {
-  const std::string text(in);
-  const int32_t lead = StrToIntLead(text);
-  int32_t whole = 0;
-  if (StrToIntWhole(text, whole)) Check(lead == whole, "a whole number is the lead too");
-  Check(StrToIntLead(text + "x") == lead, "trailing text changes nothing");
-  Check(StrToIntWhole(IntToStr(lead), whole) && whole == lead, "a printed number reads back");
-}
-
-size_t widest_write;
-uint8_t at_column, at_row;
-
-void CheckCursor() {
-  Check(ConsoleWhereX() >= 1 && ConsoleWhereX() <= ConsoleWindowWidth() && ConsoleWhereY() >= 1 &&
-            ConsoleWhereY() <= ConsoleWindowHeight(),
-        "the cursor stays in the window");
-}
-
-// The door's printers, or the local screen's ANSI parser with the text split anywhere.
-void Screen(std::string_view in) {
-  ResetLibrary();
-  const uint8_t how = Take(in), attribute = Take(in);
-  at_column = Take(in), at_row = Take(in);
-  BacktickTranslation = (how & 16) != 0;
-  const std::string text(in);
-  widest_write = 0;
-  DoorSetOutputTap([](std::string_view b) { widest_write = std::max(widest_write, b.size()); });
-  static void (*const kPrinters[])(std::string_view) = {
-      &DoorPrintColour, &DoorPrintColourLn, &DoorPrintCodedLn, &DoorPrintCentredLn,
-      [](std::string_view t) { DoorPrintAt(at_column, at_row, t); },
-      &DoorPrintLn,     &DoorWrite,         &DoorPrintCentred,
-      [](std::string_view t) {
-        const size_t cut = at_column % (t.size() + 1);
-        LocalWriteAnsi(t.substr(0, cut));
-        CheckCursor();
-        LocalWriteAnsi(t.substr(cut));
-      }};
-  kPrinters[how % 9](text);
-  DoorSetOutputTap(nullptr);
-  Check(widest_write <= kShortStringMax, "no write beyond the short-string cut");
-  CheckCursor();
-  const auto where = std::tuple(ConsoleWhereX(), ConsoleWhereY(), ConsoleAttr());
-  ConsoleWriteAt(text.substr(0, 100), at_column, at_row, attribute);
-  Check(std::tuple(ConsoleWhereX(), ConsoleWhereY(), ConsoleAttr()) == where,
-        "ConsoleWriteAt moves nothing");
 }
 
 const uint8_t* U8(std::string_view s) { return reinterpret_cast<const uint8_t*>(s.data()); }
@@ -296,8 +226,7 @@ void Decoders(std::string_view in) {
 
 const std::map<std::string_view, void (*)(std::string_view)> kTargets = {
     {"drop_files", &DropFiles},     {"marriage_file", &MarriageFile}, {"config_line", &ConfigLine},
-    {"player_record", &PlayerRecordRepair}, {"command_line", &CommandLine}, {"numbers", &Numbers},
-    {"screen", &Screen},            {"decoders", &Decoders}};
+    {"player_record", &PlayerRecordRepair}, {"decoders", &Decoders}};
 
 void (*chosen)(std::string_view) = nullptr;
 
