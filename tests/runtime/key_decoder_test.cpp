@@ -49,7 +49,6 @@ TEST(KeyDecoderTest, BytesAndTimingDecideWhatAnEscIs) {
   } const cases[] = {
       {"split within the wait", {{0, "\x1b["}, {20, ""}, {40, "A"}}, Ext(scUp), false},
       {"lone Esc waits at 49 ms", {{0, "\x1b"}, {49, ""}}, "", true},
-      {"lone Esc is Esc at 51 ms", {{0, "\x1b"}, {51, ""}}, "\x1b", false},
       {"lone Esc across midnight", {{86'399'990, "\x1b"}, {45, ""}}, "\x1b", false},
       {"Esc and [ typed by hand", {{0, "\x1b["}, {60, ""}}, "\x1b[", false},
       // a key without a PC code is dropped whole: none of its bytes may act as keys
