@@ -28,6 +28,7 @@ struct TerminalPresenter {
   uint64_t shown_version = 0;
   bool too_small = false;      // the terminal shows the size notice, not the screen
   bool one_row_short = false;  // a 24-row terminal: it shows FitFrame's view
+  ConsoleFrame view;           // that view, reused
   struct sigaction saved_term{}, saved_hup{}, saved_winch{};
 };
 
@@ -113,9 +114,8 @@ void RestoreSignals() {
 
 // Presents the model: only the changes, or everything when the terminal's picture is unknown.
 void Draw(bool full) {
-  static ConsoleFrame view;
-  if (presenter.one_row_short) view = FitFrame(ConsoleSnapshot(), ConsoleWindowBottom());
-  const ConsoleFrame& now = presenter.one_row_short ? view : ConsoleSnapshot();
+  if (presenter.one_row_short) presenter.view = FitFrame(ConsoleSnapshot(), ConsoleWindowBottom());
+  const ConsoleFrame& now = presenter.one_row_short ? presenter.view : ConsoleSnapshot();
   presenter.out.clear();
   RenderFrameDiffTo(presenter.out, full ? nullptr : &presenter.shown, now, presenter.utf8,
                     presenter.pen, presenter.one_row_short ? kTerminalMinRows : kConsoleRows);
