@@ -51,10 +51,8 @@ PlayerRecord Newcomer(const std::string& name, const std::string& real_name, uin
   return r;
 }
 
-std::vector<PlayerRecord> SamplePlayers() {
-  std::vector<PlayerRecord> players;
-
-  // 0 and 1: married to each other.
+// 0 and 1: married to each other.
+PlayerRecord SampleBrannock() {
   PlayerRecord brannock = Newcomer("Brannock", "Ned Ashworth", 101);
   brannock.level = 7;
   brannock.hit_points = 212;
@@ -76,8 +74,10 @@ std::vector<PlayerRecord> SamplePlayers() {
   brannock.skill_dk = 24;
   brannock.uses_dk = 5;
   brannock.time_on = 17;
-  players.push_back(brannock);
+  return brannock;
+}
 
+PlayerRecord SampleSellith() {
   PlayerRecord sellith = Newcomer("Sellith", "Maya Thornbury", 102);
   sellith.sex = kFemale;
   sellith.level = 6;
@@ -100,9 +100,11 @@ std::vector<PlayerRecord> SamplePlayers() {
   sellith.married_to = 0;
   sellith.kids = 2;
   sellith.time_on = 16;
-  players.push_back(sellith);
+  return sellith;
+}
 
-  // 2: married to the barmaid (MARRAGE.DAT), so married_to stays -1.
+// 2: married to the barmaid (MARRAGE.DAT), so married_to stays -1.
+PlayerRecord SampleHarg() {
   PlayerRecord harg = Newcomer("Old Harg", "Walter Penrose", 103);
   harg.level = 11;
   harg.hit_points = 890;
@@ -127,9 +129,11 @@ std::vector<PlayerRecord> SamplePlayers() {
   harg.flirted = kYes;
   harg.games_won = 1;
   harg.time_on = 12;
-  players.push_back(harg);
+  return harg;
+}
 
-  // 3: married to the bard (MARBARD.DAT), asleep at the inn.
+// 3: married to the bard (MARBARD.DAT), asleep at the inn.
+PlayerRecord SampleMirelle() {
   PlayerRecord mirelle = Newcomer("Mirelle", "Jo Calloway", 104);
   mirelle.sex = kFemale;
   mirelle.level = 4;
@@ -145,16 +149,20 @@ std::vector<PlayerRecord> SamplePlayers() {
   mirelle.inn = kYes;
   mirelle.skill_class = 2;
   mirelle.time_on = 17;
-  players.push_back(mirelle);
+  return mirelle;
+}
 
-  // 4: deleted by the editor (names "X"; the rest of the name bytes left as they were).
+// 4: deleted by the editor (names "X"; the rest of the name bytes left as they were).
+PlayerRecord SampleDeleted() {
   PlayerRecord deleted = Newcomer("Fennick Vale", "Pat Oldfield", 105);
   deleted.name.Set("X");
   deleted.real_name.Set("X");
   deleted.dead = kYes;
-  players.push_back(deleted);
+  return deleted;
+}
 
-  // 5: values out of every editor range, for the repair and the clamps.
+// 5: values out of every editor range, for the repair and the clamps.
+PlayerRecord SampleGrim() {
   PlayerRecord grim = Newcomer("Grimwald", "Sam Brack", 106);
   grim.level = 40;
   grim.hit_points = -35;
@@ -175,14 +183,21 @@ std::vector<PlayerRecord> SamplePlayers() {
   grim.kids = -1;
   grim.dead = kYes;
   grim.married_to = 250;  // beyond the end of the file
-  players.push_back(grim);
+  return grim;
+}
 
-  // 6: a newcomer from today.
-  players.push_back(Newcomer("Tavi", "Lee Marsh", 107));
-  players.back().sex = kFemale;
-  players.back().skill_class = 0;
-  players.back().time_on = 17;
-  return players;
+// 6: a newcomer from today.
+PlayerRecord SampleTavi() {
+  PlayerRecord tavi = Newcomer("Tavi", "Lee Marsh", 107);
+  tavi.sex = kFemale;
+  tavi.skill_class = 0;
+  tavi.time_on = 17;
+  return tavi;
+}
+
+std::vector<PlayerRecord> SamplePlayers() {
+  return {SampleBrannock(), SampleSellith(), SampleHarg(), SampleMirelle(),
+          SampleDeleted(),  SampleGrim(),    SampleTavi()};
 }
 
 bool WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
