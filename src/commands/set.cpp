@@ -14,7 +14,7 @@
 #include "door/helpers.h"
 #include "door/input.h"
 #include "editor/editor_state.h"
-#include "editor/field_editors.h"
+#include "editor/field_tables.h"
 #include "editor/journal.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"

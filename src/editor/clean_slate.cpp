@@ -10,7 +10,6 @@
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
 #include "editor/operation.h"
-#include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/prompts.h"
@@ -110,7 +109,7 @@ int AskResetType() {
 
 }  // namespace
 
-void CleanSlateReset() {
+void GiveCleanSlate(DrawScreen draw_screen) {
   const std::string name = current_record.name.Get();
   if (!Confirmed(name)) {
     DoorPrintColourLn(" Player Status Info: \"Clean Slate\" Changes aborted!");
@@ -141,7 +140,7 @@ void CleanSlateReset() {
     return;
   }
   SetCurrentPlayerRecord(record);  // a change waiting from before went out with the reset
-  DrawMainScreen();
+  draw_screen();
   DoorPrintColourLn(" Clean State Info: " + name + " has been punished!  Stats Reset Finished!");
   DoorPrintColourLn(" Clean Slate Note: Player has been notified by mail, Daily News messages.");
 }

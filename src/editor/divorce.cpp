@@ -6,7 +6,6 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
-#include "editor/main_screen.h"
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
@@ -114,7 +113,7 @@ bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character) {
   }
 }
 
-bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
+bool ConfirmPlayerDivorce(int32_t a, int32_t b, DrawScreen draw_screen) {
   LoadWorkRecord(b, wkSpouseOfCurrent);
   DoorPrintLn("  `!Okay to divorce `0" + current_record.name.Get() + " `!from `#" +
               SpouseNameText(b, wkSpouseOfCurrent) + " `!now? ");
@@ -129,11 +128,11 @@ bool ConfirmPlayerDivorce(int32_t a, int32_t b) {
   DoorPrintLn("  `#Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
   DoorPrintLn("  `!Player/Spouse Charm Change:  `%Charm points dropped by 50% for Player and former "
               "Spouse.");
-  DrawMainScreen();
+  draw_screen();
   return true;
 }
 
-bool DivorceFromNpc(int32_t player, DivorceWho who, int character) {
+bool DivorceFromNpc(int32_t player, DivorceWho who, int character, DrawScreen draw_screen) {
   std::string file = NpcFileName(character);
   DivorceKind kind = who == dwCurrent ? dkCurrentFromCharacter : dkOtherFromCharacter;
   if (!ExecuteDivorce(player, 0, kind, character)) return false;
@@ -143,7 +142,7 @@ bool DivorceFromNpc(int32_t player, DivorceWho who, int character) {
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
   bool left = FileExists(GamePath(file));
   if (left) DoorPrintLn("  `#NPC Divorce Failure:  `%Failed to erase NPC file!");
-  DrawMainScreen();
+  draw_screen();
   if (!left) DoorPrintLn("  `#NPC Divorce Info: `%" + file + " file has been deleted.");
   return true;
 }

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "editor/key_table.h"
+
 // ExecuteDivorce's kinds: 2, 5 and 6 all divorce two players neither of whom is current.
 enum DivorceKind : uint8_t {
   dkCurrentFromPlayer = 1,
@@ -22,6 +24,6 @@ int16_t HalveCharm(int16_t charm);
 // screen_notice) when nothing was changed.
 bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character);
 // Asks first; true when the operator said yes and the divorce was made.
-bool ConfirmPlayerDivorce(int32_t a, int32_t b);
+bool ConfirmPlayerDivorce(int32_t a, int32_t b, DrawScreen draw_screen);
 // False when nothing was changed.
-bool DivorceFromNpc(int32_t player, DivorceWho who, int character);
+bool DivorceFromNpc(int32_t player, DivorceWho who, int character, DrawScreen draw_screen);

@@ -11,7 +11,6 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editors.h"
-#include "editor/main_screen.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
@@ -60,48 +59,6 @@ const FieldPairRow kSkillRows[] = {
     {"~x06`0(`%B`0) Warrior Skills`%: ", 'B', "  ~x40`0(`%C`0) Warrior Uses `%: ", 'C'},
     {"~x06`0(`%D`0) Mystic Skills `%: ", 'D', "  ~x40`0(`%E`0) Mystic Uses  `%: ", 'E'},
     {"~x06`0(`%F`0) Thief Skills  `%: ", 'F', "  ~x40`0(`%G`0) Thief Uses   `%: ", 'G'},
-};
-
-// The prompt area opens at row 20 with a blank line; every answer is clamped into the range.
-const NumberEditor kExtNumberEditors[] = {
-    {'2', F(kills), "  `%Enter Player Kills `#(0-32,000 range). `!Old value: `$", true, 20, false,
-     0, 0, 32000},
-    {'4', F(games_won), "  `%Enter Games Won `#(0-32,000 range). `!Old value: `$", true, 20, false,
-     0, 0, 32000},
-    {'5', F(lays), "  `%Enter Lays `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0,
-     32000},
-    {'6', F(kids), "  `%Enter Kids `#(0-32,000 range). `!Old value: `$", true, 20, false, 0, 0,
-     32000},
-    {'B', F(skill_dk), "  `%Enter Death Knight Skill Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100},
-    {'C', F(uses_dk), "  `%Enter D.K. Skill Use Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100},
-    {'D', F(skill_mystic), "  `%Enter Mystic Skill Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100},
-    {'E', F(uses_mystic), "  `%Enter Mystic Skill Use Points `#(0-100). `!Old value: `$", false,
-     20, false, 0, 0, 100},
-    // Two blanks before this marker, unlike its neighbours.
-    {'F', F(skill_thief), "  `%Enter Thief Skill Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100, "  `%> "},
-    {'G', F(uses_thief), "  `%Enter Thief Skill Use Points `#(0-100). `!Old value: `$", false, 20,
-     false, 0, 0, 100},
-};
-
-// A flag that flips between on and off. A value that is neither is set to on when others_to_on,
-// and otherwise left as it is: the game gives those values meanings of its own.
-struct ExtToggle {
-  char key;
-  FieldRef field;
-  int32_t on;
-  int32_t off;
-  bool others_to_on;
-};
-
-const ExtToggle kExtToggles[] = {
-    {'1', F(high_spirits), 1, 0, false},
-    {'3', F(horse), 1, 0, true},
-    {'7', F(weird_event), 5, 0, true},
-    {'8', F(on_now), 1, 0, false},
 };
 
 // Daily skill uses: skill points (divided by 4 for all but the mystic), one more in the own class.
@@ -161,7 +118,7 @@ void DrawExtendedScreen() {
 }
 
 void RunToggle(char key) {
-  const ExtToggle* t = FindKeyRow(kExtToggles, key);
+  const ExtToggle* t = ExtToggleOfKey(key);
   if (t == nullptr) return;
   WriteField(current_record, t->field,
              FlippedFlag(ReadField(current_record, t->field), t->on, t->off, t->others_to_on));
@@ -169,7 +126,7 @@ void RunToggle(char key) {
 }
 
 bool RunExtNumberEditor(char key) {
-  const NumberEditor* editor = FindKeyRow(kExtNumberEditors, key);
+  const NumberEditor* editor = ExtNumberEditor(key);
   if (editor != nullptr) RunNumberEditor(*editor);
   return editor != nullptr;
 }
@@ -188,18 +145,6 @@ void RunExtendedKey(char key) {
 }
 
 }  // namespace
-
-std::vector<int32_t> ExtToggleValues(uint16_t offset) {
-  for (const ExtToggle& toggle : kExtToggles)
-    if (toggle.field.offset == offset) return {toggle.off, toggle.on};
-  return {};
-}
-
-const NumberEditor* ExtNumberEditorOfField(uint16_t offset) {
-  for (const NumberEditor& editor : kExtNumberEditors)
-    if (editor.field.offset == offset) return &editor;
-  return nullptr;
-}
 
 std::string ExtFieldText(char key) {
   const ExtTextRow* row = FindKeyRow(kExtTexts, key);
@@ -226,5 +171,4 @@ void ExtendedEditor() {
     if (key == 'Q') break;
     RunExtendedKey(key);
   }
-  DrawMainScreen();
 }

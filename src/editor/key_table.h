@@ -11,6 +11,10 @@ struct FieldPairRow {
   char right_key;
 };
 
+// The main screen's drawing, handed to a command that shows the screen before it has finished (the
+// lines it shows next stand under it).
+using DrawScreen = void (*)();
+
 template <typename Row, size_t N>
 const Row* FindKeyRow(const Row (&table)[N], char key) {
   for (const Row& row : table)

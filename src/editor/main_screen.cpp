@@ -12,8 +12,8 @@
 #include "editor/extended.h"
 #include "editor/field_editors.h"
 #include "editor/marriage.h"
+#include "editor/married_to.h"
 #include "editor/new_day.h"
-#include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
 #include "editor/key_table.h"
@@ -114,24 +114,6 @@ std::string SkillClassText(int32_t skill_class) {
   }
 }
 
-// A player spouse by name; otherwise a character whose file names this player; otherwise nobody.
-std::string MarriedText(int32_t married_to) {
-  if (married_to != -1) {
-    // A link beyond the file shows its number alone, never the name a buffer still holds.
-    if (!LoadWorkRecord(married_to, wkSpouseOfCurrent)) return IntToStr(married_to);
-    return IntToStr(married_to) + " `2" + work_records[wkSpouseOfCurrent].name.Get();
-  }
-  if (AnyNpcFileExists()) {
-    int32_t dask = ReadDaskSpouse();
-    if (dask == current_player) return "`$Dask Able!";
-    int32_t quenna = ReadQuennaSpouse();
-    if (quenna == current_player) return "`0Quenna!   ";
-    // A character's file that a node holds: this player may be married to the character.
-    if (dask == kSpouseUnknown || quenna == kSpouseUnknown) return "`@Unknown!";
-  }
-  return IntToStr(married_to) + " `#Nobody!";
-}
-
 std::string FieldText(const MainField& f) {
   if (f.how == Shown::kText) return f.prefix + f.text(current_record);
   int32_t value = ReadField(current_record, f.field);
@@ -142,14 +124,18 @@ std::string FieldText(const MainField& f) {
     case Shown::kSkillClass: return SkillClassText(value);
     case Shown::kSex: return value == 5 ? "Female" : "Male  ";
     case Shown::kFlirted: return value == 5 ? "Yes     " : "Not yet.";
-    case Shown::kMarried: return MarriedText(value);
+    case Shown::kMarried: return MarriedToText(value);
     case Shown::kText: break;
   }
   return "";
 }
 
+std::string MainFieldText(char key) {
+  const MainField* field = FindKeyRow(kMainFields, UpperChar(key));
+  return field != nullptr ? FieldText(*field) : "";
+}
+
 void DrawFieldRow(const FieldPairRow& row) {
-  // The left value first: the married-to text may ask the operator a question (see ReadDaskSpouse).
   std::string left = MainFieldText(row.left_key);
   std::string right_label = row.right_label;
   if (row.right_key == 'H') right_label += seen_label;
@@ -225,38 +211,12 @@ QuitStep QuitStepFor(bool asked_before) {
   return QuitStep::kLeaveWithoutChange;
 }
 
-struct Command {
-  char key;
-  void (*action)();
-};
-
-const Command kCommands[] = {
-    {'Z', MarriageEditor}, {'X', DeletePlayer},    {'Y', SearchPlayer},    {'$', ExtendedEditor},
-    {'*', NewDayForPlayer}, {'#', CleanSlateReset}, {']', NextPlayer},      {'[', PreviousPlayer},
-};
-
-void RunCommand(char key) {
-  if (kFieldEditorKeys.find(key) != std::string_view::npos) {
-    RunFieldEditor(key);
-    return;
-  }
-  if (const Command* command = FindKeyRow(kCommands, key)) command->action();
-  // Q and R-W do nothing here; the loop redraws.
-}
-
-}  // namespace
-
 void ChooseSeenLabel() {
   if (current_record.sex == 0) seen_label = " `%Seen `$Quenna?    `%: ";
   if (current_record.sex == 5) seen_label = " `%Seen the `$Bard?  `%: ";
 }
 
 std::string AccountNumberText() { return "`$" + IntToStr(current_player); }
-
-std::string MainFieldText(char key) {
-  const MainField* field = FindKeyRow(kMainFields, UpperChar(key));
-  return field != nullptr ? FieldText(*field) : "";
-}
 
 void DrawMainScreen() {
   ChooseSeenLabel();
@@ -270,8 +230,48 @@ void DrawMainScreen() {
   DrawNotices();
 }
 
-void MainLoop() {
+// The screen as the operator sees it: a question the married-to field depends on comes first.
+void ShowMainScreen() {
+  AskAboutBothCharacters();
   DrawMainScreen();
+}
+
+// Every command is followed by the loop's drawing of the screen. One whose result has always
+// stood on a screen of its own returns kRedraw: the screen is drawn for it first. The commands
+// that draw it in the middle of their work are given the drawing.
+constexpr bool kRedraw = true;
+constexpr bool kNoRedraw = false;
+
+struct Command {
+  char key;
+  bool (*action)();
+};
+
+const Command kCommands[] = {
+    {'Z', [] { MarriageEditor(ShowMainScreen); return kNoRedraw; }},
+    {'X', DeletePlayer},
+    {'Y', SearchPlayer},
+    {'$', [] { ExtendedEditor(); return kRedraw; }},
+    {'*', NewDayForPlayer},
+    {'#', [] { GiveCleanSlate(ShowMainScreen); return kNoRedraw; }},
+    {']', [] { NextPlayer(); return kNoRedraw; }},
+    {'[', [] { PreviousPlayer(); return kNoRedraw; }},
+};
+
+void RunCommand(char key) {
+  if (kFieldEditorKeys.find(key) != std::string_view::npos) {
+    RunFieldEditor(key, ShowMainScreen);
+    return;
+  }
+  const Command* command = FindKeyRow(kCommands, key);
+  if (command != nullptr && command->action() == kRedraw) ShowMainScreen();
+  // Q and R-W do nothing here; the loop redraws.
+}
+
+}  // namespace
+
+void MainLoop() {
+  ShowMainScreen();
   bool quit_refused = false;
   for (;;) {
     char key = DoorGetChoice(kCommandSet);
@@ -281,17 +281,17 @@ void MainLoop() {
     quit_refused = false;
     if (key != 'Q') {
       RunCommand(key);
-      DrawMainScreen();
+      ShowMainScreen();
       continue;
     }
     QuitStep step = QuitStepFor(asked_before);
     if (step != QuitStep::kStay) {
-      DrawMainScreen();
+      ShowMainScreen();
       if (step == QuitStep::kLeaveWithoutChange) DoorPrintLn(kQuitLossLine);
       return;
     }
     quit_refused = true;
-    DrawMainScreen();
+    ShowMainScreen();
     DoorPrintAt(1, 24, kQuitAgainLine);
     DoorGotoXY(1, 22);
   }

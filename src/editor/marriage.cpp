@@ -10,7 +10,7 @@
 #include "editor/divorce.h"
 #include "editor/editor_state.h"
 #include "editor/mail_news.h"
-#include "editor/main_screen.h"
+#include "editor/married_to.h"
 #include "editor/npc_marriage.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
@@ -122,8 +122,9 @@ void RepairDoubleMarriage(int32_t m) {
 void ShowCurrentData() {
   DoorPrintLn(" ");
   DoorPrintCentredLn("  `!Current Marriage data: ");
+  AskAboutBothCharacters();
   DoorPrintLn("  `0" + current_record.name.Get() + " `!is Married to player: `$" +
-              MainFieldText('Z') + " ");
+              MarriedToText(current_record.married_to) + " ");
   DoorPrintLn("   `%(`#-1 Nobody `%means player is NOT Married)");
   BlankLine();
   DoorPrintLn("  `0Marriage Change Codes:  `%-1 = Divorce. -2 = Dask Able/Quenna ");
@@ -150,7 +151,7 @@ bool GatherPlayers(MarriageRequest& rq) {
   rq.c_name = current_record.name.Get();
   rq.sex = current_record.sex;
   if (rq.m >= 0) {
-    rq.z_text = MainFieldText('Z');
+    rq.z_text = MarriedToText(current_record.married_to);
     LoadWorkRecord(rq.m, wkSpouseOfCurrent);
     rq.b_name = SpouseNameText(rq.m, wkSpouseOfCurrent);
   }
@@ -172,12 +173,13 @@ bool GatherPlayers(MarriageRequest& rq) {
 }
 
 // The case's number under /DEBUG, then the case, or the advisory when there is none.
-void RunCase(const char* label, int marriage_case, const MarriageRequest& rq, bool same_sex_asked) {
+void RunCase(const char* label, int marriage_case, const MarriageRequest& rq, bool same_sex_asked,
+             DrawScreen draw_screen) {
   if (debug_mode) DoorPrintLn(std::string(label) + IntToStr(marriage_case));
   if (marriage_case == kNoMarriageCase)
     DoorPrintLn("  `#Advisory:  `%This situation is NOT handled by ZORVAN/32.");
   else
-    CarryOutMarriageCase(marriage_case, rq, same_sex_asked);
+    CarryOutMarriageCase(marriage_case, rq, same_sex_asked, draw_screen);
 }
 
 // The request as typed: below -2 is 160 and beyond the last record is the last record.
@@ -201,7 +203,7 @@ int ClassifyMarriage(const MarriageRequest& rq) {
   return kNoMarriageCase;
 }
 
-void MarriageEditor() {
+void MarriageEditor(DrawScreen draw_screen) {
   MarriageRequest rq;
   rq.m = current_record.married_to;
   RepairDoubleMarriage(rq.m);
@@ -229,13 +231,13 @@ void MarriageEditor() {
   if (to_character && rq.r == -1) {
     int marriage_case = rq.q == current_player ? 3 : 4;
     if (!GatherPlayers(rq)) return;
-    RunCase("  `#WTF Divorce Code is `$", marriage_case, rq, false);
+    RunCase("  `#WTF Divorce Code is `$", marriage_case, rq, false, draw_screen);
     return;
   }
   if (to_character && rq.r >= 0) {  // the character-spouse choice
     if (!GatherPlayers(rq)) return;
     if (rq.same_sex && !SameSexConfirm(rq.r_name)) return;
-    RunCase("  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, true);
+    RunCase("  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, true, draw_screen);
     return;
   }
   if (!to_character && rq.r == rq.m) {
@@ -243,13 +245,14 @@ void MarriageEditor() {
     return;
   }
   if (!to_character && rq.r == -1) {
-    ConfirmPlayerDivorce(current_player, rq.m);
+    ConfirmPlayerDivorce(current_player, rq.m, draw_screen);
     return;
   }
   DoorWriteLn(" ");
   DoorPrintLn("  `0Marriage Update Info: `!Marrying or Changing Players!");
   if (!GatherPlayers(rq)) return;
-  RunCase("  `#ZORVAN/32 Info:  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, false);
+  RunCase("  `#ZORVAN/32 Info:  `#WTF Marriage Code is `$", ClassifyMarriage(rq), rq, false,
+          draw_screen);
 }
 
 bool SameSexConfirm(const std::string& requested_name) {
@@ -280,7 +283,7 @@ bool Refuse(const GameOperation& op, FileResult result) {
 
 }  // namespace
 
-bool MarryPlayers(int32_t r) {
+bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
   GameOperation op(okMarriage);
   PlayerRecord me;
   PlayerRecord& spouse = work_records[wkSpouseOfCurrent];
@@ -300,11 +303,11 @@ bool MarryPlayers(int32_t r) {
   if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
-  DrawMainScreen();
+  draw_screen();
   return true;
 }
 
-bool MarryNpc() {
+bool MarryNpc(DrawScreen draw_screen) {
   int character = current_record.sex == 0 ? npcQuenna : current_record.sex == 5 ? npcDask : npcNone;
   if (character == npcNone) return false;
   GameOperation op(okMarriage);
@@ -328,7 +331,7 @@ bool MarryNpc() {
   if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
   SetCurrentPlayerRecord(me);
-  DrawMainScreen();
+  draw_screen();
   DoorPrintLn("  `#Marriage Info: `0" + name + "`% is now `$Married `%to `!" + NpcName(character) +
               "!");
   NpcSpouse(character) = current_player;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "editor/key_table.h"
+
 // Everything one request is decided on, read once the request is typed. Player numbers are record
 // numbers; q and d are the characters' spouses (-1: free); p is the requested player's own
 // married_to (-1 for a request below 0).
@@ -22,7 +24,8 @@ struct MarriageRequest {
 
 constexpr int kNoMarriageCase = 255;
 
-void MarriageEditor();
+// The commands whose result stands under the main screen draw it with draw_screen.
+void MarriageEditor(DrawScreen draw_screen);
 // The case (1-24) of the request, or kNoMarriageCase.
 int ClassifyMarriage(const MarriageRequest& request);
 bool SameSexConfirm(const std::string& requested_name);
@@ -30,9 +33,10 @@ bool SameSexConfirm(const std::string& requested_name);
 bool MarriageWarning(int marriage_case, const MarriageRequest& request);
 bool MarriageSummary(int marriage_case, const MarriageRequest& request);
 // Asks the case's questions, then makes its changes.
-void CarryOutMarriageCase(int marriage_case, const MarriageRequest& request, bool same_sex_asked);
+void CarryOutMarriageCase(int marriage_case, const MarriageRequest& request, bool same_sex_asked,
+                          DrawScreen draw_screen);
 
 // False when nothing was married (a record or file that could not be read or written).
-bool MarryPlayers(int32_t r);
-bool MarryNpc();
+bool MarryPlayers(int32_t r, DrawScreen draw_screen);
+bool MarryNpc(DrawScreen draw_screen);
 void CleanupNpcFile(int character);

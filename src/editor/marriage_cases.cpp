@@ -296,28 +296,30 @@ bool StillFree(const MarriageRequest& rq) {
   return true;
 }
 
-bool FromCharacter(int32_t player, DivorceWho who, int character) {
-  if (!DivorceFromNpc(player, who, character)) return false;
+bool FromCharacter(int32_t player, DivorceWho who, int character, DrawScreen draw_screen) {
+  if (!DivorceFromNpc(player, who, character, draw_screen)) return false;
   NpcSpouse(character) = -1;
   return true;
 }
 
 // False when the case stops at this step.
-bool RunStep(const Step& step, const MarriageRequest& rq) {
+bool RunStep(const Step& step, const MarriageRequest& rq, DrawScreen draw_screen) {
   switch (step.op) {
     case soEnd: return false;
     case soRecheck: return StillFree(rq);
     // A step that could not be made stops the case: the next would build on what is not there.
     case soDivorceRFromS: return ExecuteDivorce(rq.r, rq.p, dkOthers, npcNone);
     case soDivorceCFromB: return ExecuteDivorce(current_player, rq.m, dkCurrentFromPlayer, npcNone);
-    case soConfirmCFromB: return ConfirmPlayerDivorce(current_player, rq.m);
-    case soCurrentFromNpc: return FromCharacter(current_player, dwCurrent, step.character);
-    case soRequestedFromNpc: return FromCharacter(rq.r, dwOther, step.character);
+    case soConfirmCFromB: return ConfirmPlayerDivorce(current_player, rq.m, draw_screen);
+    case soCurrentFromNpc:
+      return FromCharacter(current_player, dwCurrent, step.character, draw_screen);
+    case soRequestedFromNpc: return FromCharacter(rq.r, dwOther, step.character, draw_screen);
     case soHolderFromNpc:
-      return FromCharacter(step.character == npcQuenna ? rq.q : rq.d, dwOther, step.character);
+      return FromCharacter(step.character == npcQuenna ? rq.q : rq.d, dwOther, step.character,
+                           draw_screen);
     case soCleanup: CleanupNpcFile(step.character); return true;
-    case soMarryPlayers: return MarryPlayers(rq.r);
-    case soMarryNpc: return MarryNpc();
+    case soMarryPlayers: return MarryPlayers(rq.r, draw_screen);
+    case soMarryNpc: return MarryNpc(draw_screen);
     case soPrint: DoorPrintLn(Fill(step.text, rq)); return true;
   }
   return false;
@@ -343,7 +345,8 @@ bool MarriageSummary(int marriage_case, const MarriageRequest& rq) {
   return Answer("  `!Yes", "  `!No");
 }
 
-void CarryOutMarriageCase(int marriage_case, const MarriageRequest& rq, bool same_sex_asked) {
+void CarryOutMarriageCase(int marriage_case, const MarriageRequest& rq, bool same_sex_asked,
+                          DrawScreen draw_screen) {
   if (marriage_case < 1 || marriage_case > 24) return;
   const MarriageCase& mc = kCases[marriage_case - 1];
   if (mc.two_players && !same_sex_asked && rq.same_sex && !SameSexConfirm(rq.r_name)) return;
@@ -353,5 +356,5 @@ void CarryOutMarriageCase(int marriage_case, const MarriageRequest& rq, bool sam
     return;
   if (mc.summary[0] != nullptr && !MarriageSummary(marriage_case, rq)) return;
   for (const Step& step : mc.steps)
-    if (!RunStep(step, rq)) return;
+    if (!RunStep(step, rq, draw_screen)) return;
 }

@@ -7,7 +7,6 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editors.h"
-#include "editor/main_screen.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/repair.h"
@@ -51,7 +50,7 @@ void DeleteNodeFiles() {
 // One operation on the record as read under the hold, so that it is journaled (and undone) as one;
 // the two questions come first, since nothing may wait for a key while PLAYER.DAT is held. The gems
 // advisory comes before them, as the screen has always shown it, from the record as last read.
-void NewDayForPlayer() {
+bool NewDayForPlayer() {
   if (current_record.gems < 0) {
     DoorGotoXY(1, 24);
     DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
@@ -68,7 +67,7 @@ void NewDayForPlayer() {
     lines = ApplyRepairRules(r);
     if (r.on_now == 1) r.on_now = 0;
   });
-  if (!ReportOperation(result, lines, "The new day was not run.")) return;
+  if (!ReportOperation(result, lines, "The new day was not run.")) return false;
   DeleteNodeFiles();
-  DrawMainScreen();
+  return true;
 }

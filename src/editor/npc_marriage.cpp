@@ -86,21 +86,30 @@ int32_t ReadQuennaSpouse() {
 }
 
 int32_t ReadDaskSpouse() {
+  AskIfMarriedToBoth();
+  return ReadDaskSpouseUnasked();
+}
+
+void AskIfMarriedToBoth() {
   for (;;) {
     int32_t dask = 0;
-    SpouseRead read = ReadSpouseFile(kDaskFile, dask);
-    if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
-    if (ReadQuennaSpouse() == dask && dask == current_player) {
-      uint8_t selection = AskBothCharacters();
-      if (selection != 0) {
-        RemoveCharacterFiles(selection);
-        continue;  // both files afresh
-      }
-    }
-    dask_spouse = dask;
-    LoadWorkRecord(dask, wkDaskWife);
-    return dask;
+    int32_t quenna = 0;
+    if (ReadSpouseFile(kDaskFile, dask) != srRead || dask != current_player) return;
+    if (ReadSpouseFile(kQuennaFile, quenna) != srRead || quenna != dask) return;
+    uint8_t selection = AskBothCharacters();
+    if (selection == 0) return;
+    RemoveCharacterFiles(selection);  // then both files afresh
   }
+}
+
+int32_t ReadDaskSpouseUnasked() {
+  int32_t dask = 0;
+  SpouseRead read = ReadSpouseFile(kDaskFile, dask);
+  if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
+  ReadQuennaSpouse();
+  dask_spouse = dask;
+  LoadWorkRecord(dask, wkDaskWife);
+  return dask;
 }
 
 const char* NpcFileName(int character) { return character == npcDask ? kDaskFile : kQuennaFile; }

@@ -36,8 +36,11 @@ int32_t NpcFileNumber(std::string bytes, bool* numeric = nullptr);
 int32_t ReadQuennaSpouse();
 // May ask the operator a question and delete files: a player married to both characters is
 // offered the repair (0 keeps both, 1-3 delete one or both files) before the number is returned.
-// That is why drawing the main screen can ask one.
 int32_t ReadDaskSpouse();
+// The two halves of it: the question alone, asked while both files name the current player; and
+// the number (with Quenna's, read first) without it, for what only shows it.
+void AskIfMarriedToBoth();
+int32_t ReadDaskSpouseUnasked();
 bool AnyNpcFileExists();
 // False when nothing was read (n is -1 or past the end, or the file could not be read); the work
 // record then keeps what it held.

@@ -9,7 +9,6 @@
 #include "door/input.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
-#include "editor/main_screen.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/prompts.h"
@@ -41,12 +40,12 @@ bool OfferMatch(const PlayerRecord& record) {
 
 }  // namespace
 
-void DeletePlayer() {
+bool DeletePlayer() {
   DoorPrintColourLn("  `%Warning Brannock!  Player Deletion! ");
   DoorPrintColourLn("  `!Are you SURE you want to delete the player: " + current_record.name.Get());
   DoorPrintColour("  `!known as " + current_record.real_name.Get() +
                   "?   Enter Y or N as response: ");
-  if (!AskYesNo()) return;
+  if (!AskYesNo()) return false;
   // Only the length byte and the first character change: the rest of the record stays, so typing
   // the names again brings the player back.
   FileResult result = UpdateCurrentPlayer(okDeletion, [](PlayerRecord& record) {
@@ -55,11 +54,11 @@ void DeletePlayer() {
   });
   if (result != frDone)
     screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
-  DrawMainScreen();
+  return true;
 }
 
-void SearchPlayer() {
-  if (!FileExists(GamePath("PLAYER.DAT"))) return;
+bool SearchPlayer() {
+  if (!FileExists(GamePath("PLAYER.DAT"))) return false;
   BlankLine();
   DoorPrintColourLn("  Player Search: Enter full or partial name.");
   DoorPrintColour("    `%> ");
@@ -74,16 +73,15 @@ void SearchPlayer() {
     // A file that cannot be read is not one without a match: stop and say why.
     if (result != frDone) {
       screen_notice = StayNotice(result);
-      return;
+      return false;
     }
     if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
-    if (!ReadyToLeaveCurrentPlayer()) return;  // the save notice stays on the screen
+    if (!ReadyToLeaveCurrentPlayer()) return false;  // the save notice stays on the screen
     result = MoveToPlayer(static_cast<uint8_t>(n));
-    if (result == frDone)
-      DrawMainScreen();
-    else
-      screen_notice = StayNotice(result);  // shown by the main loop's redraw
-    return;
+    if (result == frDone) return true;
+    screen_notice = StayNotice(result);  // shown by the main loop's redraw
+    return false;
   }
   DoorPrintColourLn(" Search Error! No match found for " + answer + "!");
+  return false;
 }

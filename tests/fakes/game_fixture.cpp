@@ -12,7 +12,6 @@
 
 #include "door/output.h"
 #include "editor/editor_state.h"
-#include "editor/main_screen.h"
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "fakes/door_harness.h"
