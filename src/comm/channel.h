@@ -9,6 +9,9 @@
 // ckStdio is chosen on the command line only: a drop file naming it is refused (no carrier).
 enum ChannelKind : uint8_t { ckLocal = 0, ckSerial = 1, ckTelnet = 2, ckDoor32 = 3, ckStdio = 4 };
 
+// No channel (an open one is destroyed), the CP437 set and no room wait (part of CommReset).
+void ChannelReset();
+
 // The caller's character set, for the channel ChannelOpen makes next: with UTF-8, ChannelWrite
 // sends CP437 bytes as UTF-8 characters and the read entries give typed characters as CP437 bytes.
 void ChannelSetCharset(CallerCharset charset);

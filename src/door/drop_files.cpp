@@ -46,7 +46,10 @@ int32_t TimeFromLine(std::string_view line, int32_t seconds_per_unit) {
 // too: read as minutes, its 420 seconds would be 7 hours.
 constexpr int32_t kMinutesPerDay = 1440;
 constexpr std::string_view kSecondsBbses[] = {"WWIV"};
-bool door32_time_in_seconds = false;  // from line 4, which the walk reads before line 9
+struct DropFileState {
+  bool door32_time_in_seconds = false;  // from line 4, which the walk reads before line 9
+};
+DropFileState drop;
 
 bool BbsWritesSeconds(std::string_view line) {
   const std::string upper = UpperStr(line);
@@ -57,7 +60,7 @@ bool BbsWritesSeconds(std::string_view line) {
 
 int32_t Door32TimeFromLine(std::string_view line) {
   int32_t value = 0;
-  if (StrToIntWhole(line, value) && (door32_time_in_seconds || value > kMinutesPerDay))
+  if (StrToIntWhole(line, value) && (drop.door32_time_in_seconds || value > kMinutesPerDay))
     return TimeFromLine(line, 1);
   return TimeFromLine(line, 60);
 }
@@ -117,7 +120,7 @@ void WalkDropFile(const std::string& path, std::span<const DropLine> format) {
 const DropLine kDoor32Sys[] = {
     {1, [](std::string_view l) { S().Kind = static_cast<ChannelKind>(StrToIntOr(l, 0) & 0xFF); }},
     {2, [](std::string_view l) { S().CommHandle = StrToIntOr(l, -1); }},
-    {4, [](std::string_view l) { door32_time_in_seconds = BbsWritesSeconds(l); }},
+    {4, [](std::string_view l) { drop.door32_time_in_seconds = BbsWritesSeconds(l); }},
     {5, [](std::string_view l) { S().UserRecord = RecordFromLine(l); }},
     {6, [](std::string_view l) { S().UserName = l; }},
     {7, [](std::string_view l) { S().Alias = l; }},
@@ -214,6 +217,8 @@ std::string LoggableLine(std::string_view line) {
 }
 
 }  // namespace
+
+void DropFilesReset() { drop = {}; }
 
 void ReadDoor32Sys(const std::string& path) { WalkDropFile(path, kDoor32Sys); }
 void ReadDoorSys(const std::string& path) { WalkDropFile(path, kDoorSys); }

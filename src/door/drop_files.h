@@ -12,6 +12,8 @@ void ReadInfoFile(const std::string& path);
 // file (missing, a directory, a pipe, a device) or its name is none of the four. A drop file over
 // 64 KiB is none the BBS wrote for this call: it reads as one that cannot be opened.
 using DropFileReader = void (*)(const std::string& path);
+// What a walk keeps between lines back to its start value (DoorLibraryReset).
+void DropFilesReset();
 DropFileReader DropFileReaderFor(const std::string& path);
 // For a log: why a regular file at path has no reader (its name is none of the four, which are
 // listed), or "" when it is not there or has one.

@@ -7,30 +7,15 @@
 #include "runtime/halt.h"
 
 namespace {
-
-ExitProcedure saved_exit = nullptr;
-bool exit_pending = false;  // in the chain and not yet run
-
-}  // namespace
+constexpr int kDoorExitOrder = 0;  // before the console's close, which shows what it writes
+}
 
 void DoorExit() {
   door_session.Ending = true;
-  exit_pending = false;
-  ExitProc = saved_exit;
   LocalWriteAnsi("\r\n\r\n\r\n");
   DoorSetAttr(7);
   DoorFlushOutput();
   if (!DoorIsLocal()) ChannelClose();
 }
 
-void DoorExitForgetIfCleared() {
-  if (ExitProc == nullptr) exit_pending = false;
-}
-
-void DoorInstallExit() {
-  DoorExitForgetIfCleared();
-  if (exit_pending) return;
-  exit_pending = true;
-  saved_exit = ExitProc;
-  ExitProc = &DoorExit;
-}
+void DoorInstallExit() { AddExitStep(&DoorExit, kDoorExitOrder); }

@@ -2,9 +2,7 @@
 #pragma once
 
 // Three empty lines on the local screen, the plain colour on both sides and the caller's channel
-// closed. Runs the steps installed before it afterwards (through Halt's chain).
+// closed; runs before the console's close.
 void DoorExit();
-// Puts DoorExit into the exit chain unless it is there already.
+// Puts DoorExit into the exit chain (once, however often called).
 void DoorInstallExit();
-// Forgets that DoorExit was installed when the chain has been emptied since (tests clear it).
-void DoorExitForgetIfCleared();

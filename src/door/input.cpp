@@ -24,11 +24,15 @@ const std::string_view kNameInputSet = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDF
 
 namespace {
 
-bool last_key_extended = false;
-bool last_input_escaped = false;
-// The caller's terminal sends the same escape sequences as the sysop's, so its keys go through the
-// same decoder: an arrow is an extended key, never an Esc followed by letters that run commands.
-KeyDecoder remote_decoder;
+struct InputState {
+  bool last_key_extended = false;
+  bool last_input_escaped = false;
+  // The caller's terminal sends the same escape sequences as the sysop's, so its keys go through
+  // the same decoder: an arrow is an extended key, never an Esc followed by letters that run
+  // commands.
+  KeyDecoder remote_decoder;
+};
+InputState input;
 
 struct Key {
   char code;
@@ -61,24 +65,25 @@ void PullRemoteBytes() {
     auto byte = static_cast<uint8_t>(ChannelReadChar());
     if (byte == '\n') continue;
     if (byte == 0) {
-      if (ChannelCharReady()) remote_decoder.PutExtended(static_cast<uint8_t>(ChannelReadChar()));
+      if (ChannelCharReady())
+        input.remote_decoder.PutExtended(static_cast<uint8_t>(ChannelReadChar()));
       continue;
     }
-    remote_decoder.Feed(byte, MsOfDay());
+    input.remote_decoder.Feed(byte, MsOfDay());
   }
-  if (remote_decoder.Pending()) remote_decoder.Tick(MsOfDay());
+  if (input.remote_decoder.Pending()) input.remote_decoder.Tick(MsOfDay());
 }
 
 bool RemoteKeyReady() {
   if (DoorIsLocal()) return false;
-  if (!remote_decoder.HasOutput()) PullRemoteBytes();
-  return remote_decoder.HasOutput();
+  if (!input.remote_decoder.HasOutput()) PullRemoteBytes();
+  return input.remote_decoder.HasOutput();
 }
 
 Key ReadRemoteKey() {
-  auto byte = static_cast<char>(remote_decoder.TakeByte());
+  auto byte = static_cast<char>(input.remote_decoder.TakeByte());
   if (byte != 0) return {byte, false};
-  return {static_cast<char>(remote_decoder.TakeByte()), true};
+  return {static_cast<char>(input.remote_decoder.TakeByte()), true};
 }
 
 // A decoder holding the start of a sequence is ended by the clock alone, so such a wait is short.
@@ -98,7 +103,8 @@ void WaitForKeyOrCheck(bool& line_usable) {
   }
   if (remote && ChannelLineLostSeen()) DoorCheckSoon();
   uint32_t timeout = DoorMsUntilCheck();
-  if (LocalKeyPending() || remote_decoder.Pending()) timeout = std::min(timeout, kPrefixWaitMs);
+  if (LocalKeyPending() || input.remote_decoder.Pending())
+    timeout = std::min(timeout, kPrefixWaitMs);
   if (WaitForInput(true, line, timeout) == woLineClosed) {
     line_usable = false;
     DoorCheckSoon();
@@ -114,11 +120,7 @@ bool Allowed(std::string_view allowed, char key) {
 
 }  // namespace
 
-void DoorInputReset() {
-  last_key_extended = false;
-  last_input_escaped = false;
-  remote_decoder = KeyDecoder{};
-}
+void DoorInputReset() { input = {}; }
 
 bool DoorKeyPressed() {
   DoorFlushOutput();
@@ -146,11 +148,11 @@ char DoorReadKey() {
     }
   }
   door_session.LastKeyTime = SecondsOfDay();
-  last_key_extended = key.extended;
+  input.last_key_extended = key.extended;
   return key.code;
 }
 
-bool DoorLastKeyExtended() { return last_key_extended; }
+bool DoorLastKeyExtended() { return input.last_key_extended; }
 
 char DoorGetChoice(std::string_view allowed) {
   for (;;) {
@@ -250,10 +252,10 @@ std::string DoorInputField(uint8_t attribute, uint8_t max_length, uint8_t width,
   }
   DoorSetAttr(saved_attribute);
   DoorNewLine();
-  last_input_escaped = escaped;
+  input.last_input_escaped = escaped;
   return escaped ? std::string(start_text) : field.text;
 }
 
-bool DoorInputEscaped() { return last_input_escaped; }
+bool DoorInputEscaped() { return input.last_input_escaped; }
 
 std::string DoorInputLine() { return DoorInputField(12, 20, 20, 0, kStandardInputSet, {}); }

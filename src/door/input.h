@@ -30,5 +30,5 @@ bool DoorInputEscaped();
 // The standard line: attribute 12, at most 20 characters, width 20, the standard set, no default.
 std::string DoorInputLine();
 
-// Input state back to its start (tests).
+// Input state back to its start (DoorLibraryReset).
 void DoorInputReset();

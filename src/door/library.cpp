@@ -1,18 +1,25 @@
 #include "door/library.h"
 
 #include "comm/channel.h"
+#include "door/drop_files.h"
 #include "door/exit.h"
+#include "door/input.h"
+#include "door/output.h"
 #include "door/periodic.h"
 #include "door/session.h"
 #include "door/startup.h"
 
-void DoorSessionReset() {
+void DoorLibraryReset() {
   door_session = DoorSession{};
-  DoorExitForgetIfCleared();
+  DoorOutputReset();
+  DoorInputReset();
+  DoorStartupReset();
+  DropFilesReset();
 }
 
+// The program's log path and usage note, given before, stay.
 void DoorSessionInit() {
-  DoorSessionReset();
+  door_session = DoorSession{};
   door_session.OnCarrierLost = &CarrierLost;
   door_session.OnLocalLogin = &LocalLogin;
   door_session.OnStatusLine = &DoorStatusLine;

@@ -12,7 +12,6 @@ bool BacktickTranslation = false;
 
 namespace {
 
-DoorOutputTapFn output_tap = nullptr;
 
 // The caller's bytes, gathered so that a screen drawn a few characters at a time leaves in a few
 // sends rather than one per write. Fixed storage: nothing is allocated per write.
@@ -21,19 +20,23 @@ struct Gathered {
   char bytes[kCapacity];
   size_t length = 0;
 };
-Gathered gathered;
+struct OutputState {
+  DoorOutputTapFn tap = nullptr;
+  Gathered gathered;
+};
+OutputState output;
 
 void SendGathered() {
-  if (gathered.length == 0) return;
+  if (output.gathered.length == 0) return;
   int32_t written = 0;
-  ChannelWrite(gathered.bytes, static_cast<int32_t>(gathered.length), written);
-  gathered.length = 0;
+  ChannelWrite(output.gathered.bytes, static_cast<int32_t>(output.gathered.length), written);
+  output.gathered.length = 0;
 }
 
 void Gather(std::string_view text) {
-  if (gathered.length + text.size() > Gathered::kCapacity) SendGathered();
-  std::copy(text.begin(), text.end(), gathered.bytes + gathered.length);
-  gathered.length += text.size();
+  if (output.gathered.length + text.size() > Gathered::kCapacity) SendGathered();
+  std::copy(text.begin(), text.end(), output.gathered.bytes + output.gathered.length);
+  output.gathered.length += text.size();
 }
 
 // Bytes of one write, built on the stack. Appends beyond the short-string limit are dropped, which
@@ -120,8 +123,7 @@ void Send(const ShortBuffer& out) { DoorWrite(out.View()); }
 
 void DoorOutputReset() {
   BacktickTranslation = false;
-  output_tap = nullptr;
-  gathered.length = 0;
+  output = {};
 }
 
 void DoorFlushOutput() {
@@ -129,7 +131,7 @@ void DoorFlushOutput() {
   ConsolePresent();
 }
 
-void DoorSetOutputTap(DoorOutputTapFn tap) { output_tap = tap; }
+void DoorSetOutputTap(DoorOutputTapFn tap) { output.tap = tap; }
 
 void DoorWrite(std::string_view text) {
   text = text.substr(0, std::min(text.size(), kShortStringMax));
@@ -140,7 +142,7 @@ void DoorWrite(std::string_view text) {
   }
   if (text.empty()) return;
   if (!DoorIsLocal()) Gather(text);
-  if (output_tap != nullptr) output_tap(text);
+  if (output.tap != nullptr) output.tap(text);
   LocalWriteAnsi(text);
 }
 

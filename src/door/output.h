@@ -42,7 +42,8 @@ std::string TranslateBackticks(std::string_view text);
 // The column at which a centred text starts on the current row.
 uint8_t CentredColumn(std::string_view text);
 
-// Output defaults (program start, tests): BacktickTranslation off, no tap, nothing gathered.
+// Output defaults (program start, DoorLibraryReset): BacktickTranslation off, no tap, nothing
+// gathered.
 void DoorOutputReset();
 
 // Tests: every block handed to the channel and the local screen is also given to the tap.

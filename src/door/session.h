@@ -46,7 +46,7 @@ struct DoorSession {
   DoorEvent OnUsage = nullptr;
 };
 
-// DoorSessionReset and DoorSessionInit (door/library.h) put it back to its initial values.
+// DoorLibraryReset and DoorSessionInit (door/library.h) put it back to its initial values.
 extern DoorSession door_session;
 
 bool DoorIsLocal();

@@ -22,11 +22,14 @@
 namespace {
 
 constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
-std::string program_path;  // parameter 0, for the usage screen
-std::string usage_note;    // the program's own line for the usage screen, if it has one
-std::string door_log;      // the door log's path; empty outside door mode
-std::string door_log_name;
-bool stdio_caller = false;  // -S: the caller's screen is standard output even before the line opens
+struct StartupState {
+  std::string program_path;  // parameter 0, for the usage screen
+  std::string usage_note;    // the program's own line for the usage screen, if it has one
+  std::string log_path;      // the door log's, as the program gave it
+  bool door_mode = false;    // DoorStartup ran: the log is written only then
+  bool stdio_caller = false;  // -S: the caller's screen is standard output before the line opens
+};
+StartupState startup;
 
 // A failure shown to a caller stays this long before the door ends: a BBS that redraws its menu at
 // once would wipe it in a flash.
@@ -46,7 +49,7 @@ void WriteStderrLine(std::string_view text) {
   LocalWriteAnsi(message);
   LocalWriteAnsi("\r\n\r\n");
   DoorLogFailure(std::string(message) + std::string(detail));
-  if (stdio_caller) {  // the caller's screen, reached before the line opens; no path on it
+  if (startup.stdio_caller) {  // the caller's screen, reached before the line opens; no path on it
     const std::string shown = "\r\n" + std::string(message) + "\r\n";
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fflush(stdout);
@@ -56,19 +59,19 @@ void WriteStderrLine(std::string_view text) {
 }
 
 void AppendDoorLog(std::string_view text) {
-  if (door_log.empty()) return;
+  if (!startup.door_mode || startup.log_path.empty()) return;
   OpenModeScope shared(fmShared);
   OsFile log;
   const std::string line = LocalTimestampText() + " node " + IntToStr(door_session.Node) + ": " +
                            std::string(text) + "\n";
-  if (FileOpen(log, door_log, faAppend, true)) FileWriteAtEnd(log, line.data(), line.size());
+  if (FileOpen(log, startup.log_path, faAppend, true))
+    FileWriteAtEnd(log, line.data(), line.size());
 }
 
 // An I/O report ends a door: the caller reads which file for a moment (its name, never the
 // server's path), and the door log keeps the whole report. Standard error gets it from Halt.
 void ReportRunError(const std::string& file, const std::string& report) {
-  constexpr std::string_view kProgram = "zorvan32: ";
-  AppendDoorLog(std::string_view(report).substr(report.starts_with(kProgram) ? kProgram.size() : 0));
+  AppendDoorLog(report);
   if (DoorIsLocal() || !ChannelCarrier()) return;
   const std::string path = file.substr(0, file.find(" ("));
   DoorPrintLn("");
@@ -216,7 +219,7 @@ void DoorSetupSession(const DoorOptions& options) {
       break;
     }
     case dmStdio:
-      stdio_caller = true;
+      startup.stdio_caller = true;
       session.Node = options.node > 0 ? options.node : 1;
       session.TimeLimit = kDefaultTimeLimit;
       if (options.drop_given) ReadDropFile(options.drop_path);
@@ -263,8 +266,8 @@ void DoorSessionStart() {
 }
 
 void DoorStartup(int argc, char** argv) {
-  program_path = argc > 0 && argv[0] != nullptr ? argv[0] : "";
-  door_log = door_log_name;
+  startup.program_path = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+  startup.door_mode = true;
   SetRunErrorHook(&ReportRunError);
   DoorSetupSession(DoorParseOptions(argc, argv));
   if (!DoorIsLocal() && !DoorOpenChannel()) LocalFailure("  No Carrier Detected", ConnectionText());
@@ -291,9 +294,11 @@ void DoorLogFailure(std::string_view text) {
   AppendDoorLog(text.substr(start));
 }
 
-void DoorSetLog(std::string_view path) { door_log_name = path; }
+void DoorSetLog(std::string_view path) { startup.log_path = path; }
 
-void DoorSetUsageNote(std::string_view line) { usage_note = line; }
+void DoorStartupReset() { startup = {}; }
+
+void DoorSetUsageNote(std::string_view line) { startup.usage_note = line; }
 
 // 20 lines: after the exit step's three empty lines the terminal is left on the line below them,
 // and the heading must still be on a 25-row screen then.
@@ -310,7 +315,7 @@ std::vector<std::string> DoorUsageLines(std::string_view parameter0) {
       "  -W         WINSERVER DOOR32 MODE",
       "  -S         CALLER ON STANDARD INPUT AND OUTPUT",
       "  -U         CALLER'S TERMINAL USES UTF-8",
-      usage_note,
+      startup.usage_note,
       " Examples:",
       " " + name + " -L",
       "  -  Run In Local Mode",
@@ -324,7 +329,7 @@ std::vector<std::string> DoorUsageLines(std::string_view parameter0) {
 }
 
 void ShowUsage() {
-  const std::vector<std::string> lines = DoorUsageLines(program_path);
+  const std::vector<std::string> lines = DoorUsageLines(startup.program_path);
   LocalWriteAnsi(kClearLocal);
   for (const std::string& line : lines) LocalWriteAnsi(line + "\r\n");
   if (ConsoleIsHeadless())  // a daemon's log: the text lines alone

@@ -39,6 +39,9 @@ bool DoorWantsLocalConsole(int argc, const char* const* argv);
 
 // Called by the editor's start when the first argument begins with "-".
 void DoorStartup(int argc, char** argv);
+// Door mode, the program's path, the log's path, the usage note and -S forgotten
+// (DoorLibraryReset).
+void DoorStartupReset();
 
 // Why a door ends at its start: a door started by a daemon has no local console, so it goes to
 // standard error as well (most BBSes log it), as one plain line without the screen's leading

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "runtime/console.h"
-#include "runtime/console_exit.h"
+#include "runtime/halt.h"
 #include "runtime/terminal_frame.h"
 #include "runtime/waiter.h"
 
@@ -155,7 +155,7 @@ void ConsoleOpen() {
   presenter.utf8 = LocaleIsUtf8();
   redraw_requested = 0;
   InstallSignals();
-  ConsoleInstallExitStep();
+  AddExitStep(&ConsoleClose, kExitStepLast);  // after the steps that still write to the screen
   DrawWhole();
 }
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "runtime/console.h"
-#include "runtime/console_exit.h"
+#include "runtime/halt.h"
 #include "runtime/terminal_frame.h"
 
 namespace {
@@ -91,7 +91,7 @@ void ConsoleOpen() {
   SetConsoleOutputCP(437);
   TakeCtrlCAsAKey();
   ClearVisibleWindow(info);
-  ConsoleInstallExitStep();
+  AddExitStep(&ConsoleClose, kExitStepLast);  // after the steps that still write to the screen
   Draw();
 }
 

@@ -8,21 +8,21 @@
 #include "runtime/files_os.h"
 
 namespace {
-uint8_t open_mode = fmShared;
-int last_error = 0;
+struct FilesState {
+  uint8_t open_mode = fmShared;
+  int last_error = 0;
+};
+FilesState files;
 }  // namespace
 
-void SetFileOpenMode(uint8_t mode) { open_mode = mode; }
-uint8_t CurrentFileOpenMode() { return open_mode; }
-bool FileModeIsExclusive() { return (open_mode & 0x70) == 0x10; }
+void SetFileOpenMode(uint8_t mode) { files.open_mode = mode; }
+uint8_t CurrentFileOpenMode() { return files.open_mode; }
+bool FileModeIsExclusive() { return (files.open_mode & 0x70) == 0x10; }
 
-void FilesReset() {
-  open_mode = fmShared;
-  last_error = 0;
-}
+void FilesReset() { files = {}; }
 
-int FileLastError() { return last_error; }
-void FileSetLastError(int os_error) { last_error = os_error; }
+int FileLastError() { return files.last_error; }
+void FileSetLastError(int os_error) { files.last_error = os_error; }
 
 OsFile::~OsFile() {
   if (IsOpen()) FileCloseNative(Release());

@@ -5,24 +5,34 @@
 #include <cstdlib>
 #include <exception>
 #include <thread>
+#include <vector>
 
 #include "runtime/console.h"
 #include "runtime/files.h"
 
-ExitProcedure ExitProc = nullptr;
-
 namespace {
 
-HaltHook halt_hook = nullptr;
-RunErrorHook run_error_hook = nullptr;
-std::string final_report;  // printed once the exit steps have given the terminal back
-std::thread::id halting_thread;  // where the exit steps may run after an uncaught exception
+struct OrderedStep {
+  ExitStep step;
+  int order;
+};
 
-// Each step restores the step it replaced, so the chain runs to its end.
+struct HaltState {
+  std::vector<OrderedStep> steps;  // in the order they run
+  HaltHook halt_hook = nullptr;
+  RunErrorHook run_error_hook = nullptr;
+  std::string final_report;  // printed once the exit steps have given the terminal back
+};
+HaltState halt;
+
+// Set once at start and kept: where the exit steps may run after an uncaught exception.
+std::thread::id halting_thread;
+
+// Each step leaves the chain before it runs, so none runs twice however the steps end.
 void RunExitSteps() {
-  while (ExitProc != nullptr) {
-    ExitProcedure step = ExitProc;
-    ExitProc = nullptr;
+  while (!halt.steps.empty()) {
+    const ExitStep step = halt.steps.front().step;
+    halt.steps.erase(halt.steps.begin());
     step();
   }
 }
@@ -58,8 +68,18 @@ const char* UncaughtText(const std::exception_ptr& error) {
 
 }  // namespace
 
-void SetHaltHook(HaltHook hook) { halt_hook = hook; }
-void SetRunErrorHook(RunErrorHook hook) { run_error_hook = hook; }
+void SetHaltHook(HaltHook hook) { halt.halt_hook = hook; }
+void SetRunErrorHook(RunErrorHook hook) { halt.run_error_hook = hook; }
+void HaltReset() { halt = {}; }
+
+void AddExitStep(ExitStep step, int order) {
+  auto& steps = halt.steps;
+  for (const OrderedStep& added : steps)
+    if (added.step == step) return;
+  auto later = steps.begin();
+  while (later != steps.end() && later->order <= order) ++later;
+  steps.insert(later, OrderedStep{step, order});
+}
 
 void HaltOnUncaughtException() {
   halting_thread = std::this_thread::get_id();
@@ -68,15 +88,15 @@ void HaltOnUncaughtException() {
 
 void Halt(int code) {
   RunExitSteps();
-  if (!final_report.empty()) {
+  if (!halt.final_report.empty()) {
     std::fflush(stdout);  // whatever the exit steps wrote comes before the report
-    std::fputs(final_report.c_str(), stderr);
+    std::fputs(halt.final_report.c_str(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
-    final_report.clear();
+    halt.final_report.clear();
   }
-  if (halt_hook != nullptr) {
-    halt_hook(code);
+  if (halt.halt_hook != nullptr) {
+    halt.halt_hook(code);
     std::abort();  // a hook must not return
   }
   std::fflush(stdout);
@@ -84,16 +104,17 @@ void Halt(int code) {
 }
 
 std::string RunErrorText(const std::string& file, int os_error) {
-  std::string text = "zorvan32: I/O error on " + file + ": ";
+  std::string text = "I/O error on " + file + ": ";
   text += os_error == 0 ? std::string("unexpected end of file") : OsErrorText(os_error);
   return text;
 }
 
 void RunError(const std::string& file, int os_error) {
-  final_report = RunErrorText(file, os_error);
-  if (RunErrorHook hook = run_error_hook) {
-    run_error_hook = nullptr;  // a failure while it reports is reported once
-    hook(file, final_report);
+  const std::string text = RunErrorText(file, os_error);
+  halt.final_report = "zorvan32: " + text;
+  if (RunErrorHook hook = halt.run_error_hook) {
+    halt.run_error_hook = nullptr;  // a failure while it reports is reported once
+    hook(file, text);
   }
   Halt(kRunErrorExitCode);
 }

@@ -24,4 +24,5 @@ bool LocalKeyPending();
 
 // Tests: keys as bytes, read before any real keyboard (0 + scan code for an extended key).
 void LocalKeyScript(std::string_view bytes);
-void LocalKeyScriptClear();
+// The script emptied and a key half read forgotten (part of RuntimeReset).
+void LocalKeyboardReset();

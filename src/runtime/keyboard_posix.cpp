@@ -11,8 +11,11 @@
 
 namespace {
 
-std::string script;  // test keys, read before the terminal
-KeyDecoder decoder;
+struct KeyboardState {
+  std::string script;  // test keys, read before the terminal
+  KeyDecoder decoder;
+};
+KeyboardState keyboard;
 
 // Everything the terminal has for us now. Raw mode has VMIN = VTIME = 0, so read never waits.
 void ReadTerminal() {
@@ -24,34 +27,35 @@ void ReadTerminal() {
   } while (n < 0 && errno == EINTR);
   int32_t now = MsOfDay();
   if (n <= 0) {
-    decoder.Tick(now);  // nothing more came: a lone Esc may be due
+    keyboard.decoder.Tick(now);  // nothing more came: a lone Esc may be due
     return;
   }
-  for (ssize_t i = 0; i < n; ++i) decoder.Feed(buffer[i], now);
+  for (ssize_t i = 0; i < n; ++i) keyboard.decoder.Feed(buffer[i], now);
 }
 
 }  // namespace
 
 bool LocalKeyPressed() {
-  if (!script.empty()) return true;
-  if (!decoder.HasOutput()) ReadTerminal();
-  return decoder.HasOutput();
+  if (!keyboard.script.empty()) return true;
+  if (!keyboard.decoder.HasOutput()) ReadTerminal();
+  return keyboard.decoder.HasOutput();
 }
 
 uint8_t LocalReadKey() {
-  if (!script.empty()) {
-    auto c = static_cast<uint8_t>(script.front());
-    script.erase(0, 1);
+  if (!keyboard.script.empty()) {
+    auto c = static_cast<uint8_t>(keyboard.script.front());
+    keyboard.script.erase(0, 1);
     return c;
   }
-  return decoder.TakeByte();
+  return keyboard.decoder.TakeByte();
 }
 
 bool LocalKeyboardPresent() {
-  return ConsoleCurrentMode() == cmTerminal || !script.empty() || decoder.HasOutput();
+  return ConsoleCurrentMode() == cmTerminal || !keyboard.script.empty() ||
+         keyboard.decoder.HasOutput();
 }
 
-bool LocalKeyPending() { return decoder.Pending(); }
+bool LocalKeyPending() { return keyboard.decoder.Pending(); }
 
-void LocalKeyScript(std::string_view bytes) { script.append(bytes); }
-void LocalKeyScriptClear() { script.clear(); }
+void LocalKeyScript(std::string_view bytes) { keyboard.script.append(bytes); }
+void LocalKeyboardReset() { keyboard = {}; }

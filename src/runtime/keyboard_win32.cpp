@@ -10,9 +10,12 @@
 
 namespace {
 
-std::string script;     // test keys, read before the console
-int pending_scan = -1;  // second half of an extended key already taken from the console
-bool pending_escape = false;
+struct KeyboardState {
+  std::string script;     // test keys, read before the console
+  int pending_scan = -1;  // second half of an extended key already taken from the console
+  bool pending_escape = false;
+};
+KeyboardState keyboard;
 
 bool ConsoleKeys() { return ConsoleCurrentMode() == cmWin32; }
 
@@ -40,46 +43,47 @@ bool TakeBareEscape() {
 }
 
 bool ConsoleKeyWaiting() {
-  if (!pending_escape && TakeBareEscape()) pending_escape = true;
-  return pending_escape || _kbhit() != 0;
+  if (!keyboard.pending_escape && TakeBareEscape()) keyboard.pending_escape = true;
+  return keyboard.pending_escape || _kbhit() != 0;
 }
 
 }  // namespace
 
 bool LocalKeyPressed() {
-  if (!script.empty() || pending_scan >= 0) return true;
+  if (!keyboard.script.empty() || keyboard.pending_scan >= 0) return true;
   return ConsoleKeys() && ConsoleKeyWaiting();
 }
 
 uint8_t LocalReadKey() {
-  if (!script.empty()) {
-    auto c = static_cast<uint8_t>(script.front());
-    script.erase(0, 1);
+  if (!keyboard.script.empty()) {
+    auto c = static_cast<uint8_t>(keyboard.script.front());
+    keyboard.script.erase(0, 1);
     return c;
   }
-  if (pending_scan >= 0) {
-    auto scan = static_cast<uint8_t>(pending_scan);
-    pending_scan = -1;
+  if (keyboard.pending_scan >= 0) {
+    auto scan = static_cast<uint8_t>(keyboard.pending_scan);
+    keyboard.pending_scan = -1;
     return scan;
   }
   if (!ConsoleKeys() || !ConsoleKeyWaiting()) return 0;  // never block a caller that did not ask
-  if (pending_escape) {
-    pending_escape = false;
+  if (keyboard.pending_escape) {
+    keyboard.pending_escape = false;
     return 27;
   }
   int c = _getch();
   if (c == 0 || c == 0xE0) {
-    pending_scan = _getch() & 0xFF;
+    keyboard.pending_scan = _getch() & 0xFF;
     return 0;
   }
   return static_cast<uint8_t>(c);
 }
 
 bool LocalKeyboardPresent() {
-  return ConsoleKeys() || !script.empty() || pending_scan >= 0 || pending_escape;
+  return ConsoleKeys() || !keyboard.script.empty() || keyboard.pending_scan >= 0 ||
+         keyboard.pending_escape;
 }
 
 bool LocalKeyPending() { return false; }
 
-void LocalKeyScript(std::string_view bytes) { script.append(bytes); }
-void LocalKeyScriptClear() { script.clear(); }
+void LocalKeyScript(std::string_view bytes) { keyboard.script.append(bytes); }
+void LocalKeyboardReset() { keyboard = {}; }

@@ -1,8 +1,10 @@
 #include "runtime/state.h"
 
 #include "runtime/clock.h"
+#include "runtime/console.h"
 #include "runtime/files.h"
 #include "runtime/halt.h"
+#include "runtime/keyboard.h"
 #include "runtime/signals.h"
 #include "runtime/waiter.h"
 
@@ -11,6 +13,7 @@ void RuntimeReset() {
   ClockOverride(nullptr);
   HangupForget();
   WaitForgetWake();
-  ExitProc = nullptr;
-  SetHaltHook(nullptr);
+  HaltReset();
+  ConsoleReset();
+  LocalKeyboardReset();
 }

@@ -2,5 +2,7 @@
 #pragma once
 
 // The open mode and last file error, the clock's override, a noted hang-up, a wake not yet taken,
-// the exit-step chain and the halt hook, all back to their start values (tests start each case here).
+// the exit steps, hooks and pending report, the console model and the local keyboard, all back to
+// their start values (tests start each case here). Each file holds its own part in one struct of
+// its own; this is the one place that resets them all.
 void RuntimeReset();

@@ -87,7 +87,7 @@ TEST(Door32LoadTest, OnlyWholeLibrariesStartTheSession) {
   const std::string libs = env != nullptr ? env : "none";
   const bool door32 = libs == "full" || libs == "wcsrv_lacking";
   const bool wcsrv = libs == "full" || libs == "door32_lacking";
-  ResetDoorLibrary();
+  ResetEverything();
   DoorSessionInit();
   SetTestEnv("ZORVAN_FAKE_WCSRV", "1,4,0,30,Ann Caller");
   EXPECT_EQ(LoadWinServer(), wcsrv);
@@ -117,7 +117,6 @@ TEST(Door32LoadTest, OnlyWholeLibrariesStartTheSession) {
     EXPECT_FALSE(door_session.ChecksEnabled);
   }
   ChannelClose();
-  ExitProc = nullptr;
   EXPECT_TRUE(!door32 || line.Closed()) << "DoorShutdown";
 }
 

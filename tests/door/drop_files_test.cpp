@@ -84,7 +84,7 @@ TEST(DropFiles, EachFormatSetsTheSessionLineByLine) {
   for (size_t i = 0; i < cases.size(); ++i) {
     const ReaderCase& c = cases[i];
     SCOPED_TRACE("case " + std::to_string(i));
-    DoorSessionReset();
+    DoorLibraryReset();
     dir.WriteFile(c.file, c.bytes);
     DropFileReader reader = DropFileReaderFor(dir.PathOf(c.file));
     ASSERT_NE(reader, nullptr);

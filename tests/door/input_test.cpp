@@ -55,7 +55,7 @@ TEST(DoorInput, FieldEditing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
-    ResetDoorLibrary();
+    ResetEverything();
     TypeKeys(c.keys);
     EXPECT_EQ(DoorInputField(12, c.max_length, c.width, 0, kStandardInputSet, c.start),
               c.result);

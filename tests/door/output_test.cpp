@@ -13,10 +13,10 @@ const std::string kWhiteOnBlue = ESC + "[1;37m" + ESC + "[44m";
 
 class DoorOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetDoorLibrary(); }
+  void SetUp() override { ResetEverything(); }
   // Bytes of one action on a fresh library.
   std::string BytesOf(const std::function<void()>& act) {
-    ResetDoorLibrary();
+    ResetEverything();
     act();
     return out.Take();
   }

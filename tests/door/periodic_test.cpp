@@ -81,12 +81,12 @@ TEST_F(DoorPeriodicTest, ACallerIdlePastTheLimitIsEndedThen) {
 // An end while output waits for room comes at the next key wait, never in the middle of file work.
 TEST_F(DoorPeriodicTest, AnEndDueWhileOutputWaitsComesAtTheNextKeyWait) {
   static int32_t now_ms;
-  ClockOverride([] { return now_ms; });
   for (auto [signal, used, message] : {
            std::tuple<bool, int32_t, const char*>{false, kHour, "Your Time Has Expired."},
            {true, 0, "Caller Dropped Carrier.  Returning To BBS..."}}) {
     SCOPED_TRACE(message);
-    ResetDoorLibrary();
+    ResetEverything();
+    ClockOverride([] { return now_ms; });
     SetUp();
     now_ms = 12 * kHour * 1000;
     door_session.StartTime = SecondsOfDay() - used;

@@ -73,7 +73,7 @@ TEST(DoorStartup, CommandLines) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
-    ResetDoorLibrary();
+    ResetEverything();
     DoorSessionInit();
     TypeKeys(c.keys);
     CommandLine line(c.args);
@@ -86,7 +86,7 @@ TEST(DoorStartup, CommandLines) {
               std::make_tuple(c.kind, c.node, c.name, c.charset));
   }
   // Only -S puts the caller on the standard handles: a file naming that kind is refused.
-  ExitProc = nullptr;  // the screen as the start left it
+  ResetEverything();  // the screen as the start left it, no exit step
   CommandLine odd({drop("odd_door32.sys")});
   EXPECT_EQ(HaltCodeOf([&odd] { DoorStartup(odd.argc(), odd.argv.data()); }), 0);
   EXPECT_EQ(ScreenRow(2), "  No Carrier Detected");
@@ -96,9 +96,9 @@ TEST(DoorStartup, CommandLines) {
     EXPECT_EQ(ProgramName(parameter), name);
 }
 
-TEST(DoorStartup, ExitStepRunsOnceBeforeTheStepsInstalledEarlier) {
+TEST(DoorStartup, ExitStepRunsOnceBeforeTheLaterSteps) {
   static std::string seen;
-  ExitProc = [] { seen += "earlier at row " + std::to_string(ConsoleWhereY()) + ";"; };
+  AddExitStep([] { seen += "later at row " + std::to_string(ConsoleWhereY()) + ";"; }, 1);
   DoorSessionInit();
   DoorSessionInit();
   OutputRecorder out;
@@ -106,7 +106,7 @@ TEST(DoorStartup, ExitStepRunsOnceBeforeTheStepsInstalledEarlier) {
   ConsoleGotoXY(1, 5);
   EXPECT_THROW(Halt(0), HaltSignal);
   EXPECT_THROW(Halt(0), HaltSignal);
-  EXPECT_EQ(seen, "earlier at row 8;");
+  EXPECT_EQ(seen, "later at row 8;");
   EXPECT_EQ(ConsoleAttr(), 7);
   EXPECT_EQ(CountOf(out.Bytes(), "\x1b[0;37m"), 1u);
 }

@@ -35,7 +35,7 @@ TEST(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
   PlayerRecord ada = MakePlayer("Ada", "Ada Real", 1);
   ada.gold = 1111;  // player 1 has 1,500
   game.WritePlayers({ada, MakePlayer("Bo", "Bo Real", 2)});
-  ResetDoorLibrary();
+  ResetEverything();
   TypeKeys(game.Dir() + "\r");
   EXPECT_EQ(RunEditorMain(), 0);
   EXPECT_NE(FindScreenRow("Invalid Varn Path! Halting..."), 0);
@@ -44,7 +44,7 @@ TEST(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
   game.WriteFile("VARN.EXE", "");
   // Typed without its separator.
   const std::string dir = game.Dir(), stored = PathsAreCaseSensitive() ? dir : UpperStr(dir);
-  ResetDoorLibrary();
+  ResetEverything();
   TypeKeys(dir.substr(0, dir.size() - 1) + "\rQ");
   EXPECT_EQ(RunEditorMain(), 0);
   std::filesystem::current_path(previous);

@@ -2,13 +2,10 @@
 
 #include <utility>
 
-#include "comm/local_screen.h"
-#include "door/input.h"
+#include "comm/state.h"
 #include "door/library.h"
 #include "door/output.h"
-#include "door/session.h"
 #include "editor/editor_state.h"
-#include "runtime/console.h"
 #include "runtime/halt.h"
 #include "runtime/keyboard.h"
 #include "runtime/state.h"
@@ -31,22 +28,13 @@ int HaltCodeOf(const std::function<void()>& act) {
 
 void ResetEverything() {
   RuntimeReset();
-  ResetDoorLibrary();
+  CommReset();
+  DoorLibraryReset();
   EditorStateReset();
-}
-
-void ResetDoorLibrary() {
-  ExitProc = nullptr;
-  ConsoleReset();
-  LocalScreenReset();
-  DoorOutputReset();
   if (live_recorders > 0) {  // a recorder made before the reset keeps recording, from empty
     recorded.clear();
     DoorSetOutputTap(&Record);
   }
-  DoorInputReset();
-  DoorSessionReset();
-  LocalKeyScriptClear();
   SetHaltHook(&ThrowHalt);  // Halt throws HaltSignal from now on
 }
 

@@ -13,15 +13,12 @@ struct HaltSignal {
 // The exit code Halt was given while act ran; -1 when act returned.
 int HaltCodeOf(const std::function<void()>& act);
 
-// Console model, ANSI parser, output and input state, session and key script back to program start.
-// A live OutputRecorder stays attached, emptied.
-void ResetDoorLibrary();
-
-// The runtime, the door library and the editor all back to program start (each test begins here).
+// Every layer back to program start through its own reset (each test begins here), then Halt throws
+// HaltSignal; a live OutputRecorder stays attached, emptied.
 void ResetEverything();
 
 // Everything written through DoorWrite since the last Reset/Take, as one byte string. Recorders share
-// one record, so a test fixture may hold one as a member across ResetDoorLibrary.
+// one record, so a test fixture may hold one as a member across ResetEverything.
 class OutputRecorder {
  public:
   OutputRecorder();   // starts recording (and clears)

@@ -101,8 +101,7 @@ std::string RecordBytes(const PlayerRecord& record) {
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
                    uint8_t player) {
   game.WritePlayers(players);
-  ResetDoorLibrary();
-  EditorStateReset();
+  ResetEverything();
   BacktickTranslation = true;
   game_dir = game.Dir();
   current_player = player;

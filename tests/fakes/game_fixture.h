@@ -42,7 +42,7 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, u
 std::string RecordBytes(const PlayerRecord& record);
 
 // Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments
-// after the program name, on a reset editor state. Reset the door library (ResetDoorLibrary) and
+// after the program name, on a reset editor state. Reset everything (ResetEverything) and
 // type the keys before. Returns the exit code Halt was given.
 int RunEditorMain(const std::vector<std::string>& args = {});
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "comm/caller_charset.h"
-#include "comm/local_screen.h"
+#include "comm/state.h"
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
 #include "door/library.h"
@@ -31,6 +31,7 @@
 #include "runtime/console.h"
 #include "runtime/halt.h"
 #include "runtime/key_decoder.h"
+#include "runtime/state.h"
 
 // Every game-file open pauses a millisecond, which would hold a file target to a thousand runs a
 // second. Nothing here runs a second thread, so a sleep has nothing to wait for.
@@ -65,11 +66,11 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void ResetLibrary() {
-  ConsoleReset();
-  LocalScreenReset();
-  DoorOutputReset();
-  DoorSessionReset();
+  RuntimeReset();
+  CommReset();
+  DoorLibraryReset();
   EditorStateReset();
+  SetHaltHook([](int) { Check(false, "nothing here ends the program: Halt reached"); });
   SetFileOpenMode(fmExclusive);
   game_dir = scratch;
 }
@@ -239,7 +240,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   Check(mkdtemp(dir.data()) != nullptr && chdir(dir.c_str()) == 0, "no scratch directory");
   scratch = dir + "/";
   std::atexit([] { std::filesystem::remove_all(scratch); });
-  SetHaltHook([](int) { Check(false, "nothing here ends the program: Halt reached"); });
   return 0;
 }
 
