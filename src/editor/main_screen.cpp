@@ -14,6 +14,7 @@
 #include "editor/marriage.h"
 #include "editor/new_day.h"
 #include "editor/npc_marriage.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
 #include "editor/key_table.h"

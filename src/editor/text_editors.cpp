@@ -10,6 +10,7 @@
 #include "editor/field_editor_kinds.h"
 #include "editor/field_editors.h"
 #include "editor/key_table.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/prompts.h"

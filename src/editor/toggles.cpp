@@ -7,6 +7,7 @@
 #include "editor/field_editors.h"
 #include "editor/key_table.h"
 #include "editor/main_screen.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 
