@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <random>
 #include <string>
@@ -33,7 +32,7 @@
 #include "door/session.h"
 #include "editor/editor_state.h"
 #include "editor/journal.h"
-#include "editor/mail_news.h"
+#include "editor/notice_file.h"
 #include "editor/player_record.h"
 #include "runtime/files.h"
 
@@ -56,21 +55,26 @@ uint8_t PatternByte(uint32_t stamp, int64_t n, size_t at) {
 }
 
 uint32_t StampOf(const PlayerRecord& record) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&record) + kStampAt;
-  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  const std::string bytes = RecordBytes(record);
+  uint32_t stamp = 0;
+  for (size_t i = 0; i < 4; ++i)
+    stamp |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[kStampAt + i])) << (8 * i);
+  return stamp;
 }
 
 void Stamp(PlayerRecord& record, int64_t n, uint32_t stamp) {
-  auto* bytes = reinterpret_cast<uint8_t*>(&record);
+  std::string bytes = RecordBytes(record);
   for (const ReservedStretch& s : kReservedStretches)
-    for (size_t i = 0; i < s.length; ++i) bytes[s.at + i] = PatternByte(stamp, n, s.at + i);
-  for (size_t i = 0; i < 4; ++i) bytes[kStampAt + i] = static_cast<uint8_t>(stamp >> (8 * i));
+    for (size_t i = 0; i < s.length; ++i)
+      bytes[s.at + i] = static_cast<char>(PatternByte(stamp, n, s.at + i));
+  for (size_t i = 0; i < 4; ++i) bytes[kStampAt + i] = static_cast<char>(stamp >> (8 * i));
+  RecordFromBytes(bytes, record);
 }
 
 bool Whole(const PlayerRecord& record, int64_t n) {
   PlayerRecord expected = record;
   Stamp(expected, n, StampOf(record));
-  return std::memcmp(&expected, &record, sizeof record) == 0;
+  return RecordBytes(expected) == RecordBytes(record);
 }
 
 void Pause(std::mt19937& rng, unsigned max_us) {
@@ -145,11 +149,8 @@ const char* const kNodeFields[] = {
 
 void ChangeField(PlayerRecord& record, const RecordField& field, std::mt19937& rng, int id) {
   if (field.type == rfText) {
-    std::string text = "Node" + std::to_string(id) + " " + std::to_string(rng() % 100000);
-    auto* bytes = reinterpret_cast<uint8_t*>(&record) + field.offset;
-    text.resize(std::min<size_t>(text.size(), field.size - 1u));
-    bytes[0] = static_cast<uint8_t>(text.size());
-    std::memcpy(bytes + 1, text.data(), text.size());
+    WriteRecordText(record, field.offset, field.size - 1u,
+                    "Node" + std::to_string(id) + " " + std::to_string(rng() % 100000));
     return;
   }
   int64_t value = static_cast<int64_t>(rng() % 40000);

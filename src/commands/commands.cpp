@@ -9,27 +9,29 @@
 #include "door/startup.h"
 #include "editor/editor_state.h"
 #include "editor/journal.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
-#include "editor/rollback.h"
 #include "editor/startup.h"
 #include "runtime/files.h"
 #include "runtime/std_stream.h"
 
 namespace {
 
+// A word runs through run, or, when it changes the game, through change: --dry-run is taken out
+// for it, and exit 0 of a run that is not dry means a change was made (and journaled).
 struct CommandWord {
   const char* word;
   int (*run)(const CommandArgs& args);
+  int (*change)(const CommandArgs& args, bool dry_run);
   const char* usage;
   const char* help;
-  bool changes;  // exit 0 means a change was made (and journaled)
 };
 
 int RunHelp(const CommandArgs& args);
 void PrintCommandList(FILE* to);
 
 const CommandWord kCommandWords[] = {
-    {"list", RunList, "zorvan32 list [--alive|--dead|--deleted] [--json|--csv]",
+    {"list", RunList, nullptr, "zorvan32 list [--alive|--dead|--deleted] [--json|--csv]",
      "One line per player (or only those alive, dead or deleted; several options add up): the\n"
      "record number, REAL NAME (the record's real_name, the editor's \"Real Name\"), NICKNAME\n"
      "(the record's name, the editor's \"Nickname\": the in-game name), level, gold in hand, gold\n"
@@ -38,14 +40,14 @@ const CommandWord kCommandWords[] = {
      "--json: an array of objects: number, real_name, nickname, level, gold, bank, experience,\n"
      "married_to (a list of {\"player\", \"name\"} or {\"character\"}; empty: nobody), dead\n"
      "and deleted (true or false). --csv: a header line, then one row per player.\n"
-     "Exit 0; 2 a file cannot be read.", false},
-    {"show", RunShow, "zorvan32 show N|NAME [--json]",
+     "Exit 0; 2 a file cannot be read."},
+    {"show", RunShow, nullptr, "zorvan32 show N|NAME [--json]",
      "Every field of one player under the record's field names (name is the editor's Nickname,\n"
      "real_name its Real Name). N is a record number; NAME the player whose nickname it is, or\n"
      "else the one player whose nickname, or real name without colour codes, holds it in any\n"
      "case, as the editor's search does. Exit 0; 1 no such player; 2 NAME is held by several\n"
-     "players (listed) or a file cannot be read.", false},
-    {"check", RunCheck, "zorvan32 check [--json]",
+     "players (listed) or a file cannot be read."},
+    {"check", RunCheck, nullptr, "zorvan32 check [--json]",
      "Reads the game and changes nothing. Finds, for each player, the rules the editor's\n"
      "statistics repair would apply (rule number and name, field, value now and after); spouse\n"
      "links beyond the file, at a deleted player or at someone not married back; a\n"
@@ -54,11 +56,11 @@ const CommandWord kCommandWords[] = {
      "that is not whole records or holds more than 256. Deleted players (nickname X) are not\n"
      "checked themselves. The last line counts the problems and the players they name.\n"
      "Exit 0 all well, 1 something found, 2 a file cannot be read\n"
-     "(missing, busy past the 5-second wait, unreadable).", false},
-    {"export", RunExport, "zorvan32 export",
+     "(missing, busy past the 5-second wait, unreadable)."},
+    {"export", RunExport, nullptr, "zorvan32 export",
      "The whole game as one JSON document: every player with every field, the characters'\n"
-     "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read.", false},
-    {"set", RunSet, "zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]",
+     "marriages and the day from TIME.DAT. Exit 0; 2 a file cannot be read."},
+    {"set", nullptr, RunSet, "zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]",
      "Changes fields of one player (N|NAME as for show) as the editor's field editors would:\n"
      "a number is clamped into its editor's range, and one that is not a whole number is\n"
      "refused; a flag takes the values its toggle gives (sex 0 male or 5 female, dead 0 or 5,\n"
@@ -70,29 +72,28 @@ const CommandWord kCommandWords[] = {
      "node's hold is said on stderr. --dry-run: the same lines, nothing written or journaled;\n"
      "exit 1 when nothing would change. Exit 0 done, 1 no such player, 2 a refused argument, a\n"
      "NAME several players hold, or PLAYER.DAT busy past the 5-second wait, missing or\n"
-     "unwritable.", true},
-    {"repair", RunRepair, "zorvan32 repair N|NAME|all [--dry-run]",
+     "unwritable."},
+    {"repair", nullptr, RunRepair, "zorvan32 repair N|NAME|all [--dry-run]",
      "The editor's statistics repair (the rules check reports) on one player (N|NAME as for\n"
      "show), or with all on every player that needs it but the deleted slots, as one operation\n"
      "under PLAYER.DAT's hold, journaled as \"repair\" and undone by undo. Prints each rule that\n"
      "fired: the field's value before and after, the rule's number and name. --dry-run: the\n"
      "same lines, nothing written or journaled. Exit 0 done, 1 nothing to repair or no such\n"
-     "player, 2 as for set.", true},
-    {"undo", RunUndo, "zorvan32 undo [OPERATION] [--dry-run]",
+     "player, 2 as for set."},
+    {"undo", nullptr, RunUndo, "zorvan32 undo [OPERATION] [--dry-run]",
      "Puts back the newest operation not yet undone (or the one numbered), field by field; a\n"
      "field changed since is left as it is and named, so is a record now holding another player,\n"
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
      "their bytes or would write what set refuses is refused. --dry-run: the same lines, nothing\n"
      "written or journaled. Exit 0 done, 1 nothing to undo, no such operation or nothing\n"
-     "restorable, 2 refused, or a file busy or unreadable.", true},
-    {"log", RunLog, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]",
+     "restorable, 2 refused, or a file busy or unreadable."},
+    {"log", RunLog, nullptr, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]",
      "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.\n"
      "--player: every line of each operation that touched the player (its marriage files and\n"
      "notices too), by record number or a piece of any nickname the player had, before or\n"
      "after a rename. --op: operation N's lines. Exit 0; 1 no operation N; 2 the journal\n"
-     "cannot be read.",
-     false},
-    {"help", RunHelp, "zorvan32 help [COMMAND]", "The commands, or one command's help.", false},
+     "cannot be read."},
+    {"help", RunHelp, nullptr, "zorvan32 help [COMMAND]", "The commands, or one command's help."},
 };
 
 const CommandWord* FindWord(const std::string& word) {
@@ -148,7 +149,7 @@ void ReportHeldWait(const std::string& path) {
   static bool told = false;
   if (told) return;
   told = true;
-  CommandError("waiting for " + path.substr(path.find_last_of("/\\") + 1) +
+  CommandError("waiting for " + BaseName(path) +
                ", which another program holds (at most 5 seconds)");
 }
 
@@ -198,15 +199,17 @@ int RunCommandWord(int argc, char** argv) {
   }
   const CommandWord* w = FindWord(argv[at]);
   if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[at], argv[0]));
-  if (w->changes) held_wait_report = ReportHeldWait;
+  const bool changes = w->change != nullptr;
+  if (changes) held_wait_report = ReportHeldWait;
   CommandArgs args(argv + at + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
-    return OutputWritten(w->changes, 0);
+    return OutputWritten(changes, 0);
   }
+  if (!changes) return OutputWritten(false, w->run(args));
   // A dry run made no change to say stands.
-  const bool dry_run = std::find(args.begin(), args.end(), "--dry-run") != args.end();
-  return OutputWritten(w->changes && !dry_run, w->run(args));
+  const bool dry_run = TakeOption(args, "--dry-run");
+  return OutputWritten(!dry_run, w->change(args, dry_run));
 }
 
 void CommandError(const std::string& text) {

@@ -31,15 +31,16 @@ enum OutputFormat : uint8_t { ofLines, ofJson, ofCsv };
 bool ParseFormat(const CommandArgs& args, bool csv_allowed, OutputFormat& format,
                  std::vector<std::string>& rest);
 
-// One file a word (the table of words and the shared parts above are in commands.cpp).
-int RunUndo(const CommandArgs& args);    // undo.cpp
-int RunLog(const CommandArgs& args);     // log.cpp
-int RunList(const CommandArgs& args);    // list.cpp
-int RunShow(const CommandArgs& args);    // show.cpp
-int RunCheck(const CommandArgs& args);   // check.cpp
-int RunExport(const CommandArgs& args);  // show.cpp
-int RunSet(const CommandArgs& args);     // set.cpp
-int RunRepair(const CommandArgs& args);  // repair.cpp
+// One file a word (the table of words and the shared parts above are in commands.cpp). A word that
+// changes the game is given --dry-run apart.
+int RunUndo(const CommandArgs& args, bool dry_run);    // undo.cpp
+int RunLog(const CommandArgs& args);                   // log.cpp
+int RunList(const CommandArgs& args);                  // list.cpp
+int RunShow(const CommandArgs& args);                  // show.cpp
+int RunCheck(const CommandArgs& args);                 // check.cpp
+int RunExport(const CommandArgs& args);                // show.cpp
+int RunSet(const CommandArgs& args, bool dry_run);     // set.cpp
+int RunRepair(const CommandArgs& args, bool dry_run);  // repair.cpp
 
 // Why set would never store what record holds in field (a number outside its editor's clamps, a flag
 // its toggle never gives, a text with a control character, a field set refuses), "" when it would:

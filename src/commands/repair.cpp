@@ -48,9 +48,7 @@ std::vector<int32_t> Chosen(const std::vector<PlayerRecord>& players, const Play
 
 }  // namespace
 
-int RunRepair(const CommandArgs& given) {
-  CommandArgs args = given;
-  const bool dry_run = TakeOption(args, "--dry-run");
+int RunRepair(const CommandArgs& args, bool dry_run) {
   if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
     CommandError(kUsage);
     return 2;
@@ -59,7 +57,7 @@ int RunRepair(const CommandArgs& given) {
   PlayerQuery query;
   if ((!all && !ParsePlayerQuery(args[0], query)) || !CommandLoadGame()) return 2;
 
-  GameOperation op(okRepair, dry_run);
+  GameOperation op(OperationKind::kRepair, dry_run);
   FileResult result = op.Begin();
   std::vector<PlayerRecord> players;
   if (result == frDone) result = ReadHeldPlayers(op, all || !query.number ? -1 : query.n, players);

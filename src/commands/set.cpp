@@ -235,9 +235,7 @@ std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record
   return ClampNumber(editor, number) == number ? "" : why + " is outside its editor's range";
 }
 
-int RunSet(const CommandArgs& given) {
-  CommandArgs args = given;
-  const bool dry_run = TakeOption(args, "--dry-run");
+int RunSet(const CommandArgs& args, bool dry_run) {
   if (args.size() < 2) {
     CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]");
     return 2;
@@ -248,7 +246,7 @@ int RunSet(const CommandArgs& given) {
   PlayerQuery query;
   if (!ParsePlayerQuery(args[0], query) || !CommandLoadGame()) return 2;
 
-  GameOperation op(okSet, dry_run);
+  GameOperation op(OperationKind::kSet, dry_run);
   FileResult result = op.Begin();
   if (result != frDone) return NotDone(result);
   PlayerRecord record;

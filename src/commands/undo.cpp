@@ -27,12 +27,13 @@ namespace {
 const std::string kUndoPrefix = "undo-";
 const char* const kBytesSuffix = "-bytes";
 
-struct Operation {
+// One operation as the journal holds it: its number and its lines.
+struct JournaledOperation {
   int64_t number = 0;
   std::vector<JournalLine> lines;
 };
 
-int64_t UndoneTarget(const Operation& op) {
+int64_t UndoneTarget(const JournaledOperation& op) {
   const std::string& name = op.lines.front().operation;
   int32_t target = 0;
   if (name.rfind(kUndoPrefix, 0) != 0 || !StrToIntWhole(name.substr(kUndoPrefix.size()), target))
@@ -57,7 +58,7 @@ class TargetSearch {
   // Whether the operation asked for by number is in the journal (undone or not).
   bool WantedSeen() const { return seen_; }
   // Once the journal is read: the operation found, or nullptr.
-  const Operation* Found() {
+  const JournaledOperation* Found() {
     if (!ended_ && !op_.lines.empty()) Next();
     return found_.lines.empty() ? nullptr : &found_;
   }
@@ -100,7 +101,7 @@ class TargetSearch {
   int32_t wanted_;
   int64_t follow_ = 0;
   std::set<int64_t> undone_;
-  Operation op_, found_;
+  JournaledOperation op_, found_;
   std::string kind_;
   bool ended_ = false;
   bool seen_ = false;
@@ -164,11 +165,9 @@ std::string ReadRecordLine(const JournalLine& line, Plan& plan) {
   RecordUndo r;
   if (!StrToIntWhole(line.player, r.n) || r.n < 0 || RecordOf(plan, r.n) != nullptr ||
       !JournalUnhex(line.old_value, before) || !JournalUnhex(line.new_value, after) ||
-      before.size() != kPlayerRecordSize || after.size() != kPlayerRecordSize)
+      !RecordFromBytes(before, r.was) || !RecordFromBytes(after, r.wrote))
     return Refusal(line, "the record's bytes are damaged");
   r.name = line.name;
-  std::memcpy(&r.was, before.data(), sizeof r.was);
-  std::memcpy(&r.wrote, after.data(), sizeof r.wrote);
   plan.records.push_back(r);
   return "";
 }
@@ -203,7 +202,8 @@ std::string FileWords(const std::string& hex, int32_t& named) {
 }
 
 // A line of the game's text that names the character's spouse, its words agreeing with its bytes.
-std::string CheckFileLine(const JournalLine& line, const Operation& target, Plan& plan) {
+std::string CheckFileLine(const JournalLine& line, const JournaledOperation& target,
+                          Plan& plan) {
   const std::string file = line.field.substr(0, line.field.size() - std::strlen(kBytesSuffix));
   FileUndo f{npcNone, line.old_value, line.new_value};
   for (int character : {npcQuenna, npcDask})
@@ -255,7 +255,7 @@ std::string LinkPairs(Plan& plan) {
 }
 
 // The operation's lines checked before anything is written: the first fault found, or "".
-std::string ReadPlan(const Operation& target, Plan& plan) {
+std::string ReadPlan(const JournaledOperation& target, Plan& plan) {
   std::string why;
   for (const JournalLine& line : target.lines)
     if (why.empty() && line.field == "record") why = ReadRecordLine(line, plan);
@@ -394,7 +394,7 @@ void UndoPlan(GameOperation& op, Plan& plan, Outcome& outcome) {
   Say("  notices already sent stay sent:" + files);
 }
 
-int Undo(const Operation& target, const std::string& kind, bool dry_run) {
+int Undo(const JournaledOperation& target, const std::string& kind, bool dry_run) {
   const JournalLine& head = target.lines.front();
   Say("undo of operation " + std::to_string(target.number) + " (" + head.operation + " by " +
       head.who + ", " + head.node + ", " + head.time + "):");
@@ -406,7 +406,7 @@ int Undo(const Operation& target, const std::string& kind, bool dry_run) {
                               refused + ": nothing was undone"));
     return 2;
   }
-  GameOperation op(okUndo, dry_run);
+  GameOperation op(OperationKind::kUndo, dry_run);
   op.SetName(kUndoPrefix + std::to_string(target.number));
   FileResult held = op.Begin();
   if (held != frDone) {
@@ -433,9 +433,7 @@ int Undo(const Operation& target, const std::string& kind, bool dry_run) {
 
 }  // namespace
 
-int RunUndo(const CommandArgs& given) {
-  CommandArgs args = given;
-  const bool dry_run = TakeOption(args, "--dry-run");
+int RunUndo(const CommandArgs& args, bool dry_run) {
   int32_t wanted = 0;
   if (args.size() > 1 || (args.size() == 1 && (!StrToIntWhole(args[0], wanted) || wanted < 1))) {
     CommandError("usage: zorvan32 undo [OPERATION] [--dry-run]");
@@ -447,7 +445,7 @@ int RunUndo(const CommandArgs& given) {
     CommandError(journal_path + " cannot be read");
     return 2;
   }
-  const Operation* target = search.Found();
+  const JournaledOperation* target = search.Found();
   if (target == nullptr && wanted > 0 && !search.WantedSeen()) {
     CommandError("there is no operation " + std::to_string(wanted));
     return 1;

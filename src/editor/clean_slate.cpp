@@ -122,7 +122,7 @@ void GiveCleanSlate(DrawScreen draw_screen) {
   }
   // The reset is made on the record as read under the hold, and its mail and news go out only once
   // it is written; a notice that cannot be written puts everything back.
-  GameOperation op(okCleanSlate);
+  GameOperation op(OperationKind::kCleanSlate);
   PlayerRecord record;
   FileResult result = op.Begin();
   if (result == frDone) result = ReadCurrentMerged(record);

@@ -47,7 +47,7 @@ bool Finish(GameOperation& op, FileResult result) {
 
 // Kind 1: the current player from player b.
 bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
-  GameOperation op(okDivorce);
+  GameOperation op(OperationKind::kDivorce);
   PlayerRecord me;
   FileResult result = op.Begin();
   if (result == frDone) result = ReadCurrentMerged(me);
@@ -59,7 +59,7 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
 
 // Kinds 2, 5 and 6: two players, neither of them the current one.
 bool DivorceOthers(int32_t a, int32_t b) {
-  GameOperation op(okDivorce);
+  GameOperation op(OperationKind::kDivorce);
   PlayerRecord& first = work_records[wkFirstOfOthers];
   FileResult result = op.Begin();
   if (result == frDone) result = op.Read(a, first);
@@ -69,7 +69,7 @@ bool DivorceOthers(int32_t a, int32_t b) {
 
 // Kinds 3 and 4: the character's file goes; the mail reaches the player only.
 bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
-  GameOperation op(okDivorce);
+  GameOperation op(OperationKind::kDivorce);
   PlayerRecord player;
   FileResult result = op.Begin();
   if (result == frDone) result = current ? ReadCurrentMerged(player) : op.Read(a, player);

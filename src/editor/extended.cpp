@@ -152,7 +152,7 @@ std::string ExtFieldText(char key) {
 }
 
 void SkillUsesUpdate() {
-  FileResult result = UpdateCurrentPlayer(okNewDay, [](PlayerRecord& record) {
+  FileResult result = UpdateCurrentPlayer(OperationKind::kNewDay, [](PlayerRecord& record) {
     for (const SkillUse& s : kSkillUses) {
       int32_t entitled = ReadField(record, s.skill) / s.divisor;  // toward zero
       if (record.skill_class == s.skill_class) ++entitled;

@@ -8,6 +8,7 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/prompts.h"
 

@@ -27,16 +27,9 @@ std::string Hex(uint8_t byte) {
 // One whole journal line: ten columns, the fourth an operation number.
 bool ParseJournalLine(std::string_view text, JournalLine& line) {
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  std::string parts[10];
-  size_t count = 0;
-  for (size_t at = 0; count < 10; ++count) {
-    size_t tab = text.find('\t', at);
-    parts[count] = text.substr(at, tab == std::string_view::npos ? tab : tab - at);
-    if (tab == std::string_view::npos) break;
-    at = tab + 1;
-  }
+  const std::vector<std::string> parts = JournalColumns(text);
   int32_t op = 0;
-  if (count != 9 || !StrToIntWhole(parts[3], op) || op <= 0) return false;
+  if (parts.size() != 10 || !StrToIntWhole(parts[3], op) || op <= 0) return false;
   line = {parts[0], parts[1], parts[2], op, parts[4], parts[5], parts[6], parts[7], parts[8],
           parts[9]};
   return true;
@@ -92,6 +85,16 @@ std::string WhoText() {
 }
 
 }  // namespace
+
+std::vector<std::string> JournalColumns(std::string_view line) {
+  std::vector<std::string> columns;
+  for (size_t at = 0;;) {
+    size_t tab = line.find('\t', at);
+    columns.emplace_back(line.substr(at, tab == std::string_view::npos ? tab : tab - at));
+    if (tab == std::string_view::npos) return columns;
+    at = tab + 1;
+  }
+}
 
 std::string JournalPath() { return GameFilePath("", "ZORVAN32.LOG"); }
 

@@ -32,6 +32,8 @@ struct JournalLine {
   int64_t op = 0;
   std::string operation, player, name, field, old_value, new_value;
 };
+// A line's tab-separated columns, as the journal and the rollback file write them.
+std::vector<std::string> JournalColumns(std::string_view line);
 // Longer lines are no journal's (the longest, a marriage file's bytes, is under 17 KB).
 constexpr size_t kJournalLineMax = 64 * 1024;
 // The journal's lines newest first, each handed to visit until it returns false; a line that is not

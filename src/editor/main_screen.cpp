@@ -14,6 +14,8 @@
 #include "editor/marriage.h"
 #include "editor/married_to.h"
 #include "editor/new_day.h"
+#include "editor/npc_marriage.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
 #include "editor/key_table.h"

@@ -114,7 +114,7 @@ void RepairDoubleMarriage(int32_t m) {
     if (ReadNpcSpouse(character) != current_player) continue;
     std::string name = NpcName(character);
     DoorPrintLn("  `#Two marriage Alert:  `%Player is Married to a Player AND to `$" + name + "!");
-    if (!DeleteCharacterFiles(okDoubleMarriageRepair, {character})) continue;
+    if (!DeleteCharacterFiles(OperationKind::kDoubleMarriageRepair, {character})) continue;
     DoorPrintLn("  `!ZORVAN/32 Advisory: `%Invalid marriage to " + name + " was deleted.");
   }
 }
@@ -284,7 +284,7 @@ bool Refuse(const GameOperation& op, FileResult result) {
 }  // namespace
 
 bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
-  GameOperation op(okMarriage);
+  GameOperation op(OperationKind::kMarriage);
   PlayerRecord me;
   PlayerRecord& spouse = work_records[wkSpouseOfCurrent];
   FileResult result = op.Begin();
@@ -310,7 +310,7 @@ bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
 bool MarryNpc(DrawScreen draw_screen) {
   int character = current_record.sex == 0 ? npcQuenna : current_record.sex == 5 ? npcDask : npcNone;
   if (character == npcNone) return false;
-  GameOperation op(okMarriage);
+  GameOperation op(OperationKind::kMarriage);
   PlayerRecord me;
   FileResult result = op.Begin();
   // Still married: the divorce before could not delete the file and has said so.
@@ -344,5 +344,5 @@ void CleanupNpcFile(int character) {
   if (debug_mode)
     DoorPrintLn(std::string("  `#NPC Divorce Cleanup:  `%Manually deleted ") +
                 NpcFileName(character) + " file.");
-  DeleteCharacterFiles(okMarriage, {character});
+  DeleteCharacterFiles(OperationKind::kMarriage, {character});
 }

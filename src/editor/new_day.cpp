@@ -58,7 +58,7 @@ bool NewDayForPlayer() {
   const std::optional<int32_t> forest = AskForestFights();
   const std::optional<int32_t> fights = AskPlayerFights();
   std::vector<const char*> lines;
-  FileResult result = UpdateCurrentPlayer(okNewDay, [&](PlayerRecord& r) {
+  FileResult result = UpdateCurrentPlayer(OperationKind::kNewDay, [&](PlayerRecord& r) {
     RestoreHitPoints(r);
     MendGemsAndGold(r);
     if (forest) r.forest_fights = static_cast<int16_t>(*forest);

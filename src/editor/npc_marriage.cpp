@@ -15,10 +15,6 @@
 
 namespace {
 
-const char* const kQuennaFile = "MARRAGE.DAT";
-const char* const kDaskFile = "MARBARD.DAT";
-
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 enum SpouseRead : uint8_t { srMissing, srRead, srUnknown };
@@ -49,9 +45,10 @@ uint8_t AskBothCharacters() {
 }
 
 void RemoveCharacterFiles(uint8_t selection) {
-  if (selection == 1) DeleteCharacterFiles(okDoubleMarriageRepair, {npcDask});
-  if (selection == 2) DeleteCharacterFiles(okDoubleMarriageRepair, {npcQuenna});
-  if (selection == 3) DeleteCharacterFiles(okDoubleMarriageRepair, {npcDask, npcQuenna});
+  if (selection == 1) DeleteCharacterFiles(OperationKind::kDoubleMarriageRepair, {npcDask});
+  if (selection == 2) DeleteCharacterFiles(OperationKind::kDoubleMarriageRepair, {npcQuenna});
+  if (selection == 3)
+    DeleteCharacterFiles(OperationKind::kDoubleMarriageRepair, {npcDask, npcQuenna});
 }
 
 }  // namespace
@@ -78,7 +75,7 @@ int32_t NpcFileNumber(std::string bytes, bool* numeric) {
 
 int32_t ReadQuennaSpouse() {
   int32_t number = 0;
-  SpouseRead read = ReadSpouseFile(kQuennaFile, number);
+  SpouseRead read = ReadSpouseFile(NpcFileName(npcQuenna), number);
   if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
   quenna_spouse = number;
   LoadWorkRecord(number, wkQuennaHusband);
@@ -94,8 +91,8 @@ void AskIfMarriedToBoth() {
   for (;;) {
     int32_t dask = 0;
     int32_t quenna = 0;
-    if (ReadSpouseFile(kDaskFile, dask) != srRead || dask != current_player) return;
-    if (ReadSpouseFile(kQuennaFile, quenna) != srRead || quenna != dask) return;
+    if (ReadSpouseFile(NpcFileName(npcDask), dask) != srRead || dask != current_player) return;
+    if (ReadSpouseFile(NpcFileName(npcQuenna), quenna) != srRead || quenna != dask) return;
     uint8_t selection = AskBothCharacters();
     if (selection == 0) return;
     RemoveCharacterFiles(selection);  // then both files afresh
@@ -104,7 +101,7 @@ void AskIfMarriedToBoth() {
 
 int32_t ReadDaskSpouseUnasked() {
   int32_t dask = 0;
-  SpouseRead read = ReadSpouseFile(kDaskFile, dask);
+  SpouseRead read = ReadSpouseFile(NpcFileName(npcDask), dask);
   if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
   ReadQuennaSpouse();
   dask_spouse = dask;
@@ -112,12 +109,11 @@ int32_t ReadDaskSpouseUnasked() {
   return dask;
 }
 
-const char* NpcFileName(int character) { return character == npcDask ? kDaskFile : kQuennaFile; }
-const char* NpcName(int character) { return character == npcDask ? "Dask Able" : "Quenna"; }
 int32_t& NpcSpouse(int character) { return character == npcDask ? dask_spouse : quenna_spouse; }
 
 bool AnyNpcFileExists() {
-  return PathExists(GamePath(kDaskFile)) || PathExists(GamePath(kQuennaFile));
+  return PathExists(GamePath(NpcFileName(npcDask))) ||
+         PathExists(GamePath(NpcFileName(npcQuenna)));
 }
 
 bool LoadWorkRecord(int32_t n, int work) {

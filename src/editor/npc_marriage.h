@@ -4,10 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// The two characters a player can marry; 0 where none takes part.
-enum NpcCharacter : uint8_t { npcNone = 0, npcQuenna = 1, npcDask = 2 };
-const char* NpcFileName(int character);  // "MARRAGE.DAT", "MARBARD.DAT"
-const char* NpcName(int character);      // "Quenna", "Dask Able"
+#include "editor/npc_files.h"
+
 // quenna_spouse or dask_spouse.
 int32_t& NpcSpouse(int character);
 

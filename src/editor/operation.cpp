@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "door/helpers.h"
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/journal.h"
-#include "editor/mail_news.h"
-#include "editor/npc_marriage.h"
+#include "editor/npc_files.h"
 #include "editor/rollback.h"
 #include "runtime/files.h"
 
@@ -20,17 +20,17 @@ struct KindName {
   const char* name;
 };
 const KindName kKindNames[] = {
-    {okFieldEdit, "field-edit"},
-    {okRepair, "repair"},
-    {okNewDay, "new-day"},
-    {okCleanSlate, "clean-slate"},
-    {okDeletion, "deletion"},
-    {okMarriage, "marriage"},
-    {okDivorce, "divorce"},
-    {okDoubleMarriageRepair, "double-marriage-repair"},
-    {okUndo, "undo"},
-    {okSet, "set"},
-    {okRollback, "rollback"},
+    {OperationKind::kFieldEdit, "field-edit"},
+    {OperationKind::kRepair, "repair"},
+    {OperationKind::kNewDay, "new-day"},
+    {OperationKind::kCleanSlate, "clean-slate"},
+    {OperationKind::kDeletion, "deletion"},
+    {OperationKind::kMarriage, "marriage"},
+    {OperationKind::kDivorce, "divorce"},
+    {OperationKind::kDoubleMarriageRepair, "double-marriage-repair"},
+    {OperationKind::kUndo, "undo"},
+    {OperationKind::kSet, "set"},
+    {OperationKind::kRollback, "rollback"},
 };
 
 // The file's bytes (up to the cap) under the exclusive open, then the new ones written over them in
@@ -210,9 +210,7 @@ void GameOperation::Undo() {
 
 bool GameOperation::Journal() {
   std::vector<JournalEntry> entries;
-  auto bytes = [](const PlayerRecord& record) {
-    return JournalHex({reinterpret_cast<const char*>(&record), sizeof record});
-  };
+  auto bytes = [](const PlayerRecord& record) { return JournalHex(RecordBytes(record)); };
   for (const RecordChange& change : records_) {
     std::string name = change.before.name.Get();
     if (std::memcmp(&change.before, &change.after, sizeof change.before) == 0) continue;
@@ -228,7 +226,7 @@ bool GameOperation::Journal() {
     auto number = [](const std::string& bytes, bool there) {
       return there ? bytes.substr(0, bytes.find_first_of("\r\n")) : std::string("none");
     };
-    std::string file = change.path.substr(change.path.find_last_of("/\\") + 1);
+    std::string file = BaseName(change.path);
     bool after_there = !change.after.empty();
     entries.push_back({-1, "", file, number(change.before, change.existed),
                        number(change.after, after_there)});
@@ -257,13 +255,15 @@ FileResult UpdateCurrentPlayer(OperationKind kind,
 }
 
 bool SaveCurrentPlayer() {
-  FileResult result = UpdateCurrentPlayer(okFieldEdit, nullptr);
+  FileResult result = UpdateCurrentPlayer(OperationKind::kFieldEdit, nullptr);
   SetFileOpenMode(fmShared);  // what a save leaves for opens that set no mode of their own
   NoteCurrentPlayerSave(result);
   // Say why the change is only in memory instead of losing it without a word.
   if (save_pending) DoorPrintLn(SaveNotice());
   return !save_pending;
 }
+
+bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }
 
 bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters) {
   GameOperation op(kind);
@@ -293,4 +293,108 @@ std::string NotDoneNotice(const GameOperation& op, FileResult result, const std:
                           ? op.FailedFile() + " could not be written!"
                           : FileProblemText(result);
   return "  `@" + cause + "  `%" + what;
+}
+
+namespace {
+
+using Bytes = RollbackBytes;
+
+PlayerRecord AsRecord(const Bytes& bytes) {
+  PlayerRecord record{};
+  RecordFromBytes(*bytes, record);  // the rollback file's reader took only whole records
+  return record;
+}
+
+struct Tally {
+  int restored = 0, left = 0;
+};
+
+// The record back to its bytes before, whole where it holds what a write left, else in every
+// field that holds what a write left there.
+void RollBackRecord(GameOperation& op, int32_t n, const RollbackItem& changes, Tally& tally) {
+  PlayerRecord now;
+  if (op.Read(n, now) != frDone) {
+    ++tally.left;
+    return;
+  }
+  const PlayerRecord was = AsRecord(changes.before);
+  PlayerRecord back = now;
+  if (changes.Wrote(RecordBytes(now))) back = was;
+  for (size_t i = 0; i < kRecordFieldCount; ++i) {
+    const RecordField& field = kRecordFields[i];
+    bool wrote = false, changed = false;
+    for (const Bytes& after : changes.afters) {
+      changed = changed || RecordFieldDiffers(was, AsRecord(after), field);
+      wrote = wrote || !RecordFieldDiffers(now, AsRecord(after), field);
+    }
+    if (changed && wrote) CopyRecordField(back, was, field);
+    if (changed && !wrote && RecordFieldDiffers(now, was, field)) ++tally.left;
+  }
+  if (std::memcmp(&back, &now, sizeof now) == 0) return;
+  if (op.Write(n, back) == frDone)
+    ++tally.restored;
+  else
+    ++tally.left;
+}
+
+void RollBackFile(GameOperation& op, const std::string& name, const RollbackItem& changes,
+                  Tally& tally) {
+  int character = npcNone;
+  for (int c : {npcQuenna, npcDask})
+    if (UpperStr(name) == NpcFileName(c)) character = c;
+  std::string bytes;
+  FileResult read = ReadGameLineFile(GamePath(name), bytes);
+  Bytes now = read == frDone ? Bytes(bytes) : std::nullopt;
+  if (character == npcNone || (read != frDone && read != frMissing) ||
+      (now != changes.before && !changes.Wrote(now))) {
+    ++tally.left;
+    return;
+  }
+  if (now == changes.before) return;
+  const std::string* before = changes.before ? &*changes.before : nullptr;
+  if (op.WriteCharacterFileBytes(character, before))
+    ++tally.restored;
+  else
+    ++tally.left;
+}
+
+void ScreenReport(const std::string& text) {
+  screen_notice = "  `@" + UpperStr(text.substr(0, 1)) + text.substr(1);
+}
+
+void PutBack(GameOperation& op, const UnfinishedOperation& what, Tally& tally) {
+  for (auto it = what.appends.rbegin(); it != what.appends.rend(); ++it) {
+    NoticeCut cut = CutCrashedAppend(GamePath(it->name), it->made, it->start, it->replaced,
+                                     it->appended);
+    tally.restored += cut == ncCut;
+    tally.left += cut == ncLeft;
+  }
+  for (const auto& [name, changes] : what.files) RollBackFile(op, name, changes, tally);
+  for (const auto& [n, changes] : what.records) RollBackRecord(op, n, changes, tally);
+}
+
+}  // namespace
+
+void (*rollback_report)(const std::string& text) = ScreenReport;
+
+void RollBackUnfinished() {
+  if (!RollbackRecoveryStarts()) return;
+  UnfinishedOperation what;
+  Tally tally;
+  {
+    GameOperation op(OperationKind::kRollback);
+    // Read under the hold: an operation of another program may have ended meanwhile.
+    if (op.Begin() == frDone && ReadUnfinished(what)) {
+      PutBack(op, what, tally);
+      op.Commit();
+    }
+  }
+  RollbackRecoveryEnds();
+  if (tally.restored + tally.left == 0) return;
+  std::string name = what.operation.empty() ? "an operation" : what.operation;
+  std::string text = "rolled back " + name + " (cut short by a crash): " +
+                     std::to_string(tally.restored) + " put back";
+  if (tally.left > 0)
+    text += ", " + std::to_string(tally.left) + " changed since, left as they are";
+  rollback_report(text);
 }

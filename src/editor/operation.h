@@ -11,26 +11,25 @@
 #include <utility>
 #include <vector>
 
+#include "editor/notice_file.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 
-enum OperationKind : uint8_t {
-  okFieldEdit,
-  okRepair,
-  okNewDay,
-  okCleanSlate,
-  okDeletion,
-  okMarriage,
-  okDivorce,
-  okDoubleMarriageRepair,
-  okUndo,
-  okSet,
-  okRollback,  // an operation a crash cut short, put back
+enum class OperationKind : uint8_t {
+  kFieldEdit,
+  kRepair,
+  kNewDay,
+  kCleanSlate,
+  kDeletion,
+  kMarriage,
+  kDivorce,
+  kDoubleMarriageRepair,
+  kUndo,
+  kSet,
+  kRollback,  // an operation a crash cut short, put back
 };
 // The journal's word for it: "field-edit", "repair", "new-day", ...
 const char* OperationName(OperationKind kind);
-
-using NoticeLines = std::vector<std::string>;
 
 // A mail message or news entry waiting for its operation's commit.
 struct PendingNotice {
@@ -119,3 +118,19 @@ bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> charact
 FileResult CommitShown(GameOperation& op);
 // A line for the rows under the main screen that says an operation was not done and why.
 std::string NotDoneNotice(const GameOperation& op, FileResult result, const std::string& what);
+
+// The save every editor makes after a change: the record re-read under the exclusive open with
+// only this editor's changed fields written onto it, then shown as written. On a failure the change
+// waits in memory (save_pending) and the notice naming its cause is shown. True when on disk.
+bool SaveCurrentPlayer();
+// Before another record is loaded over current_record (or the editor ends): a change that never
+// reached the file is saved once more; false when it still cannot be.
+bool ReadyToLeaveCurrentPlayer();
+
+// An operation a crash cut short (editor/rollback.h), put back as an operation of its own
+// ("rollback", journaled as any other) where its items still hold what it wrote, and said through
+// rollback_report. Nothing when there is none or PLAYER.DAT cannot be held (the next hold tries
+// again). Every Begin does it first.
+void RollBackUnfinished();
+// How it is said: the editor's notice under the main screen, unless a command word sets its own.
+extern void (*rollback_report)(const std::string& text);

@@ -1,6 +1,7 @@
 #include "editor/player_file.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "door/helpers.h"
 #include "door/output.h"
@@ -68,7 +69,7 @@ FileResult ReadGameLineFile(const std::string& path, std::string& bytes) {
 PlayerFileHold::~PlayerFileHold() { Release(); }
 
 FileResult PlayerFileHold::Take() {
-  if (held_player_file != nullptr) return frBusy;  // one hold at a time
+  if (held_player_file != nullptr) throw std::logic_error("PLAYER.DAT held twice");
   FileResult result = OpenWithRetry(file_, GamePath("PLAYER.DAT"));
   if (result == frDone) held_player_file = &file_;
   return result;
@@ -199,8 +200,6 @@ void NoteCurrentPlayerSave(FileResult result) {
   save_pending = result != frDone;
   if (save_pending) pending_cause = result;
 }
-
-bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }
 
 std::string FileProblemText(FileResult result) {
   for (const FileProblem& problem : kFileProblems)

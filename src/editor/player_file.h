@@ -28,7 +28,9 @@ extern void (*held_wait_report)(const std::string& path);
 
 // PLAYER.DAT held for one operation: while a hold lives, every read, count and write of PLAYER.DAT
 // in this process goes through its open, so an operation's records are read and written with no
-// node in between. Holds do not nest.
+// node in between. Holds do not nest: a second Take while a hold lives is a bug of ours, not a busy
+// file, and throws std::logic_error (the program stops; the next start puts back the first one's
+// operation).
 class PlayerFileHold {
  public:
   PlayerFileHold() = default;
@@ -71,15 +73,9 @@ FileResult ReadCurrentMerged(PlayerRecord& out);
 // Takes a record just read or written as the current player's: shown, and what later saves merge
 // against.
 void SetCurrentPlayerRecord(const PlayerRecord& record);
-// The save every editor makes after a change: the record re-read under the exclusive open with
-// only this editor's changed fields written onto it, then shown as written. On a failure the change
-// waits in memory (save_pending) and the notice naming its cause is shown. True when on disk.
-bool SaveCurrentPlayer();  // with the operations, in operation.cpp
 // Takes an outcome of saving current_record as the current player's save: save_pending follows it.
+// (The save itself is an operation's: SaveCurrentPlayer in editor/operation.h.)
 void NoteCurrentPlayerSave(FileResult result);
-// Before another record is loaded over current_record (or the editor ends): a change that never
-// reached the file is saved once more; false when it still cannot be.
-bool ReadyToLeaveCurrentPlayer();
 // The line for the current player's failed save (save_pending), naming its cause; the main screen
 // repeats it under itself until a save succeeds or another player is loaded.
 std::string SaveNotice();

@@ -3,6 +3,16 @@
 #include <algorithm>
 #include <iterator>
 
+std::string RecordBytes(const PlayerRecord& record) {
+  return std::string(reinterpret_cast<const char*>(&record), kPlayerRecordSize);
+}
+
+bool RecordFromBytes(std::string_view bytes, PlayerRecord& record) {
+  if (bytes.size() != kPlayerRecordSize) return false;
+  std::memcpy(&record, bytes.data(), kPlayerRecordSize);
+  return true;
+}
+
 int32_t ReadField(const PlayerRecord& record, FieldRef field) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(&record) + field.offset;
   switch (field.size) {
@@ -74,9 +84,7 @@ std::string ReadRecordText(const PlayerRecord& record, uint16_t offset, size_t m
 
 void WriteRecordText(PlayerRecord& record, uint16_t offset, size_t max, std::string_view text) {
   auto* bytes = reinterpret_cast<char*>(&record) + offset;
-  const size_t length = std::min(text.size(), max);
-  std::copy_n(text.data(), length, bytes + 1);
-  bytes[0] = static_cast<char>(length);
+  bytes[0] = static_cast<char>(CopyRecordText(bytes + 1, max, text));
 }
 
 bool RecordFieldDiffers(const PlayerRecord& a, const PlayerRecord& b, const RecordField& field) {

@@ -8,6 +8,14 @@
 #include <string_view>
 #include <type_traits>
 
+// The one writer of a length-prefixed text's characters: text cut to max copied to chars, its length
+// returned for the length byte. The bytes after it keep what they held.
+inline uint8_t CopyRecordText(char* chars, size_t max, std::string_view text) {
+  const size_t n = text.size() < max ? text.size() : max;
+  std::memcpy(chars, text.data(), n);
+  return static_cast<uint8_t>(n);
+}
+
 // A length-prefixed text of at most N characters. Assigning a shorter text changes only the length
 // byte and the characters written; the bytes after them keep what they held.
 template <size_t N>
@@ -16,11 +24,7 @@ struct PascalString {
   char chars[N];
 
   std::string Get() const { return std::string(chars, length <= N ? length : N); }
-  void Set(std::string_view text) {
-    size_t n = text.size() < N ? text.size() : N;
-    std::memcpy(chars, text.data(), n);
-    length = static_cast<uint8_t>(n);
-  }
+  void Set(std::string_view text) { length = CopyRecordText(chars, N, text); }
 };
 
 #pragma pack(push, 1)
@@ -81,6 +85,11 @@ struct PlayerRecord {
 
 constexpr size_t kPlayerRecordSize = 236;
 static_assert(sizeof(PlayerRecord) == kPlayerRecordSize);
+
+// The record as the file holds it, and back: false, with record as it was, for bytes that are not
+// exactly one record.
+std::string RecordBytes(const PlayerRecord& record);
+bool RecordFromBytes(std::string_view bytes, PlayerRecord& record);
 static_assert(std::is_trivially_copyable_v<PlayerRecord>);
 static_assert(offsetof(PlayerRecord, real_name) == 21);
 static_assert(offsetof(PlayerRecord, hit_points) == 72);

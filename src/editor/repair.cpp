@@ -221,7 +221,7 @@ bool ReportOperation(FileResult result, const std::vector<const char*>& lines,
 
 void RepairStats() {
   std::vector<const char*> lines;
-  FileResult result =
-      UpdateCurrentPlayer(okRepair, [&](PlayerRecord& record) { lines = ApplyRepairRules(record); });
+  FileResult result = UpdateCurrentPlayer(
+      OperationKind::kRepair, [&](PlayerRecord& record) { lines = ApplyRepairRules(record); });
   ReportOperation(result, lines, "The repair was not made.");
 }

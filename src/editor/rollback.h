@@ -8,9 +8,13 @@
 //   append     NAME  OFFSET|new        HEX-REPLACED   HEX-APPENDED
 // A last line without its line end was torn by the crash: its item was not yet written. The file is
 // emptied when the operation ends, after its journal entry, while PLAYER.DAT is still held.
+// Here the file alone: its notes and their reading back. The operation puts back what they name.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "editor/player_record.h"
 
@@ -29,9 +33,32 @@ bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
 // The operation is over, committed or put back: the file is emptied. A rollback of a crashed
 // operation empties it only once committed.
 void RollbackEnd(bool committed);
-// An operation a crash cut short, put back as an operation of its own ("rollback", journaled as
-// any other) where its items still hold what it wrote, and said through rollback_report. Nothing
-// when there is none or PLAYER.DAT cannot be held (the next hold tries again).
-void RollBackUnfinished();
-// How it is said: the editor's notice under the main screen, unless a command word sets its own.
-extern void (*rollback_report)(const std::string& text);
+
+// What a crashed operation's lines name: an item's bytes before the operation (nullopt: no file)
+// and what each of its writes left.
+using RollbackBytes = std::optional<std::string>;
+struct RollbackItem {
+  RollbackBytes before;
+  std::vector<RollbackBytes> afters;
+  void Add(const RollbackBytes& was, const RollbackBytes& wrote);
+  bool Wrote(const RollbackBytes& now) const;
+};
+struct RollbackAppend {
+  std::string name;
+  bool made = false;  // the append made the file
+  int64_t start = 0;
+  std::string replaced, appended;
+};
+struct UnfinishedOperation {
+  std::string operation;
+  std::map<int32_t, RollbackItem> records;
+  std::map<std::string, RollbackItem> files;
+  std::vector<RollbackAppend> appends;
+};
+// True when an operation a crash cut short left lines; from then on nothing is noted until
+// RollbackRecoveryEnds: its lines stay until the put-back commits, for the next start to try again.
+bool RollbackRecoveryStarts();
+void RollbackRecoveryEnds();
+// Its whole lines, read under the hold (another program's operation may have ended meanwhile); a
+// damaged line is passed over.
+bool ReadUnfinished(UnfinishedOperation& what);

@@ -48,7 +48,7 @@ bool DeletePlayer() {
   if (!AskYesNo()) return false;
   // Only the length byte and the first character change: the rest of the record stays, so typing
   // the names again brings the player back.
-  FileResult result = UpdateCurrentPlayer(okDeletion, [](PlayerRecord& record) {
+  FileResult result = UpdateCurrentPlayer(OperationKind::kDeletion, [](PlayerRecord& record) {
     record.name.Set("X");
     record.real_name.Set("X");
   });

@@ -4,6 +4,7 @@
 #include "editor/editor_state.h"
 #include "editor/field_editor_kinds.h"
 #include "editor/field_tables.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 

@@ -1,5 +1,5 @@
 // The platform-free part of the file layer: the open mode, the last error, OsFile ownership and the
-// whole-file read built on the positioned one.
+// whole-file read built on the positioned one, and a path's name and folder.
 #include "runtime/files.h"
 
 #include <algorithm>
@@ -60,4 +60,10 @@ bool FileReadHead(OsFile& file, size_t max, std::string& out) {
   if (!bytes.empty() && !FileReadAt(file, 0, bytes.data(), bytes.size())) return false;
   out = std::move(bytes);
   return true;
+}
+
+std::string BaseName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
+
+std::string DirName(const std::string& path) {
+  return path.substr(0, path.find_last_of("/\\") + 1);
 }

@@ -114,6 +114,10 @@ bool FileErrorIsSharingConflict(int os_error);
 char PathSeparator();
 // True when path ends in a separator (or, on Windows, in ':').
 bool PathEndsInSeparator(const std::string& path);
+// The name after the last '/' or '\\' (either, on every platform: a path may come from the other
+// one), and what comes before it, its separator kept ("" for a bare name).
+std::string BaseName(const std::string& path);
+std::string DirName(const std::string& path);
 
 // dir + name, where name is looked up case-insensitively among dir's entries on POSIX (the game's
 // own files may be PLAYER.DAT or player.dat). When no entry matches, dir + name as given. dir is used

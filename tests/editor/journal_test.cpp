@@ -9,6 +9,7 @@
 #include "commands/commands.h"
 #include "editor/editor_state.h"
 #include "editor/journal.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "fakes/game_fixture.h"
 
@@ -35,10 +36,10 @@ TEST(JournalTest, UndoByNumberStopsAtAnOlderSeries) {
   const std::string log = work.ReadFile("ZORVAN32.LOG");
   current_record.gold = 5151;
   ASSERT_TRUE(SaveCurrentPlayer());
-  EXPECT_EQ(RunUndo({"2"}), 0);
+  EXPECT_EQ(RunUndo({"2"}, false), 0);
   EXPECT_EQ(+game.ReadPlayer(0).gold, 4242);  // a copy: the field is unaligned
   work.WriteFile("ZORVAN32.LOG", work.ReadFile("ZORVAN32.LOG") + log);
-  EXPECT_EQ(RunUndo({"3"}), 1);
+  EXPECT_EQ(RunUndo({"3"}, false), 1);
   EXPECT_EQ(+game.ReadPlayer(0).gold, 4242);  // a copy: the field is unaligned
 }
 

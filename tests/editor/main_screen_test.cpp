@@ -8,6 +8,7 @@
 
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
+#include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
 #include "fakes/door_harness.h"

@@ -245,7 +245,7 @@ std::string Notice(const std::string& header, const std::string& text, const cha
 TEST(MailNewsTest, EachNoticeWritesTheGamesBytes) {
   TempGameDir game;
   game_dir = game.Dir();
-  GameOperation op(okMarriage);
+  GameOperation op(OperationKind::kMarriage);
   WriteCleanSlateNotices(op, 1, 0, "Grim");
   WriteCleanSlateNotices(op, 2, 17, "`4Red`0Tor");
   MailWeddingNotice(op, 1, "Grim", 2, "`5Kel`0da");
@@ -301,7 +301,7 @@ TEST(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
     game.WriteFile("mail3.dat", c.before);
     const bool fails = c.after == c.before;
     if (fails) game.MakeDir("LOGNOW.TXT");
-    GameOperation op(okCleanSlate);
+    GameOperation op(OperationKind::kCleanSlate);
     WriteCleanSlateNotices(op, 1, 3, "Grim");
     EXPECT_EQ(op.Commit(), fails ? frFailed : frDone);
     EXPECT_EQ(op.FailedFile(), fails ? "LOGNOW.TXT" : "");

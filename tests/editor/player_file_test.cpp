@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "door/helpers.h"
 #include "editor/editor_state.h"
@@ -25,6 +26,11 @@ TEST(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
     EXPECT_EQ(game.ReadFile("PLAYER.DAT"), RecordBytes(ada) + RecordBytes(ada) +
                                                (result == frDone ? RecordBytes(bo) : ""));
   }
+  // A second hold while one lives is our bug, never a node's busy file.
+  game_dir = game.Dir();
+  PlayerFileHold outer, inner;
+  ASSERT_EQ(outer.Take(), frDone);
+  EXPECT_THROW(inner.Take(), std::logic_error);
 }
 
 // A good answer is stored with one separator, upper-cased where names are not case-sensitive.

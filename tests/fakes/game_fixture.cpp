@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -69,8 +68,8 @@ void TempGameDir::WritePlayers(const std::vector<PlayerRecord>& players) const {
 PlayerRecord TempGameDir::ReadPlayer(int n) const {
   PlayerRecord record;
   std::string bytes = ReadFile("PLAYER.DAT").substr(static_cast<size_t>(n) * kPlayerRecordSize);
-  if (bytes.size() < kPlayerRecordSize) throw std::out_of_range("no player " + std::to_string(n));
-  std::memcpy(&record, bytes.data(), kPlayerRecordSize);
+  if (!RecordFromBytes(bytes.substr(0, kPlayerRecordSize), record))
+    throw std::out_of_range("no player " + std::to_string(n));
   return record;
 }
 
@@ -92,10 +91,6 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name,
   r.dead = r.inn = r.sex = r.seen_bard = r.on_now = r.flirted = 0;
   r.skill_mystic = r.skill_thief = r.uses_mystic = r.uses_thief = r.weird_event = 0;
   return r;
-}
-
-std::string RecordBytes(const PlayerRecord& record) {
-  return std::string(reinterpret_cast<const char*>(&record), kPlayerRecordSize);
 }
 
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,

@@ -38,9 +38,6 @@ class TempGameDir {
 // change to them. married_to is -1.
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
 
-// The record as its 236 bytes.
-std::string RecordBytes(const PlayerRecord& record);
-
 // Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments
 // after the program name, on a reset editor state. Reset everything (ResetEverything) and
 // type the keys before. Returns the exit code Halt was given.
