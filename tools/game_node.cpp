@@ -162,7 +162,7 @@ void ChangeField(PlayerRecord& record, const RecordField& field, std::mt19937& r
 int Node(const std::string& game, int id, double seconds, unsigned seed) {
   std::mt19937 rng(seed);
   const std::string path = GameFilePath(game, "PLAYER.DAT");
-  journal_path = GameFilePath(game, "ZORVAN32.LOG");
+  editor_state.journal_path = GameFilePath(game, "ZORVAN32.LOG");
   door_session.Kind = ckTelnet;  // the journal names the node, not "local"
   door_session.Node = id;
   door_session.UserName = "node " + std::to_string(id);

@@ -200,7 +200,7 @@ int RunCommandWord(int argc, char** argv) {
   const CommandWord* w = FindWord(argv[at]);
   if (w == nullptr) return OutputWritten(false, RunProgramWord(argv[at], argv[0]));
   const bool changes = w->change != nullptr;
-  if (changes) held_wait_report = ReportHeldWait;
+  if (changes) editor_state.held_wait_report = ReportHeldWait;
   CommandArgs args(argv + at + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
@@ -244,7 +244,7 @@ bool CommandLoadGame() {
     CommandError("ZORVAN32.CFG is missing here: run zorvan32 once at the console to make it");
     return false;
   }
-  rollback_report = CommandError;
+  editor_state.rollback_report = CommandError;
   if (!LoadConfig()) {
     CommandError("ZORVAN32.CFG does not hold a usable game directory");
     return false;

@@ -441,8 +441,8 @@ int RunUndo(const CommandArgs& args, bool dry_run) {
   }
   if (!CommandLoadGame()) return 2;
   TargetSearch search(wanted);
-  if (!VisitJournal(journal_path, [&](const JournalLine& line) { return search.Line(line); })) {
-    CommandError(journal_path + " cannot be read");
+  if (!VisitJournal(editor_state.journal_path, [&](const JournalLine& line) { return search.Line(line); })) {
+    CommandError(editor_state.journal_path + " cannot be read");
     return 2;
   }
   const JournaledOperation* target = search.Found();

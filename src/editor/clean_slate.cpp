@@ -110,7 +110,7 @@ int AskResetType() {
 }  // namespace
 
 void GiveCleanSlate(DrawScreen draw_screen) {
-  const std::string name = current_record.name.Get();
+  const std::string name = editor_state.current_record.name.Get();
   if (!Confirmed(name)) {
     DoorPrintColourLn(" Player Status Info: \"Clean Slate\" Changes aborted!");
     return;
@@ -128,14 +128,14 @@ void GiveCleanSlate(DrawScreen draw_screen) {
   if (result == frDone) result = ReadCurrentMerged(record);
   if (result == frDone) {
     ApplyReset(record, type);
-    result = op.Write(current_player, record);
+    result = op.Write(editor_state.current_player, record);
   }
-  WriteCleanSlateNotices(op, type, current_player, record.name.Get());
+  WriteCleanSlateNotices(op, type, editor_state.current_player, record.name.Get());
   if (result == frDone) result = CommitShown(op);
   if (result != frDone && !op.FailedFile().empty())
     RunError(GamePath(op.FailedFile()), op.FailedError());  // with PLAYER.DAT as it was
   if (result != frDone) {
-    screen_notice =
+    editor_state.screen_notice =
         "  `@" + FileProblemText(result) + "  `%Clean Slate not done: no reset, no mail or news.";
     return;
   }

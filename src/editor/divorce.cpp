@@ -41,7 +41,7 @@ FileResult Separate(GameOperation& op, int32_t a, PlayerRecord& first, int32_t b
 bool Finish(GameOperation& op, FileResult result) {
   if (result == frDone) result = CommitShown(op);
   if (result == frDone) return true;
-  screen_notice = NotDoneNotice(op, result, kDivorceNotDone);
+  editor_state.screen_notice = NotDoneNotice(op, result, kDivorceNotDone);
   return false;
 }
 
@@ -51,7 +51,7 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
   PlayerRecord me;
   FileResult result = op.Begin();
   if (result == frDone) result = ReadCurrentMerged(me);
-  if (result == frDone) result = Separate(op, a, me, b, work_records[wkSpouseOfCurrent]);
+  if (result == frDone) result = Separate(op, a, me, b, editor_state.work_records[wkSpouseOfCurrent]);
   if (!Finish(op, result)) return false;
   SetCurrentPlayerRecord(me);
   return true;
@@ -60,10 +60,10 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
 // Kinds 2, 5 and 6: two players, neither of them the current one.
 bool DivorceOthers(int32_t a, int32_t b) {
   GameOperation op(OperationKind::kDivorce);
-  PlayerRecord& first = work_records[wkFirstOfOthers];
+  PlayerRecord& first = editor_state.work_records[wkFirstOfOthers];
   FileResult result = op.Begin();
   if (result == frDone) result = op.Read(a, first);
-  if (result == frDone) result = Separate(op, a, first, b, work_records[wkSecondOfOthers]);
+  if (result == frDone) result = Separate(op, a, first, b, editor_state.work_records[wkSecondOfOthers]);
   return Finish(op, result);
 }
 
@@ -78,7 +78,7 @@ bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
     result = op.Write(a, player);
   }
   if (result == frDone && !op.WriteCharacterFile(character, -1)) {
-    screen_notice = "  `#NPC Divorce Failure:  `%Failed to erase NPC file!";
+    editor_state.screen_notice = "  `#NPC Divorce Failure:  `%Failed to erase NPC file!";
     return false;
   }
   NewsDivorce(op, player.name.Get(), NpcName(character));
@@ -87,7 +87,7 @@ bool DivorceFromCharacter(int32_t a, int32_t b, bool current, int character) {
   if (current)
     SetCurrentPlayerRecord(player);
   else
-    work_records[wkLeavingCharacter] = player;
+    editor_state.work_records[wkLeavingCharacter] = player;
   return true;
 }
 
@@ -102,7 +102,7 @@ bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character) {
     case dkOthersAgain:
     case dkOthersOnceMore: {
       bool done = DivorceOthers(a, b);
-      return (!save_pending || SaveCurrentPlayer()) && done;
+      return (!editor_state.save_pending || SaveCurrentPlayer()) && done;
     }
     case dkCurrentFromCharacter:
     case dkOtherFromCharacter:
@@ -115,7 +115,7 @@ bool ExecuteDivorce(int32_t a, int32_t b, DivorceKind kind, int character) {
 
 bool ConfirmPlayerDivorce(int32_t a, int32_t b, DrawScreen draw_screen) {
   LoadWorkRecord(b, wkSpouseOfCurrent);
-  DoorPrintLn("  `!Okay to divorce `0" + current_record.name.Get() + " `!from `#" +
+  DoorPrintLn("  `!Okay to divorce `0" + editor_state.current_record.name.Get() + " `!from `#" +
               SpouseNameText(b, wkSpouseOfCurrent) + " `!now? ");
   DoorPrintCodedLn("  `#Divorce Players Now?  `%Enter Y or N as response: ");
   bool yes = YesNo();
@@ -137,7 +137,7 @@ bool DivorceFromNpc(int32_t player, DivorceWho who, int character, DrawScreen dr
   DivorceKind kind = who == dwCurrent ? dkCurrentFromCharacter : dkOtherFromCharacter;
   if (!ExecuteDivorce(player, 0, kind, character)) return false;
   DoorPrintLn("  `#NPC Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
-  const PlayerRecord& leaving = who == dwCurrent ? current_record : work_records[wkLeavingCharacter];
+  const PlayerRecord& leaving = who == dwCurrent ? editor_state.current_record : editor_state.work_records[wkLeavingCharacter];
   std::string name = leaving.name.Get();
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
   bool left = FileExists(GamePath(file));

@@ -78,7 +78,7 @@ const SkillUse kSkillUses[] = {
 #undef F
 
 std::string TextOf(const ExtTextRow& row) {
-  int32_t value = ReadField(current_record, row.field);
+  int32_t value = ReadField(editor_state.current_record, row.field);
   switch (row.kind) {
     case etYesWhenNonZero: return value != 0 ? "`!Yes! " : "`!Nope!";
     case etYesWhenEqual: return value == row.yes_value ? "`!Yes! " : "`!Nope!";
@@ -111,7 +111,7 @@ void DrawExtendedScreen() {
   DoorPrintColourLn("~x06`0(`%*`0) `!New Day for Player: `$Skill Uses update.");
   DoorPrintCentred(RepeatChar(40, '*'));
   DoorSkipLines(2);
-  DoorPrintCentred("`$VARN Information for player: `@" + current_record.name.Get() + ".");
+  DoorPrintCentred("`$VARN Information for player: `@" + editor_state.current_record.name.Get() + ".");
   DoorSkipLines(1);
   DoorPrintColourLn("`%    Input key to change, or `@Q `%to quit and save.");
   DoorPrintColourLn("`%    Your command, master?`@: ");
@@ -120,8 +120,8 @@ void DrawExtendedScreen() {
 void RunToggle(char key) {
   const ExtToggle* t = ExtToggleOfKey(key);
   if (t == nullptr) return;
-  WriteField(current_record, t->field,
-             FlippedFlag(ReadField(current_record, t->field), t->on, t->off, t->others_to_on));
+  WriteField(editor_state.current_record, t->field,
+             FlippedFlag(ReadField(editor_state.current_record, t->field), t->on, t->off, t->others_to_on));
   SaveCurrentPlayer();
 }
 

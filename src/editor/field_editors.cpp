@@ -18,7 +18,7 @@ std::optional<int32_t> AskNumber(const NumberEditor& editor) {
     DoorWriteLn("");
   else
     BlankLine();
-  int32_t old_value = ReadField(current_record, editor.field);
+  int32_t old_value = ReadField(editor_state.current_record, editor.field);
   DoorClearEol();  // an earlier, longer prompt on this row leaves nothing behind
   DoorPrintColourLn(std::string(editor.prompt) +
                     (editor.commas ? IntToStrCommas(old_value) : IntToStr(old_value)));
@@ -32,7 +32,7 @@ std::optional<int32_t> AskNumber(const NumberEditor& editor) {
 void RunNumberEditor(const NumberEditor& editor) {
   std::optional<int32_t> number = AskNumber(editor);
   if (!number) return;
-  WriteField(current_record, editor.field, *number);
+  WriteField(editor_state.current_record, editor.field, *number);
   SaveCurrentPlayer();
 }
 

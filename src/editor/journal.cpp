@@ -160,11 +160,11 @@ namespace {
 // Kept open between operations, so that an append costs a lock, a look at the length, one write
 // and the unlock; the tail is read only when another writer appended since our last line.
 bool OpenJournal(JournalHandle& j) {
-  if (j.file.IsOpen() && (j.path != journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
+  if (j.file.IsOpen() && (j.path != editor_state.journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
   if (j.file.IsOpen()) return true;
   OpenModeScope shared(fmShared);
-  if (!FileOpen(j.file, journal_path, faAppend, /*create=*/true)) return false;
-  j.path = journal_path;
+  if (!FileOpen(j.file, editor_state.journal_path, faAppend, /*create=*/true)) return false;
+  j.path = editor_state.journal_path;
   return true;
 }
 
@@ -182,13 +182,13 @@ std::string LineTail(const char* operation, const JournalEntry& e) {
 }  // namespace
 
 bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entries) {
-  if (entries.empty() || journal_path.empty()) return true;
-  JournalHandle& j = journal_handle;
+  if (entries.empty() || editor_state.journal_path.empty()) return true;
+  JournalHandle& j = editor_state.journal_handle;
   if (!OpenJournal(j)) return false;
   const std::string stamp = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t";
   std::vector<std::string> tails;
   for (const JournalEntry& e : entries) tails.push_back(LineTail(operation, e));
-  if (RetryWhileHeld(journal_path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
+  if (RetryWhileHeld(editor_state.journal_path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
   int64_t length = FileLength(j.file);
   std::string lines;
   bool ours = length == j.end && j.end >= 0;  // nobody wrote since our own whole line

@@ -117,8 +117,8 @@ std::string SkillClassText(int32_t skill_class) {
 }
 
 std::string FieldText(const MainField& f) {
-  if (f.how == Shown::kText) return f.prefix + f.text(current_record);
-  int32_t value = ReadField(current_record, f.field);
+  if (f.how == Shown::kText) return f.prefix + f.text(editor_state.current_record);
+  int32_t value = ReadField(editor_state.current_record, f.field);
   switch (f.how) {
     case Shown::kDecimal: return f.prefix + IntToStr(value) + f.suffix;
     case Shown::kCommas: return f.prefix + IntToStrCommas(value);
@@ -140,7 +140,7 @@ std::string MainFieldText(char key) {
 void DrawFieldRow(const FieldPairRow& row) {
   std::string left = MainFieldText(row.left_key);
   std::string right_label = row.right_label;
-  if (row.right_key == 'H') right_label += seen_label;
+  if (row.right_key == 'H') right_label += editor_state.seen_label;
   std::string right = MainFieldText(row.right_key);
   DoorPrintLn(row.left_label + left + right_label + right);
 }
@@ -152,25 +152,25 @@ const char* const kQuitLossLine = "  `@Quit without saving:  `%the change to thi
 // command follows it on every redraw until the next key.
 void DrawNotices() {
   uint8_t row = 23;
-  notice_on_screen = false;
-  for (const std::string& line : {save_pending ? SaveNotice() : std::string(), screen_notice}) {
+  editor_state.notice_on_screen = false;
+  for (const std::string& line : {editor_state.save_pending ? SaveNotice() : std::string(), editor_state.screen_notice}) {
     if (line.empty()) continue;
     DoorPrintAt(1, row++, line);
-    notice_on_screen = true;
+    editor_state.notice_on_screen = true;
   }
-  if (notice_on_screen) DoorGotoXY(1, 22);
+  if (editor_state.notice_on_screen) DoorGotoXY(1, 22);
 }
 
 // What a command writes under the screen (prompts, the credits) starts on clear rows, so no tail
 // of a longer notice is left beside it.
 void ClearNoticeRows() {
-  if (!notice_on_screen) return;
+  if (!editor_state.notice_on_screen) return;
   for (uint8_t row : {23, 24}) {
     DoorGotoXY(1, row);
     DoorClearEol();
   }
   DoorGotoXY(1, 22);
-  notice_on_screen = false;
+  editor_state.notice_on_screen = false;
 }
 
 // The count for a move; false, with the reason shown, when there is nothing sure to move to. A
@@ -179,27 +179,27 @@ bool CountForMove(int32_t& count) {
   FileResult result = CountPlayers(count);
   if (result == frDone && count == 0) result = frOutside;
   if (result == frDone) return true;
-  screen_notice = StayNotice(result);
+  editor_state.screen_notice = StayNotice(result);
   return false;
 }
 
 void MoveTo(uint8_t n) {
   FileResult result = MoveToPlayer(n);
-  if (result != frDone) screen_notice = StayNotice(result);
+  if (result != frDone) editor_state.screen_notice = StayNotice(result);
 }
 
 void NextPlayer() {
   int32_t count = 0;
   if (!ReadyToLeaveCurrentPlayer() || !CountForMove(count)) return;
-  auto next = static_cast<uint8_t>(current_player + 1);
+  auto next = static_cast<uint8_t>(editor_state.current_player + 1);
   MoveTo(next > count - 1 ? 0 : next);
 }
 
 void PreviousPlayer() {
   int32_t count = 0;
   if (!ReadyToLeaveCurrentPlayer() || !CountForMove(count)) return;
-  MoveTo(current_player == 0 ? static_cast<uint8_t>(count - 1)
-                             : static_cast<uint8_t>(current_player - 1));
+  MoveTo(editor_state.current_player == 0 ? static_cast<uint8_t>(count - 1)
+                             : static_cast<uint8_t>(editor_state.current_player - 1));
 }
 
 enum class QuitStep : uint8_t { kLeave, kLeaveWithoutChange, kStay };
@@ -209,16 +209,16 @@ enum class QuitStep : uint8_t { kLeave, kLeaveWithoutChange, kStay };
 QuitStep QuitStepFor(bool asked_before) {
   if (ReadyToLeaveCurrentPlayer()) return QuitStep::kLeave;
   if (!asked_before) return QuitStep::kStay;
-  save_pending = false;  // given up, in so many words
+  editor_state.save_pending = false;  // given up, in so many words
   return QuitStep::kLeaveWithoutChange;
 }
 
 void ChooseSeenLabel() {
-  if (current_record.sex == 0) seen_label = " `%Seen `$Quenna?    `%: ";
-  if (current_record.sex == 5) seen_label = " `%Seen the `$Bard?  `%: ";
+  if (editor_state.current_record.sex == 0) editor_state.seen_label = " `%Seen `$Quenna?    `%: ";
+  if (editor_state.current_record.sex == 5) editor_state.seen_label = " `%Seen the `$Bard?  `%: ";
 }
 
-std::string AccountNumberText() { return "`$" + IntToStr(current_player); }
+std::string AccountNumberText() { return "`$" + IntToStr(editor_state.current_player); }
 
 void DrawMainScreen() {
   ChooseSeenLabel();
@@ -277,7 +277,7 @@ void MainLoop() {
   bool quit_refused = false;
   for (;;) {
     char key = DoorGetChoice(kCommandSet);
-    screen_notice.clear();  // seen: it has stood on the screen until this key
+    editor_state.screen_notice.clear();  // seen: it has stood on the screen until this key
     ClearNoticeRows();
     bool asked_before = quit_refused;
     quit_refused = false;

@@ -78,8 +78,8 @@ const CaseRow kCaseRows[] = {
 };
 
 Standing StandingOf(const MarriageRequest& rq) {
-  if (rq.q == current_player) return stQuenna;
-  if (rq.d == current_player) return stDask;
+  if (rq.q == editor_state.current_player) return stQuenna;
+  if (rq.d == editor_state.current_player) return stDask;
   return rq.m >= 0 ? stPlayer : stUnmarried;
 }
 
@@ -111,7 +111,7 @@ int32_t ReadNpcSpouse(int character) {
 void RepairDoubleMarriage(int32_t m) {
   if (m < 0) return;
   for (int character : {npcQuenna, npcDask}) {
-    if (ReadNpcSpouse(character) != current_player) continue;
+    if (ReadNpcSpouse(character) != editor_state.current_player) continue;
     std::string name = NpcName(character);
     DoorPrintLn("  `#Two marriage Alert:  `%Player is Married to a Player AND to `$" + name + "!");
     if (!DeleteCharacterFiles(OperationKind::kDoubleMarriageRepair, {character})) continue;
@@ -123,8 +123,8 @@ void ShowCurrentData() {
   DoorPrintLn(" ");
   DoorPrintCentredLn("  `!Current Marriage data: ");
   AskAboutBothCharacters();
-  DoorPrintLn("  `0" + current_record.name.Get() + " `!is Married to player: `$" +
-              MarriedToText(current_record.married_to) + " ");
+  DoorPrintLn("  `0" + editor_state.current_record.name.Get() + " `!is Married to player: `$" +
+              MarriedToText(editor_state.current_record.married_to) + " ");
   DoorPrintLn("   `%(`#-1 Nobody `%means player is NOT Married)");
   BlankLine();
   DoorPrintLn("  `0Marriage Change Codes:  `%-1 = Divorce. -2 = Dask Able/Quenna ");
@@ -138,7 +138,7 @@ bool ReadCharacters(MarriageRequest& rq) {
   rq.q = ReadQuennaSpouse();
   for (int character : {npcQuenna, npcDask}) {
     if ((character == npcQuenna ? rq.q : rq.d) != kSpouseUnknown) continue;
-    screen_notice = std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
+    editor_state.screen_notice = std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
                     NpcName(character) + "'s marriage is unknown, so nothing was changed.";
     return false;
   }
@@ -148,34 +148,34 @@ bool ReadCharacters(MarriageRequest& rq) {
 // The players and names the case's questions and lines need. False when the requested player's
 // record cannot be read: deciding on a stale copy could marry someone twice.
 bool GatherPlayers(MarriageRequest& rq) {
-  rq.c_name = current_record.name.Get();
-  rq.sex = current_record.sex;
+  rq.c_name = editor_state.current_record.name.Get();
+  rq.sex = editor_state.current_record.sex;
   if (rq.m >= 0) {
-    rq.z_text = MarriedToText(current_record.married_to);
+    rq.z_text = MarriedToText(editor_state.current_record.married_to);
     LoadWorkRecord(rq.m, wkSpouseOfCurrent);
     rq.b_name = SpouseNameText(rq.m, wkSpouseOfCurrent);
   }
   if (rq.r >= 0) {
     if (!LoadWorkRecord(rq.r, wkProbe) || !LoadWorkRecord(rq.r, wkRequested)) {
-      screen_notice = "  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
+      editor_state.screen_notice = "  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
                       " could not be read, so nothing was changed.";
       return false;
     }
-    rq.p = work_records[wkProbe].married_to;
-    rq.same_sex = same_sex;
-    rq.r_name = work_records[wkRequested].name.Get();
+    rq.p = editor_state.work_records[wkProbe].married_to;
+    rq.same_sex = editor_state.same_sex;
+    rq.r_name = editor_state.work_records[wkRequested].name.Get();
     if (rq.p >= 0 && LoadWorkRecord(rq.p, wkSpouseOfRequested))
-      rq.s_name = work_records[wkSpouseOfRequested].name.Get();
+      rq.s_name = editor_state.work_records[wkSpouseOfRequested].name.Get();
   }
-  if (rq.q >= 0) rq.qh_name = work_records[wkQuennaHusband].name.Get();
-  if (rq.d >= 0) rq.dw_name = work_records[wkDaskWife].name.Get();
+  if (rq.q >= 0) rq.qh_name = editor_state.work_records[wkQuennaHusband].name.Get();
+  if (rq.d >= 0) rq.dw_name = editor_state.work_records[wkDaskWife].name.Get();
   return true;
 }
 
 // The case's number under /DEBUG, then the case, or the advisory when there is none.
 void RunCase(const char* label, int marriage_case, const MarriageRequest& rq, bool same_sex_asked,
              DrawScreen draw_screen) {
-  if (debug_mode) DoorPrintLn(std::string(label) + IntToStr(marriage_case));
+  if (editor_state.debug_mode) DoorPrintLn(std::string(label) + IntToStr(marriage_case));
   if (marriage_case == kNoMarriageCase)
     DoorPrintLn("  `#Advisory:  `%This situation is NOT handled by ZORVAN/32.");
   else
@@ -205,7 +205,7 @@ int ClassifyMarriage(const MarriageRequest& rq) {
 
 void MarriageEditor(DrawScreen draw_screen) {
   MarriageRequest rq;
-  rq.m = current_record.married_to;
+  rq.m = editor_state.current_record.married_to;
   RepairDoubleMarriage(rq.m);
   ShowCurrentData();
   std::string entry = DoorInputLine();
@@ -218,18 +218,18 @@ void MarriageEditor(DrawScreen draw_screen) {
   // request cut down to it would turn into a divorce.
   int32_t count = PlayerCount();
   if (count <= 0) {
-    screen_notice = "  `@PLAYER.DAT is busy!  `%No marriage change was made.";
+    editor_state.screen_notice = "  `@PLAYER.DAT is busy!  `%No marriage change was made.";
     return;
   }
   rq.r = RequestNumber(entry, count);
-  if (rq.r == current_player) {
+  if (rq.r == editor_state.current_player) {
     DoorPrintLn("  `#Idiot Alert Info:  `%Player can't marry themselves!");
     return;
   }
   if (!ReadCharacters(rq)) return;
-  bool to_character = rq.q == current_player || rq.d == current_player;
+  bool to_character = rq.q == editor_state.current_player || rq.d == editor_state.current_player;
   if (to_character && rq.r == -1) {
-    int marriage_case = rq.q == current_player ? 3 : 4;
+    int marriage_case = rq.q == editor_state.current_player ? 3 : 4;
     if (!GatherPlayers(rq)) return;
     RunCase("  `#WTF Divorce Code is `$", marriage_case, rq, false, draw_screen);
     return;
@@ -245,7 +245,7 @@ void MarriageEditor(DrawScreen draw_screen) {
     return;
   }
   if (!to_character && rq.r == -1) {
-    ConfirmPlayerDivorce(current_player, rq.m, draw_screen);
+    ConfirmPlayerDivorce(editor_state.current_player, rq.m, draw_screen);
     return;
   }
   DoorWriteLn(" ");
@@ -256,7 +256,7 @@ void MarriageEditor(DrawScreen draw_screen) {
 }
 
 bool SameSexConfirm(const std::string& requested_name) {
-  DoorPrintLn("  `@WARNING:  `0" + current_record.name.Get() + " `%is the same Sex type as `!" +
+  DoorPrintLn("  `@WARNING:  `0" + editor_state.current_record.name.Get() + " `%is the same Sex type as `!" +
               StripCodes(requested_name) + "! ");
   DoorPrintLn("  `%This would be a Same-Sex Marriage?   Proceed?");
   DoorPrintCodedLn("  `%Enter Y or N as your response: ");
@@ -271,13 +271,13 @@ namespace {
 const char* const kNoMarriage = "No marriage was made.";
 
 bool Taken(int32_t player) {
-  screen_notice =
+  editor_state.screen_notice =
       "  `@Player " + IntToStr(player) + " is married to another now!  `%" + kNoMarriage;
   return false;
 }
 
 bool Refuse(const GameOperation& op, FileResult result) {
-  screen_notice = NotDoneNotice(op, result, kNoMarriage);
+  editor_state.screen_notice = NotDoneNotice(op, result, kNoMarriage);
   return false;
 }
 
@@ -286,19 +286,19 @@ bool Refuse(const GameOperation& op, FileResult result) {
 bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
   GameOperation op(OperationKind::kMarriage);
   PlayerRecord me;
-  PlayerRecord& spouse = work_records[wkSpouseOfCurrent];
+  PlayerRecord& spouse = editor_state.work_records[wkSpouseOfCurrent];
   FileResult result = op.Begin();
   if (result == frDone) result = ReadCurrentMerged(me);
   if (result == frDone) result = op.Read(r, spouse);
   if (result != frDone) return Refuse(op, result);
   // Both must be free (or each other's) as read now: a node may have married either meanwhile.
-  if (me.married_to >= 0 && me.married_to != r) return Taken(current_player);
-  if (spouse.married_to >= 0 && spouse.married_to != current_player) return Taken(r);
+  if (me.married_to >= 0 && me.married_to != r) return Taken(editor_state.current_player);
+  if (spouse.married_to >= 0 && spouse.married_to != editor_state.current_player) return Taken(r);
   me.married_to = static_cast<int16_t>(r);
-  spouse.married_to = current_player;
-  result = op.Write(current_player, me);
+  spouse.married_to = editor_state.current_player;
+  result = op.Write(editor_state.current_player, me);
   if (result == frDone) result = op.Write(r, spouse);
-  MailWeddingNotice(op, current_player, me.name.Get(), r, spouse.name.Get());
+  MailWeddingNotice(op, editor_state.current_player, me.name.Get(), r, spouse.name.Get());
   NewsMarriage(op, me.name.Get(), spouse.name.Get());
   if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
@@ -308,7 +308,7 @@ bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
 }
 
 bool MarryNpc(DrawScreen draw_screen) {
-  int character = current_record.sex == 0 ? npcQuenna : current_record.sex == 5 ? npcDask : npcNone;
+  int character = editor_state.current_record.sex == 0 ? npcQuenna : editor_state.current_record.sex == 5 ? npcDask : npcNone;
   if (character == npcNone) return false;
   GameOperation op(OperationKind::kMarriage);
   PlayerRecord me;
@@ -319,14 +319,14 @@ bool MarryNpc(DrawScreen draw_screen) {
   if (result != frDone) return Refuse(op, result);
   std::string name = me.name.Get();
   me.married_to = -1;
-  result = op.Write(current_player, me);
+  result = op.Write(editor_state.current_player, me);
   // Without the file the character is not married, so the notices must not say otherwise.
-  if (result == frDone && !op.WriteCharacterFile(character, current_player)) {
-    screen_notice = std::string("  `@") + NpcFileName(character) +
+  if (result == frDone && !op.WriteCharacterFile(character, editor_state.current_player)) {
+    editor_state.screen_notice = std::string("  `@") + NpcFileName(character) +
                     " could not be written!  `%" + kNoMarriage;
     return false;
   }
-  MailNpcWeddingNotice(op, current_player, name, NpcName(character));
+  MailNpcWeddingNotice(op, editor_state.current_player, name, NpcName(character));
   NewsMarriage(op, name, NpcName(character));
   if (result == frDone) result = CommitShown(op);
   if (result != frDone) return Refuse(op, result);
@@ -334,14 +334,14 @@ bool MarryNpc(DrawScreen draw_screen) {
   draw_screen();
   DoorPrintLn("  `#Marriage Info: `0" + name + "`% is now `$Married `%to `!" + NpcName(character) +
               "!");
-  NpcSpouse(character) = current_player;
+  NpcSpouse(character) = editor_state.current_player;
   return true;
 }
 
 void CleanupNpcFile(int character) {
   std::string path = GamePath(NpcFileName(character));
   if (!FileExists(path)) return;
-  if (debug_mode)
+  if (editor_state.debug_mode)
     DoorPrintLn(std::string("  `#NPC Divorce Cleanup:  `%Manually deleted ") +
                 NpcFileName(character) + " file.");
   DeleteCharacterFiles(OperationKind::kMarriage, {character});

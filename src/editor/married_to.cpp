@@ -8,13 +8,13 @@ std::string MarriedToText(int32_t married_to) {
   if (married_to != -1) {
     // A link beyond the file shows its number alone, never the name a buffer still holds.
     if (!LoadWorkRecord(married_to, wkSpouseOfCurrent)) return IntToStr(married_to);
-    return IntToStr(married_to) + " `2" + work_records[wkSpouseOfCurrent].name.Get();
+    return IntToStr(married_to) + " `2" + editor_state.work_records[wkSpouseOfCurrent].name.Get();
   }
   if (AnyNpcFileExists()) {
     int32_t dask = ReadDaskSpouseUnasked();
-    if (dask == current_player) return "`$Dask Able!";
+    if (dask == editor_state.current_player) return "`$Dask Able!";
     int32_t quenna = ReadQuennaSpouse();
-    if (quenna == current_player) return "`0Quenna!   ";
+    if (quenna == editor_state.current_player) return "`0Quenna!   ";
     // A character's file that a node holds: this player may be married to the character.
     if (dask == kSpouseUnknown || quenna == kSpouseUnknown) return "`@Unknown!";
   }
@@ -22,5 +22,5 @@ std::string MarriedToText(int32_t married_to) {
 }
 
 void AskAboutBothCharacters() {
-  if (current_record.married_to == -1 && AnyNpcFileExists()) ReadDaskSpouse();
+  if (editor_state.current_record.married_to == -1 && AnyNpcFileExists()) ReadDaskSpouse();
 }

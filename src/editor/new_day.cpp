@@ -39,7 +39,7 @@ void ClearDailyFlags(PlayerRecord& r) {
 // The game's node files named after the record number: a player shown as on line, its drop file and
 // its batch file. Exact-name matches only, so player 3 never takes NodeOn.30.
 void DeleteNodeFiles() {
-  const std::string n = std::to_string(current_player);
+  const std::string n = std::to_string(editor_state.current_player);
   DeleteFileIfExists(GamePath("NodeOn." + n));
   DeleteFileIfExists(GamePath("Info." + n));
   DeleteFileIfExists(GamePath("DO" + n + ".BAT"));
@@ -51,7 +51,7 @@ void DeleteNodeFiles() {
 // the two questions come first, since nothing may wait for a key while PLAYER.DAT is held. The gems
 // advisory comes before them, as the screen has always shown it, from the record as last read.
 bool NewDayForPlayer() {
-  if (current_record.gems < 0) {
+  if (editor_state.current_record.gems < 0) {
     DoorGotoXY(1, 24);
     DoorPrintColourLn("Advisory: Reset negative Gems on Hand field to 10.");
   }

@@ -77,7 +77,7 @@ int32_t ReadQuennaSpouse() {
   int32_t number = 0;
   SpouseRead read = ReadSpouseFile(NpcFileName(npcQuenna), number);
   if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
-  quenna_spouse = number;
+  editor_state.quenna_spouse = number;
   LoadWorkRecord(number, wkQuennaHusband);
   return number;
 }
@@ -91,7 +91,7 @@ void AskIfMarriedToBoth() {
   for (;;) {
     int32_t dask = 0;
     int32_t quenna = 0;
-    if (ReadSpouseFile(NpcFileName(npcDask), dask) != srRead || dask != current_player) return;
+    if (ReadSpouseFile(NpcFileName(npcDask), dask) != srRead || dask != editor_state.current_player) return;
     if (ReadSpouseFile(NpcFileName(npcQuenna), quenna) != srRead || quenna != dask) return;
     uint8_t selection = AskBothCharacters();
     if (selection == 0) return;
@@ -104,12 +104,12 @@ int32_t ReadDaskSpouseUnasked() {
   SpouseRead read = ReadSpouseFile(NpcFileName(npcDask), dask);
   if (read != srRead) return read == srMissing ? -1 : kSpouseUnknown;
   ReadQuennaSpouse();
-  dask_spouse = dask;
+  editor_state.dask_spouse = dask;
   LoadWorkRecord(dask, wkDaskWife);
   return dask;
 }
 
-int32_t& NpcSpouse(int character) { return character == npcDask ? dask_spouse : quenna_spouse; }
+int32_t& NpcSpouse(int character) { return character == npcDask ? editor_state.dask_spouse : editor_state.quenna_spouse; }
 
 bool AnyNpcFileExists() {
   return PathExists(GamePath(NpcFileName(npcDask))) ||
@@ -119,18 +119,18 @@ bool AnyNpcFileExists() {
 bool LoadWorkRecord(int32_t n, int work) {
   if (n == -1 || !ValidWork(work)) return false;
   if (PlayerCount() < n) {
-    work_loaded_from[work] = -1;
+    editor_state.work_loaded_from[work] = -1;
     return false;
   }
   // A failed read leaves the work record as it was.
-  bool read = ReadPlayerRecord(n, work_records[work]) == frDone;
-  work_loaded_from[work] = read ? n : -1;
-  same_sex = work_records[work].sex == current_record.sex;
+  bool read = ReadPlayerRecord(n, editor_state.work_records[work]) == frDone;
+  editor_state.work_loaded_from[work] = read ? n : -1;
+  editor_state.same_sex = editor_state.work_records[work].sex == editor_state.current_record.sex;
   return read;
 }
 
 std::string SpouseNameText(int32_t n, int work) {
-  if (ValidWork(work) && n >= 0 && work_loaded_from[work] == n)
-    return work_records[work].name.Get();
+  if (ValidWork(work) && n >= 0 && editor_state.work_loaded_from[work] == n)
+    return editor_state.work_records[work].name.Get();
   return IntToStr(n);
 }

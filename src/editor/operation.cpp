@@ -181,7 +181,7 @@ FileResult GameOperation::Commit(JournalRule rule) {
   }
   if (failed_file_.empty()) journaled_ = Journal();
   if (failed_file_.empty() && !journaled_ && rule == jrRequired) {
-    failed_file_ = journal_path;
+    failed_file_ = editor_state.journal_path;
     failed_error_ = FileLastError();
   }
   if (!failed_file_.empty()) {
@@ -248,7 +248,7 @@ FileResult UpdateCurrentPlayer(OperationKind kind,
   if (result == frDone) result = ReadCurrentMerged(record);
   if (result != frDone) return result;
   if (change) change(record);
-  result = op.Write(current_player, record);
+  result = op.Write(editor_state.current_player, record);
   if (result == frDone) result = CommitShown(op);
   if (result == frDone) SetCurrentPlayerRecord(record);
   return result;
@@ -259,11 +259,11 @@ bool SaveCurrentPlayer() {
   SetFileOpenMode(fmShared);  // what a save leaves for opens that set no mode of their own
   NoteCurrentPlayerSave(result);
   // Say why the change is only in memory instead of losing it without a word.
-  if (save_pending) DoorPrintLn(SaveNotice());
-  return !save_pending;
+  if (editor_state.save_pending) DoorPrintLn(SaveNotice());
+  return !editor_state.save_pending;
 }
 
-bool ReadyToLeaveCurrentPlayer() { return !save_pending || SaveCurrentPlayer(); }
+bool ReadyToLeaveCurrentPlayer() { return !editor_state.save_pending || SaveCurrentPlayer(); }
 
 bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> characters) {
   GameOperation op(kind);
@@ -271,7 +271,7 @@ bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> charact
   for (int character : characters) {
     if (result == frDone && !op.WriteCharacterFile(character, -1)) result = frFailed;
     if (result != frDone) {
-      screen_notice =
+      editor_state.screen_notice =
           NotDoneNotice(op, result, std::string(NpcFileName(character)) + " was not deleted.");
       return false;
     }
@@ -281,9 +281,9 @@ bool DeleteCharacterFiles(OperationKind kind, std::initializer_list<int> charact
 
 FileResult CommitShown(GameOperation& op) {
   FileResult result = op.Commit(jrChangeStands);
-  if (result == frDone && !op.Journaled() && !journal_warned) {
-    journal_warned = true;
-    screen_notice = "  `@" + journal_path + " cannot be written!  `%Changes are not journaled.";
+  if (result == frDone && !op.Journaled() && !editor_state.journal_warned) {
+    editor_state.journal_warned = true;
+    editor_state.screen_notice = "  `@" + editor_state.journal_path + " cannot be written!  `%Changes are not journaled.";
   }
   return result;
 }
@@ -359,7 +359,7 @@ void RollBackFile(GameOperation& op, const std::string& name, const RollbackItem
 }
 
 void ScreenReport(const std::string& text) {
-  screen_notice = "  `@" + UpperStr(text.substr(0, 1)) + text.substr(1);
+  editor_state.screen_notice = "  `@" + UpperStr(text.substr(0, 1)) + text.substr(1);
 }
 
 void PutBack(GameOperation& op, const UnfinishedOperation& what, Tally& tally) {
@@ -374,8 +374,6 @@ void PutBack(GameOperation& op, const UnfinishedOperation& what, Tally& tally) {
 }
 
 }  // namespace
-
-void (*rollback_report)(const std::string& text) = ScreenReport;
 
 void RollBackUnfinished() {
   if (!RollbackRecoveryStarts()) return;
@@ -396,5 +394,5 @@ void RollBackUnfinished() {
                      std::to_string(tally.restored) + " put back";
   if (tally.left > 0)
     text += ", " + std::to_string(tally.left) + " changed since, left as they are";
-  rollback_report(text);
+  (editor_state.rollback_report != nullptr ? editor_state.rollback_report : ScreenReport)(text);
 }

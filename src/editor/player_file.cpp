@@ -16,7 +16,6 @@ namespace {
 constexpr int32_t kRetryMs = 5000;
 
 // The open of PLAYER.DAT that a PlayerFileHold keeps, or nullptr.
-OsFile* held_player_file = nullptr;
 
 struct FileProblem {
   FileResult result;
@@ -33,7 +32,6 @@ int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecord
 
 }  // namespace
 
-void (*held_wait_report)(const std::string& path) = nullptr;
 
 FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
   int32_t start = MsOfDay();
@@ -47,7 +45,7 @@ FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& 
     if (MsElapsed(start, MsOfDay()) > kRetryMs) return frBusy;
     if (first_retry) {
       DoorFlushOutput();  // what came before the wait is seen during it
-      if (held_wait_report != nullptr) held_wait_report(path);
+      if (editor_state.held_wait_report != nullptr) editor_state.held_wait_report(path);
     }
     first_retry = false;
     SleepMs(1);
@@ -69,14 +67,14 @@ FileResult ReadGameLineFile(const std::string& path, std::string& bytes) {
 PlayerFileHold::~PlayerFileHold() { Release(); }
 
 FileResult PlayerFileHold::Take() {
-  if (held_player_file != nullptr) throw std::logic_error("PLAYER.DAT held twice");
+  if (editor_state.held_player_file != nullptr) throw std::logic_error("PLAYER.DAT held twice");
   FileResult result = OpenWithRetry(file_, GamePath("PLAYER.DAT"));
-  if (result == frDone) held_player_file = &file_;
+  if (result == frDone) editor_state.held_player_file = &file_;
   return result;
 }
 
 void PlayerFileHold::Release() {
-  if (held_player_file == &file_) held_player_file = nullptr;
+  if (editor_state.held_player_file == &file_) editor_state.held_player_file = nullptr;
   FileClose(file_);
 }
 
@@ -101,7 +99,7 @@ FileResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool e
 // work on PLAYER.DAT: through the hold when there is one, else with an open of its own.
 FileResult WithPlayerFile(const std::string& path,
                            const std::function<FileResult(OsFile&)>& work) {
-  if (held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*held_player_file);
+  if (editor_state.held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*editor_state.held_player_file);
   OsFile file;
   FileResult result = OpenWithRetry(file, path);
   return result == frDone ? work(file) : result;
@@ -118,9 +116,9 @@ std::string FirstLine(const std::string& bytes, size_t max) {
 
 std::string GamePath(const std::string& name) {
   // Still there as found: one stat, where finding it again may read the whole directory.
-  std::string& known = game_paths[game_dir + name];
+  std::string& known = editor_state.game_paths[editor_state.game_dir + name];
   if (!known.empty() && PathExists(known)) return known;
-  known = GameFilePath(game_dir, name);
+  known = GameFilePath(editor_state.game_dir, name);
   return known;
 }
 
@@ -136,14 +134,14 @@ FileResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
 }
 
 void SetCurrentPlayerRecord(const PlayerRecord& record) {
-  current_record = record;
-  current_as_read = record;
-  save_pending = false;  // whatever change was waiting is in it or has just been replaced
+  editor_state.current_record = record;
+  editor_state.current_as_read = record;
+  editor_state.save_pending = false;  // whatever change was waiting is in it or has just been replaced
 }
 
 void LoadCurrentPlayer() {
   PlayerRecord record;
-  ReadRecordOrRunError(current_player, record);
+  ReadRecordOrRunError(editor_state.current_player, record);
   SetCurrentPlayerRecord(record);
 }
 
@@ -151,23 +149,23 @@ FileResult MoveToPlayer(uint8_t n) {
   PlayerRecord record;
   FileResult result = ReadPlayerRecord(n, record);
   if (result != frDone) return result;
-  current_player = n;
+  editor_state.current_player = n;
   SetCurrentPlayerRecord(record);
   return frDone;
 }
 
 FileResult ReadCurrentMerged(PlayerRecord& out) {
   PlayerRecord disk;
-  FileResult result = ReadPlayerRecord(current_player, disk);
+  FileResult result = ReadPlayerRecord(editor_state.current_player, disk);
   if (result != frDone) return result;
-  MergeChangedFields(current_as_read, current_record, disk);
+  MergeChangedFields(editor_state.current_as_read, editor_state.current_record, disk);
   out = disk;
   return frDone;
 }
 
 void LoadScratchRecord(int32_t n) {
   if (n == -1) return;
-  ReadRecordOrRunError(n, scratch_record);
+  ReadRecordOrRunError(n, editor_state.scratch_record);
 }
 
 FileResult CountPlayers(int32_t& count) {
@@ -192,13 +190,13 @@ FileResult WritePlayerRecord(const std::string& file_name, int32_t n, const Play
                               bool existing_only) {
   FileResult result = WithPlayerFile(
       file_name, [&](OsFile& file) { return WriteHeld(file, n, record, existing_only); });
-  if (held_player_file == nullptr) SetFileOpenMode(fmShared);  // the save's lasting mode
+  if (editor_state.held_player_file == nullptr) SetFileOpenMode(fmShared);  // the save's lasting mode
   return result;
 }
 
 void NoteCurrentPlayerSave(FileResult result) {
-  save_pending = result != frDone;
-  if (save_pending) pending_cause = result;
+  editor_state.save_pending = result != frDone;
+  if (editor_state.save_pending) editor_state.pending_cause = result;
 }
 
 std::string FileProblemText(FileResult result) {
@@ -208,7 +206,7 @@ std::string FileProblemText(FileResult result) {
 }
 
 std::string SaveNotice() {
-  return "  `@" + FileProblemText(pending_cause) +
+  return "  `@" + FileProblemText(editor_state.pending_cause) +
          "  `%The change is kept in memory until the next save.";
 }
 
@@ -216,7 +214,7 @@ std::string StayNotice(FileResult result) {
   return "  `@" + FileProblemText(result) + "  `%The editor stays on this player.";
 }
 
-std::string LastOnText() { return "`!" + IntToStr(current_record.time_on); }
+std::string LastOnText() { return "`!" + IntToStr(editor_state.current_record.time_on); }
 
 std::string GameDayText() {
   std::string path = GamePath("TIME.DAT");

@@ -22,9 +22,7 @@ constexpr size_t kLineFileMax = 4096;
 FileResult ReadGameLineFile(const std::string& path, std::string& bytes);
 // attempt, tried again the same way while it fails on a file held elsewhere.
 FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt);
-// Told the file's path when such a wait begins (the command words say so on stderr; the screens
-// say it their own way).
-extern void (*held_wait_report)(const std::string& path);
+// Told to editor_state.held_wait_report when such a wait begins.
 
 // PLAYER.DAT held for one operation: while a hold lives, every read, count and write of PLAYER.DAT
 // in this process goes through its open, so an operation's records are read and written with no

@@ -212,7 +212,7 @@ std::vector<const char*> ApplyRepairRules(PlayerRecord& record) {
 bool ReportOperation(FileResult result, const std::vector<const char*>& lines,
                      const char* not_done) {
   if (result != frDone) {
-    screen_notice = "  `@" + FileProblemText(result) + "  `%" + not_done;
+    editor_state.screen_notice = "  `@" + FileProblemText(result) + "  `%" + not_done;
     return false;
   }
   for (const char* line : lines) DoorWriteLn(line);

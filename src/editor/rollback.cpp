@@ -13,16 +13,6 @@ namespace {
 
 using Bytes = RollbackBytes;
 
-// The operation holding PLAYER.DAT in this process, and the file, kept open between operations as
-// the journal is: a file made and removed at every save costs more than the save.
-struct Kept {
-  std::string operation;
-  OsFile file;
-  std::string path;
-  int64_t end = 0;  // where the operation's next line goes; 0: nothing noted yet
-  bool recovering = false;  // a crashed operation is being put back: nothing more is noted
-};
-Kept kept;
 
 // Far past any operation's notes: a longer file is not ours.
 constexpr int64_t kMaxBytes = 1 << 22;
@@ -41,24 +31,24 @@ bool Unhex(const std::string& text, Bytes& bytes) {
 // The file open, made when create; false when it is not there (or cannot be opened).
 bool OpenKept(bool create) {
   const std::string path = RollbackPath();
-  if (kept.file.IsOpen() && (kept.path != path || FileIsUnlinked(kept.file))) FileClose(kept.file);
-  if (kept.file.IsOpen()) return true;
+  if (editor_state.rollback_handle.file.IsOpen() && (editor_state.rollback_handle.path != path || FileIsUnlinked(editor_state.rollback_handle.file))) FileClose(editor_state.rollback_handle.file);
+  if (editor_state.rollback_handle.file.IsOpen()) return true;
   if (path.empty() || (!create && !PathExists(path))) return false;
   OpenModeScope shared(fmShared);
-  kept.path = path;
-  return FileOpen(kept.file, path, faReadWrite, create);
+  editor_state.rollback_handle.path = path;
+  return FileOpen(editor_state.rollback_handle.file, path, faReadWrite, create);
 }
 
 // One line, written whole before its item; the first goes after the header, at the start.
 bool Note(const std::string& line) {
-  if (kept.recovering || kept.operation.empty() || RollbackPath().empty()) return true;
+  if (editor_state.rollback_handle.recovering || editor_state.rollback_handle.operation.empty() || RollbackPath().empty()) return true;
   std::string text = line + "\n";
-  if (kept.end == 0) text = "operation\t" + kept.operation + "\n" + text;
-  if (!OpenKept(true) || (kept.end == 0 && FileLength(kept.file) != 0 &&
-                          !FileTruncate(kept.file, 0)))  // a leftover nobody could put back
+  if (editor_state.rollback_handle.end == 0) text = "operation\t" + editor_state.rollback_handle.operation + "\n" + text;
+  if (!OpenKept(true) || (editor_state.rollback_handle.end == 0 && FileLength(editor_state.rollback_handle.file) != 0 &&
+                          !FileTruncate(editor_state.rollback_handle.file, 0)))  // a leftover nobody could put back
     return false;
-  if (!FileWriteAt(kept.file, kept.end, text.data(), text.size())) return false;
-  kept.end += static_cast<int64_t>(text.size());
+  if (!FileWriteAt(editor_state.rollback_handle.file, editor_state.rollback_handle.end, text.data(), text.size())) return false;
+  editor_state.rollback_handle.end += static_cast<int64_t>(text.size());
   return true;
 }
 
@@ -97,12 +87,12 @@ bool RollbackItem::Wrote(const Bytes& now) const {
 }
 
 std::string RollbackPath() {
-  if (journal_path.empty()) return "";
-  return DirName(journal_path) + "ZORVAN32.RBK";
+  if (editor_state.journal_path.empty()) return "";
+  return DirName(editor_state.journal_path) + "ZORVAN32.RBK";
 }
 
 void RollbackStart(const std::string& operation) {
-  if (!kept.recovering) kept.operation = operation;
+  if (!editor_state.rollback_handle.recovering) editor_state.rollback_handle.operation = operation;
 }
 
 bool RollbackNoteRecord(int32_t n, const PlayerRecord& before, const PlayerRecord& after) {
@@ -111,7 +101,7 @@ bool RollbackNoteRecord(int32_t n, const PlayerRecord& before, const PlayerRecor
 }
 
 bool RollbackNoteFile(const std::string& path, bool exists, const std::string* after) {
-  if (kept.recovering || (!exists && after == nullptr)) return true;
+  if (editor_state.rollback_handle.recovering || (!exists && after == nullptr)) return true;
   Bytes before;
   if (exists && ReadGameLineFile(path, before.emplace()) != frDone) return false;
   Bytes wrote = after != nullptr ? Bytes(*after) : std::nullopt;
@@ -126,23 +116,23 @@ bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
 
 void RollbackEnd(bool committed) {
   // Emptied, not removed: made again at every save, it would cost more than the save.
-  if ((kept.end > 0 || (kept.recovering && committed)) && OpenKept(false))
-    FileTruncate(kept.file, 0);
-  kept.end = 0;
-  kept.operation.clear();
+  if ((editor_state.rollback_handle.end > 0 || (editor_state.rollback_handle.recovering && committed)) && OpenKept(false))
+    FileTruncate(editor_state.rollback_handle.file, 0);
+  editor_state.rollback_handle.end = 0;
+  editor_state.rollback_handle.operation.clear();
 }
 
 bool RollbackRecoveryStarts() {
-  if (kept.recovering || !OpenKept(false) || FileLength(kept.file) == 0) return false;
-  kept.recovering = true;
+  if (editor_state.rollback_handle.recovering || !OpenKept(false) || FileLength(editor_state.rollback_handle.file) == 0) return false;
+  editor_state.rollback_handle.recovering = true;
   return true;
 }
 
-void RollbackRecoveryEnds() { kept.recovering = false; }
+void RollbackRecoveryEnds() { editor_state.rollback_handle.recovering = false; }
 
 bool ReadUnfinished(UnfinishedOperation& what) {
   std::string text;
-  if (!FileReadHead(kept.file, kMaxBytes, text)) return false;
+  if (!FileReadHead(editor_state.rollback_handle.file, kMaxBytes, text)) return false;
   size_t begin = 0;
   for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', begin)) {
     std::vector<std::string> columns =

@@ -42,8 +42,8 @@ bool OfferMatch(const PlayerRecord& record) {
 
 bool DeletePlayer() {
   DoorPrintColourLn("  `%Warning Brannock!  Player Deletion! ");
-  DoorPrintColourLn("  `!Are you SURE you want to delete the player: " + current_record.name.Get());
-  DoorPrintColour("  `!known as " + current_record.real_name.Get() +
+  DoorPrintColourLn("  `!Are you SURE you want to delete the player: " + editor_state.current_record.name.Get());
+  DoorPrintColour("  `!known as " + editor_state.current_record.real_name.Get() +
                   "?   Enter Y or N as response: ");
   if (!AskYesNo()) return false;
   // Only the length byte and the first character change: the rest of the record stays, so typing
@@ -53,7 +53,7 @@ bool DeletePlayer() {
     record.real_name.Set("X");
   });
   if (result != frDone)
-    screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
+    editor_state.screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
   return true;
 }
 
@@ -69,17 +69,17 @@ bool SearchPlayer() {
     int32_t count = 0;
     FileResult result = CountPlayers(count);
     if (result == frDone && n >= count) break;
-    if (result == frDone) result = ReadPlayerRecord(n, scratch_record);
+    if (result == frDone) result = ReadPlayerRecord(n, editor_state.scratch_record);
     // A file that cannot be read is not one without a match: stop and say why.
     if (result != frDone) {
-      screen_notice = StayNotice(result);
+      editor_state.screen_notice = StayNotice(result);
       return false;
     }
-    if (!NamesMatch(scratch_record, wanted) || !OfferMatch(scratch_record)) continue;
+    if (!NamesMatch(editor_state.scratch_record, wanted) || !OfferMatch(editor_state.scratch_record)) continue;
     if (!ReadyToLeaveCurrentPlayer()) return false;  // the save notice stays on the screen
     result = MoveToPlayer(static_cast<uint8_t>(n));
     if (result == frDone) return true;
-    screen_notice = StayNotice(result);  // shown by the main loop's redraw
+    editor_state.screen_notice = StayNotice(result);  // shown by the main loop's redraw
     return false;
   }
   DoorPrintColourLn(" Search Error! No match found for " + answer + "!");

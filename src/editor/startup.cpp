@@ -88,7 +88,7 @@ bool UsableGamePath(const std::string& path) {
 // A ZORVAN32.CFG naming a directory that is not there: the report of the first game file that
 // cannot be opened also says where to mend it, with the system's own words for what is wrong.
 void EndIfNoGameDirectory() {
-  if (game_dir.empty() || PathIsDirectory(game_dir)) return;
+  if (editor_state.game_dir.empty() || PathIsDirectory(editor_state.game_dir)) return;
   const std::string player_file = GamePath("PLAYER.DAT");
   OsFile probe;
   if (FileOpen(probe, player_file, faRead)) return;  // it is there after all
@@ -168,11 +168,11 @@ bool LoadConfig() {
   }
   std::string line = ReadFirstLine(ConfigPath(), kGameDirMax);
   if (!UsableGamePath(line)) {
-    game_dir.clear();
+    editor_state.game_dir.clear();
     return false;
   }
-  game_dir = std::move(line);
-  journal_path = JournalPath();  // beside the configuration
+  editor_state.game_dir = std::move(line);
+  editor_state.journal_path = JournalPath();  // beside the configuration
   RollBackUnfinished();  // before anything reads the game, for the editor and every command word
   return true;
 }
@@ -181,11 +181,11 @@ int EditorMain(int argc, char** argv) {
   // The libraries' own start values are their globals' initial values; the editor's start here.
   DoorClearScreen();
   BacktickTranslation = true;
-  debug_mode = false;
+  editor_state.debug_mode = false;
   std::string first = argc > 1 && argv[1] != nullptr ? argv[1] : "";
   if (!first.empty() && first[0] == '-') DoorStartup(argc, argv);
-  if (UpperStr(first) == "/DEBUG") debug_mode = true;
-  current_player = 0;
+  if (UpperStr(first) == "/DEBUG") editor_state.debug_mode = true;
+  editor_state.current_player = 0;
   if (!LoadConfig()) HaltOnInvalidPath();
   EndIfNoGameDirectory();
   LoadFirstPlayer();

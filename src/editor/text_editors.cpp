@@ -19,13 +19,13 @@ void RunTextEditorRow(const TextEditor& editor) {
   // No cursor move: the prompt opens where the main screen left the cursor.
   BlankLine();
   std::string prompt = editor.prompt;
-  if (editor.shows_old_value) prompt += ReadRecordText(current_record, editor.field.offset, editor.field.max);
+  if (editor.shows_old_value) prompt += ReadRecordText(editor_state.current_record, editor.field.offset, editor.field.max);
   DoorPrintColourLn(prompt);
   DoorPrintColour("    `%> ");
   std::string answer = DoorInputLine();
   // Esc backs out: the text keeps its value (and nothing is written).
   if (DoorInputEscaped()) return;
-  WriteRecordText(current_record, editor.field.offset, editor.field.max,
+  WriteRecordText(editor_state.current_record, editor.field.offset, editor.field.max,
                   editor.upper_case ? UpperStr(answer) : answer);
   SaveCurrentPlayer();
 }

@@ -19,9 +19,9 @@ int32_t ToggledValue(ToggleChange change, int32_t value) {
 }
 
 void RunToggleRow(const Toggle& toggle, DrawScreen draw_screen) {
-  int32_t value = ToggledValue(toggle.change, ReadField(current_record, toggle.field));
-  WriteField(current_record, toggle.field, value);
-  if (toggle.sets_hit_points) SetHitPointsForDeath(current_record);
+  int32_t value = ToggledValue(toggle.change, ReadField(editor_state.current_record, toggle.field));
+  WriteField(editor_state.current_record, toggle.field, value);
+  if (toggle.sets_hit_points) SetHitPointsForDeath(editor_state.current_record);
   if (toggle.redraws) draw_screen();
   // Written even when nothing changed (a class outside 1-3): the record on disk is the one shown.
   SaveCurrentPlayer();

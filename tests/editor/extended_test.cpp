@@ -55,7 +55,7 @@ TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
     PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 7);
     for (const auto& [field, value] : c.damage) WriteField(player, field, value);
     StartEditorOn(game, {MakePlayer("Other", "OTHER ONE", 3), player}, 1);
-    current_record.time_on = 4242;
+    editor_state.current_record.time_on = 4242;
     OutputRecorder recorder;
     RepairStats();
     size_t at = 0;
@@ -177,7 +177,7 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
     EXPECT_EQ(output.find("Grim has been punished!  Stats Reset Finished!") != std::string::npos,
               reset) << output;
     EXPECT_NE(output.find(c.said), std::string::npos) << output;
-    EXPECT_TRUE(!busy || RecordBytes(current_record) == RecordBytes(cheater)) << "not kept";
+    EXPECT_TRUE(!busy || RecordBytes(editor_state.current_record) == RecordBytes(cheater)) << "not kept";
     const std::string header =
         "  `%Attention: `$`4Grim:  {Clean Slate Message #" + std::to_string(c.type) + "]\r\n";
     EXPECT_EQ(game.ReadFile("MAIL1.DAT").rfind(header, 0) == 0, reset);

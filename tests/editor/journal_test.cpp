@@ -30,11 +30,11 @@ TEST(JournalTest, UndoByNumberStopsAtAnOlderSeries) {
   WorkingDirectory here(work.Dir());
   work.WriteFile("ZORVAN32.CFG", game.Dir() + "\r\n");
   StartEditorOn(game, {MakePlayer("Arno", "A", 1)}, 0);
-  journal_path = JournalPath();
-  current_record.gold = 4242;
+  editor_state.journal_path = JournalPath();
+  editor_state.current_record.gold = 4242;
   ASSERT_TRUE(SaveCurrentPlayer());
   const std::string log = work.ReadFile("ZORVAN32.LOG");
-  current_record.gold = 5151;
+  editor_state.current_record.gold = 5151;
   ASSERT_TRUE(SaveCurrentPlayer());
   EXPECT_EQ(RunUndo({"2"}, false), 0);
   EXPECT_EQ(+game.ReadPlayer(0).gold, 4242);  // a copy: the field is unaligned
@@ -48,7 +48,7 @@ TEST(JournalTest, UndoByNumberStopsAtAnOlderSeries) {
 TEST(JournalTest, ReadBackwardsInPiecesPastADamagedTail) {
   TempGameDir work;
   EditorStateReset();
-  journal_path = work.Dir() + "/ZORVAN32.LOG";
+  editor_state.journal_path = work.Dir() + "/ZORVAN32.LOG";
   std::string bytes;
   for (int op = 1; op <= 40; ++op)
     bytes += "t\tlocal\tsysop\t" + std::to_string(op) + "\tset\t0\tA\tgold\t1\t" +
@@ -59,7 +59,7 @@ TEST(JournalTest, ReadBackwardsInPiecesPastADamagedTail) {
   std::vector<std::string> seen, expected = {"41 1"};
   for (int op = 40; op >= 1; --op)
     expected.push_back(std::to_string(op) + " " + std::to_string(op * 97));
-  ASSERT_TRUE(VisitJournal(journal_path, [&](const JournalLine& l) {
+  ASSERT_TRUE(VisitJournal(editor_state.journal_path, [&](const JournalLine& l) {
     seen.push_back(std::to_string(l.op) + " " + std::to_string(l.new_value.size()));
     return true;
   }));

@@ -46,7 +46,7 @@ class MainScreenTest : public ::testing::Test {
   // made in memory only (time_on 4242) reaches the disk once an editor saves.
   PlayerRecord RunKeys(const PlayerRecord& edited, const std::string& keys) {
     StartEditorOn(game, {edited, players[1]});
-    current_record.time_on = 4242;
+    editor_state.current_record.time_on = 4242;
     TypeKeys(keys + "Q");
     MainLoop();
     EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(players[1])) << "player 1 changed";
@@ -123,12 +123,12 @@ TEST_F(MainScreenTest, TextEditorsStoreTheirTextOnly) {
 TEST_F(MainScreenTest, SearchOffersMatchesAndAcceptingMovesThere) {
   std::string shown = Run("Yeld\rNY");
   EXPECT_LT(shown.find(Offer("Kelda", "KELLY RIVERS")), shown.find(Offer("Gorm", "ELDON SMITH")));
-  EXPECT_EQ(current_player, 2);
+  EXPECT_EQ(editor_state.current_player, 2);
   EXPECT_NE(Run("YeLd\rNN", 3).find(kErrorLine + "eLd!"), std::string::npos);
-  EXPECT_EQ(current_player, 3);
+  EXPECT_EQ(editor_state.current_player, 3);
   EXPECT_NE(Run("Yborin\r").find(kErrorLine + "borin!"), std::string::npos);
   EXPECT_NE(Run("Yjohn smith\rY").find(Offer("Zed", "JOHN SMITH")), std::string::npos);
-  EXPECT_EQ(current_player, 5);
+  EXPECT_EQ(editor_state.current_player, 5);
   players.clear();
   for (uint32_t n = 0; n < 257; ++n) players.push_back(MakePlayer("P", "R", n));
   players[255].name.Set("Yorik");
@@ -155,7 +155,7 @@ TEST_F(MainScreenTest, DeletionAsksFirstAndNamesBothX) {
   for (size_t i = 0; i < players.size(); ++i)
     EXPECT_EQ(RecordBytes(game.ReadPlayer(static_cast<int>(i))), RecordBytes(players[i])) << i;
   EXPECT_NE(shown.find(Offer("X", "X")), std::string::npos) << shown;
-  EXPECT_EQ(current_player, 1);
+  EXPECT_EQ(editor_state.current_player, 1);
 }
 
 // A count read as 0 once sent [ to record 255 and an I/O error; only a busy file is waited for, 5 s
@@ -182,7 +182,7 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     OutputRecorder output;
     {
       FakeClock clock(kMsPerDay - 2'000, 10);
-      current_record.gems = 77;
+      editor_state.current_record.gems = 77;
       EXPECT_FALSE(SaveCurrentPlayer());
       const int32_t waited = MsElapsed(kMsPerDay - 2'000, MsOfDay());
       EXPECT_EQ(waited > 5'000 && waited < 5'100, c.held) << waited << " ms waited";
@@ -191,7 +191,7 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
       EXPECT_EQ(HaltCodeOf(MainLoop), c.held ? -1 : 1);  // 1: still awaiting a key
     }
     FileClose(node);
-    EXPECT_EQ(current_player, 0);
+    EXPECT_EQ(editor_state.current_player, 0);
     const std::string text = StripAnsi(output.Bytes());
     EXPECT_EQ(text.find("Search Error!"), std::string::npos);
     EXPECT_NE(text.find("  PLAYER.DAT is " + (c.held ? std::string("busy") : c.cause) +

@@ -88,7 +88,7 @@ void RunScenario(const Scenario& s) {
     Set(players.back(), who);
   }
   StartEditorOn(game, players, s.current);
-  debug_mode = s.debug;
+  editor_state.debug_mode = s.debug;
   if (s.quenna != nullptr) game.WriteFile("MARRAGE.DAT", s.quenna);
   if (s.dask != nullptr) game.WriteFile("MARBARD.DAT", s.dask);
   shown.clear();
@@ -244,7 +244,7 @@ std::string Notice(const std::string& header, const std::string& text, const cha
 // entries follow in call order, and colour codes in a name travel as they are.
 TEST(MailNewsTest, EachNoticeWritesTheGamesBytes) {
   TempGameDir game;
-  game_dir = game.Dir();
+  editor_state.game_dir = game.Dir();
   GameOperation op(OperationKind::kMarriage);
   WriteCleanSlateNotices(op, 1, 0, "Grim");
   WriteCleanSlateNotices(op, 2, 17, "`4Red`0Tor");
@@ -297,7 +297,7 @@ TEST(MailNewsTest, AppendKeepsEarlierBytesAndEndsAtCtrlZInTheLastBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempGameDir game;
-    game_dir = game.Dir();
+    editor_state.game_dir = game.Dir();
     game.WriteFile("mail3.dat", c.before);
     const bool fails = c.after == c.before;
     if (fails) game.MakeDir("LOGNOW.TXT");

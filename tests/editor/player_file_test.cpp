@@ -27,7 +27,7 @@ TEST(PlayerFileTest, AWriteGoesOnlyWhereARecordIsOrMayBe) {
                                                (result == frDone ? RecordBytes(bo) : ""));
   }
   // A second hold while one lives is our bug, never a node's busy file.
-  game_dir = game.Dir();
+  editor_state.game_dir = game.Dir();
   PlayerFileHold outer, inner;
   ASSERT_EQ(outer.Take(), frDone);
   EXPECT_THROW(inner.Take(), std::logic_error);
@@ -55,7 +55,7 @@ TEST(StartupTest, TheFirstRunAsksForTheGameDirectoryAndStoresAGoodOne) {
   EXPECT_EQ(RunEditorMain(), 0);
   std::filesystem::current_path(previous);
   EXPECT_EQ(work.ReadFile("ZORVAN32.CFG"), stored + "\r\n");
-  EXPECT_EQ(game_dir, stored);
+  EXPECT_EQ(editor_state.game_dir, stored);
   EXPECT_NE(FindScreenRow("(M) Gold in Hand :$1,111"), 0);
 }
 

@@ -98,8 +98,8 @@ void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& pla
   game.WritePlayers(players);
   ResetEverything();
   BacktickTranslation = true;
-  game_dir = game.Dir();
-  current_player = player;
+  editor_state.game_dir = game.Dir();
+  editor_state.current_player = player;
   LoadCurrentPlayer();
 }
 

@@ -72,7 +72,7 @@ void ResetLibrary() {
   EditorStateReset();
   SetHaltHook([](int) { Check(false, "nothing here ends the program: Halt reached"); });
   SetFileOpenMode(fmExclusive);
-  game_dir = scratch;
+  editor_state.game_dir = scratch;
 }
 
 // The file targets: the rest of the input (after their choice bytes) as the game file.
@@ -104,8 +104,8 @@ void MarriageFile(std::string_view in) {
 void ConfigLine(std::string_view in) {
   const std::string file = GameFile(in, "ZORVAN32.CFG");
   LoadConfig();
-  Check(std::ranges::all_of(game_dir, [](unsigned char c) { return c >= 0x20 && c != 0x7F; }) &&
-            game_dir.size() <= 80 && file.starts_with(game_dir),
+  Check(std::ranges::all_of(editor_state.game_dir, [](unsigned char c) { return c >= 0x20 && c != 0x7F; }) &&
+            editor_state.game_dir.size() <= 80 && file.starts_with(editor_state.game_dir),
         "the game directory is the first line, printable, at most 80 characters");
 }
 
@@ -114,11 +114,11 @@ void PlayerRecordRepair(std::string_view in) {
   const uint8_t which = Take(in);
   std::string file = GameFile(in, "PLAYER.DAT");
   if (file.size() < kRecord) WriteBytes("PLAYER.DAT", file.append(kRecord - file.size(), '\0'));
-  current_player = static_cast<uint8_t>(which % std::min(file.size() / kRecord, size_t{256}));
+  editor_state.current_player = static_cast<uint8_t>(which % std::min(file.size() / kRecord, size_t{256}));
   LoadCurrentPlayer();
   RepairStats();
   std::string expected = file;
-  expected.replace(current_player * kRecord, kRecord, reinterpret_cast<const char*>(&current_record),
+  expected.replace(editor_state.current_player * kRecord, kRecord, reinterpret_cast<const char*>(&editor_state.current_record),
                    kRecord);
   Check(ReadBytes("PLAYER.DAT") == expected,
         "only the record changes (not a partial tail), to the repaired one");
