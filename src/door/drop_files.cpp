@@ -239,7 +239,7 @@ std::string DropFileNotFoundDetail(const std::string& path) {
 }
 
 std::string DropFileConnectionLine(const std::string& path) {
-  const std::string file_name = path.substr(path.find_last_of(PathSeparator()) + 1);
+  const std::string file_name = BaseName(path);
   const DropFileName* entry = DropFileNameFor(path);
   std::vector<std::string> lines;
   if (entry == nullptr || !ReadDropLines(path, lines)) return file_name + " cannot be read";

@@ -75,7 +75,7 @@ void ReportRunError(const std::string& file, const std::string& report) {
   if (DoorIsLocal() || !ChannelCarrier()) return;
   const std::string path = file.substr(0, file.find(" ("));
   DoorPrintLn("");
-  DoorPrintColourLn("  `@I/O error on " + ProgramName(path) + ".  Returning To BBS...");
+  DoorPrintColourLn("  `@I/O error on " + BaseName(path) + ".  Returning To BBS...");
   door_session.Ending = true;  // a line that takes nothing does not hold the end up
   DoorFlushOutput();
   SleepMs(kFailureShownMs);

@@ -263,6 +263,7 @@ ERRORS = [
     (READERS, 2, "standard output could not be written: No space left", None,
      lambda: os.open("/dev/full", os.O_WRONLY)),
     (SET, 2, "Broken pipe; the change was made", lambda game, node: None, no_reader),  # and it stands
+    ((SET[0] + ["--dry-run"],), 2, "Broken pipe", None, no_reader),  # and no change said to stand
     ((["set", "0", "gold=12abc"],), 2, 'gold: "12abc" is not a whole number', None),
     ((["set", "0", "gold="], ["set", "0", "gold=1.5"], ["set", "0", "gold= 7"],
       ["set", "0", "level=$C"]), 2, "is not a whole number", None),
@@ -305,6 +306,7 @@ def each_error_is_one_line(editor, game_node, sample):
             assert (code, text) == (want, "") and cause in err and err.count("\n") == \
                 cause.count("\n") + 1, (
                 args, code, err)
+            assert ("change was made" in err) == ("change was made" in cause), (args, err)
             if stdout:
                 os.close(out)
             if "change was made" in cause:
