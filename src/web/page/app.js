@@ -269,7 +269,10 @@ function rowOf(cells) {
 
 // --- views by the address's #
 
+let routed = 0;  // the latest view asked for: an earlier one that ends later does not count
+
 async function route() {
+  const mine = ++routed;
   say("");
   const [view, arg] = (location.hash.slice(1) || "players").split("/");
   const views = { players: showPlayers, player: () => showPlayer(Number(arg)), check: showCheck,
@@ -277,7 +280,7 @@ async function route() {
   const name = views[view] ? view : "players";
   for (const v of Object.keys(views)) $(v + "-view").hidden = v !== name;
   await views[name]();
-  document.body.dataset.ready = name;
+  if (mine === routed) document.body.dataset.ready = name;
 }
 
 async function start() {
