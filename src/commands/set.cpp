@@ -275,7 +275,8 @@ int RunSet(const CommandArgs& given) {
     return 2;
   }
   SetDone done;
-  const int status = SetPlayerFields(args[0], CommandArgs(args.begin() + 1, args.end()), dry_run, done);
+  const int status =
+      SetPlayerFields(args[0], CommandArgs(args.begin() + 1, args.end()), dry_run, done);
   if (done.n >= 0)
     for (const std::string& line : done.lines) std::printf("%s\n", line.c_str());
   return status;

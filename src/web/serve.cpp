@@ -61,7 +61,8 @@ std::string RandomHex(size_t bytes) {
 bool SameSecret(const std::string& given, const std::string& secret) {
   if (given.size() != secret.size() || secret.empty()) return false;
   unsigned char differ = 0;
-  for (size_t i = 0; i < secret.size(); ++i) differ |= static_cast<unsigned char>(given[i] ^ secret[i]);
+  for (size_t i = 0; i < secret.size(); ++i)
+    differ |= static_cast<unsigned char>(given[i] ^ secret[i]);
   return differ == 0;
 }
 
@@ -120,7 +121,8 @@ httplib::Server::HandlerResponse Gate(const httplib::Request& req, httplib::Resp
       return Answer::Handled;
     }
     session = NewSession();
-    res.set_header("Set-Cookie", kCookie + "=" + session.id + "; HttpOnly; SameSite=Strict; Path=/");
+    res.set_header("Set-Cookie",
+                   kCookie + "=" + session.id + "; HttpOnly; SameSite=Strict; Path=/");
   }
   std::string why;
   if (req.method == "POST" && !ChangeAllowed(req, session, why)) {
@@ -144,7 +146,9 @@ void Answer(httplib::Response& res, const ApiAnswer& answer) {
 }
 
 // A route's number; false beyond what a record or an operation number holds.
-bool Number(const httplib::Request& req, int32_t& n) { return StrToIntWhole(req.matches[1].str(), n); }
+bool Number(const httplib::Request& req, int32_t& n) {
+  return StrToIntWhole(req.matches[1].str(), n);
+}
 
 template <typename Call>
 void Locked(httplib::Response& res, Call call) {
@@ -233,7 +237,9 @@ int RunServe(const CommandArgs& args) {
                               {"Referrer-Policy", "no-referrer"}});
   server.set_pre_routing_handler(Gate);
   Routes(server);
-  const int bound = port == 0 ? server.bind_to_any_port(host) : server.bind_to_port(host, port) ? port : -1;
+  const int bound = port == 0                          ? server.bind_to_any_port(host)
+                    : server.bind_to_port(host, port) ? port
+                                                      : -1;
   if (bound < 0) {
     CommandError("cannot listen on " + listen);
     return 2;

@@ -66,7 +66,8 @@ def refusals(url, game):
         ("no CSRF token", "POST", "/api/players/1", dict(ok, **{"X-CSRF-Token": ""}), change),
         ("wrong CSRF token", "POST", "/api/players/1", dict(ok, **{"X-CSRF-Token": "0" * 64}),
          change),
-        ("foreign Origin", "POST", "/api/players/1", dict(ok, Origin="http://evil.example"), change),
+        ("foreign Origin", "POST", "/api/players/1", dict(ok, Origin="http://evil.example"),
+         change),
         ("no Origin", "POST", "/api/undo/1", {k: v for k, v in ok.items() if k != "Origin"}, "{}"),
         (".. path", "GET", "/../PLAYER.DAT", ok, None),
         ("escaped .. path", "GET", "/%2e%2e/%2e%2e/etc/passwd", ok, None),
@@ -128,7 +129,8 @@ class Page:
         self.find("#player-form button")[0].click()
 
     def nicknames(self):
-        return [row.find_elements("css selector", "td")[2].text for row in self.find("#players tbody tr")]
+        return [row.find_elements("css selector", "td")[2].text
+                for row in self.find("#players tbody tr")]
 
 
 def drive(editor, game, url, page):

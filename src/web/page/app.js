@@ -200,7 +200,8 @@ async function showCheck() {
   if (!answer.ok) return say(errorText(answer));
   const c = answer.body;
   $("check-summary").textContent = c.problems.length
-    ? c.problems.length + " problems in " + c.players_with_problems + " of " + c.players + " players"
+    ? c.problems.length + " problems in " + c.players_with_problems + " of " + c.players +
+      " players"
     : "all well: " + c.players + " players";
   const list = $("problems");
   list.replaceChildren();
