@@ -195,8 +195,10 @@ int CommandWordAt(int argc, char** argv) {
 }
 
 std::string CommandWordsLine() {
+  // help is named at the end: the line stays within an 80-column screen.
   std::string line = " Commands:";
-  for (const CommandWord& w : kCommandWords) line += std::string(" ") + w.word;
+  for (const CommandWord& w : kCommandWords)
+    if (w.run != RunHelp) line += std::string(" ") + w.word;
   return line + " (zorvan32 help)";
 }
 
