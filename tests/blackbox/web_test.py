@@ -75,6 +75,7 @@ def refusals(url, game):
         ("huge body", "POST", "/api/players/1", ok, '{"name": "%s"}' % ("A" * 4_000_000)),
         ("junk JSON", "POST", "/api/players/1", ok, '{"gold": 7'),
         ("not an object", "POST", "/api/players/1", ok, '["gold", "7"]'),
+        ("= in a field's name", "POST", "/api/players/1", ok, '{"name=Evil": "Twin"}'),
         ("wrong method", "PUT", "/api/players/1", ok, change),
         ("undo by GET", "GET", "/api/undo/1", ok, None),
     ]
