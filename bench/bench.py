@@ -9,17 +9,21 @@ installed and may trace; a count it cannot give is reported as not measured, nev
 import collections
 import contextlib
 import glob
+import http.client
+import json
 import os
 import pty
 import re
 import select
 import shutil
+import signal
 import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 
 
@@ -549,6 +553,118 @@ def bench_search(build, sample, players=256, runs=5):
           % (players, runs, statistics.median(times)))
 
 
+class WebConsole:
+    """zorvan32 serve on a free port, with a session as the page has it (cookie, CSRF token)."""
+
+    def __init__(self, build, game):
+        self.proc = subprocess.Popen([os.path.join(build, "zorvan32"), "serve", "--listen",
+                                      "127.0.0.1:0"], cwd=game, stdout=subprocess.PIPE)
+        self.url = self.proc.stdout.readline().decode().strip()
+        split = urllib.parse.urlsplit(self.url)
+        self.origin = "http://%s" % split.netloc
+        self.http = http.client.HTTPConnection(split.hostname, split.port, timeout=30)
+        status, headers, body = self.call("GET", "/api/session?" + split.query)
+        self.cookie = headers["Set-Cookie"].split(";")[0]
+        self.csrf = json.loads(body)["csrf"]
+
+    def call(self, method, path, body=None):
+        headers = {"Cookie": getattr(self, "cookie", ""), "Origin": self.origin,
+                   "X-CSRF-Token": getattr(self, "csrf", ""), "Content-Type": "application/json"}
+        self.http.request(method, path, body=body, headers=headers)
+        answer = self.http.getresponse()
+        return answer.status, answer.headers, answer.read()
+
+    def close(self):
+        self.http.close()
+        self.proc.send_signal(signal.SIGTERM)
+        self.proc.wait(timeout=30)
+
+
+def timed_call(web, method, path, body=None):
+    start = time.perf_counter()
+    status = web.call(method, path, body)[0]
+    took = (time.perf_counter() - start) * 1000.0
+    assert status == 200, "%s %s: HTTP %d" % (method, path, status)
+    return took
+
+
+def bench_web_api(web, players, runs=30):
+    calls = [("GET", "/api/players", None), ("GET", "/api/players/7", None),
+             ("GET", "/api/check", None), ("GET", "/api/log", None)]
+    for method, path, body in calls:
+        times = [timed_call(web, method, path, body) for _ in range(runs)]
+        print("web API %s %s, %d players (%d calls): median %.2f ms"
+              % (method, path, players, runs, statistics.median(times)))
+    sets = [timed_call(web, "POST", "/api/players/7", json.dumps({"gold": str(1000 + i)}))
+            for i in range(runs)]
+    print("web API POST /api/players/7, %d players (%d calls): median %.2f ms"
+          % (players, runs, statistics.median(sets)))
+    log = json.loads(web.call("GET", "/api/log")[2])
+    ops = sorted({line["op"] for line in log if line["operation"] == "set"}, reverse=True)
+    undos = [timed_call(web, "POST", "/api/undo/%d" % op, "{}") for op in ops[:runs]]
+    print("web API POST /api/undo/N, %d players (%d calls): median %.2f ms"
+          % (players, len(undos), statistics.median(undos)))
+
+
+# From the journal view to the players page: its answer fetched, 256 rows built and painted.
+DRAW_PLAYERS = """
+const done = arguments[arguments.length - 1];
+const start = performance.now();
+const seen = new MutationObserver(() => {
+  if (document.body.dataset.ready !== "players") return;
+  seen.disconnect();
+  requestAnimationFrame(() => done(performance.now() - start));
+});
+seen.observe(document.body, {attributes: true});
+location.hash = "#players";
+"""
+
+
+def bench_web_page(web, players, runs=10):
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        from selenium.webdriver.support.ui import WebDriverWait
+    except ImportError:
+        print("players page drawn in the browser: not measured (python3-selenium missing)")
+        return
+    options = webdriver.ChromeOptions()
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1024,768"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+    times = []
+    try:
+        driver.get(web.url)
+        WebDriverWait(driver, 30).until(
+            lambda d: d.execute_script("return document.body.dataset.ready") == "players")
+        for _ in range(runs):
+            driver.execute_script("document.body.dataset.ready = ''; location.hash = '#log'")
+            WebDriverWait(driver, 30).until(
+                lambda d: d.execute_script("return document.body.dataset.ready") == "log")
+            times.append(driver.execute_async_script(DRAW_PLAYERS))
+    finally:
+        driver.quit()
+    print("players page drawn in headless chromium, %d players (%d runs): median %.1f ms"
+          % (players, runs, statistics.median(times)))
+
+
+def bench_web(build, sample, idle, players=256):
+    game = scratch_game(sample, players)
+    web = WebConsole(build, game)
+    try:
+        bench_web_api(web, players)
+        bench_web_page(web, players)
+        web.http.close()
+        time.sleep(3.0)  # past the keep-alive time of the last connections
+        start = cpu_ns(web.proc.pid)
+        time.sleep(idle)
+        print("idle CPU, web console after its last request, over %.0f s: %d ns in all threads"
+              % (idle, cpu_ns(web.proc.pid) - start))
+    finally:
+        web.close()
+        shutil.rmtree(game, ignore_errors=True)
+
+
 def main():
     build, sample = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 10.0
@@ -565,6 +681,7 @@ def main():
     finally:
         shutil.rmtree(game, ignore_errors=True)
     bench_search(build, sample)
+    bench_web(build, sample, max(seconds, 30.0))
 
 
 def platform_name():

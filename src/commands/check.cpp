@@ -157,27 +157,33 @@ size_t PlayersNamed(const GameView& view, const Findings& findings) {
 
 }  // namespace
 
+Json CheckJson(const GameView& view) {
+  const Findings findings = AllFindings(view);
+  Json problems = Json::array();
+  for (const Finding& f : findings) {
+    Json problem = {{"kind", f.kind}, {"text", ShownText(f.text)}};
+    problem.update(f.detail);
+    problems.push_back(problem);
+  }
+  return {{"status", findings.empty() ? 0 : 1},
+          {"players", view.players.size()},
+          {"players_with_problems", PlayersNamed(view, findings)},
+          {"problems", problems}};
+}
+
 int RunCheck(const CommandArgs& args) {
   ViewCommand command;
   if (int status = StartViewCommand(args, false, 0, "usage: zorvan32 check [--json]", command))
     return status;
   const GameView& view = command.view;
+  if (command.format == ofJson) {
+    const Json document = CheckJson(view);
+    PrintJson(document);
+    return document["status"].get<int>();
+  }
   Findings findings = AllFindings(view);
   const int status = findings.empty() ? 0 : 1;
   const size_t troubled = PlayersNamed(view, findings);
-  if (command.format == ofJson) {
-    Json problems = Json::array();
-    for (const Finding& f : findings) {
-      Json problem = {{"kind", f.kind}, {"text", ShownText(f.text)}};
-      problem.update(f.detail);
-      problems.push_back(problem);
-    }
-    PrintJson({{"status", status},
-               {"players", view.players.size()},
-               {"players_with_problems", troubled},
-               {"problems", problems}});
-    return status;
-  }
   for (const Finding& f : findings) std::printf("%s\n", ShownText(f.text).c_str());
   const std::string players = std::to_string(view.players.size()) + " players";
   if (findings.empty())

@@ -35,3 +35,12 @@ void PrintColumns(const std::vector<std::vector<std::string>>& rows,
                   const std::vector<bool>& right_aligned);
 // One CSV row (RFC 4180 quoting), cells in CP437.
 void PrintCsvRow(const std::vector<std::string>& cells);
+
+// The JSON the words print, which the web console serves too.
+struct GameView;
+struct JournalLine;
+Json ListJson(const GameView& view, int32_t n);  // list.cpp: list's object for player n
+Json CheckJson(const GameView& view);            // check.cpp: check's document
+Json LogJson(const JournalLine& line);           // log.cpp: one line of log --json
+// log's lines for its arguments, newest operation first: its exit code, with the cause on stderr.
+int LogLines(const std::vector<std::string>& args, std::vector<JournalLine>& lines);  // log.cpp

@@ -30,6 +30,14 @@ struct CommandWord {
 int RunHelp(const CommandArgs& args);
 void PrintCommandList(FILE* to);
 
+int (*serve_word)(const CommandArgs& args) = nullptr;
+
+int RunServe(const CommandArgs& args) {
+  if (serve_word != nullptr) return serve_word(args);
+  CommandError("serve is not in the Windows build");
+  return 2;
+}
+
 const CommandWord kCommandWords[] = {
     {"list", RunList, nullptr, "zorvan32 list [--alive|--dead|--deleted] [--json|--csv]",
      "One line per player (or only those alive, dead or deleted; several options add up): the\n"
@@ -86,13 +94,20 @@ const CommandWord kCommandWords[] = {
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
      "their bytes or would write what set refuses is refused. --dry-run: the same lines, nothing\n"
      "written or journaled. Exit 0 done, 1 nothing to undo, no such operation or nothing\n"
-     "restorable, 2 refused, or a file busy or unreadable."},
-    {"log", RunLog, nullptr, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]",
+     "restorable, 2 refused, or a file busy or unreadable.",},
+    {"log", RunLog, nullptr, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD] [--json]",
      "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.\n"
      "--player: every line of each operation that touched the player (its marriage files and\n"
      "notices too), by record number or a piece of any nickname the player had, before or\n"
-     "after a rename. --op: operation N's lines. Exit 0; 1 no operation N; 2 the journal\n"
-     "cannot be read."},
+     "after a rename. --op: operation N's lines. --json: an array of objects under the\n"
+     "journal's column names (time, node, who, op, operation, player, name, field, old, new).\n"
+     "Exit 0; 1 no operation N; 2 the journal cannot be read.",},
+    {"serve", RunServe, nullptr, "zorvan32 serve [--listen ADDR:PORT]",
+     "The web console: the players, check's problems and the journal in a browser, fields changed\n"
+     "as set changes them (journaled with \"web\" as who) and operations undone as undo does.\n"
+     "Listens on 127.0.0.1:8032 unless --listen names another address, and prints the page's\n"
+     "address with its access token. Ends on Ctrl-C or SIGTERM (exit 0). Exit 2: a wrong\n"
+     "argument, the address cannot be listened on or ZORVAN32.CFG is unusable."},
     {"help", RunHelp, nullptr, "zorvan32 help [COMMAND]", "The commands, or one command's help."},
 };
 
@@ -181,8 +196,10 @@ int CommandWordAt(int argc, char** argv) {
 }
 
 std::string CommandWordsLine() {
+  // help is named at the end: the line stays within an 80-column screen.
   std::string line = " Commands:";
-  for (const CommandWord& w : kCommandWords) line += std::string(" ") + w.word;
+  for (const CommandWord& w : kCommandWords)
+    if (w.run != RunHelp) line += std::string(" ") + w.word;
   return line + " (zorvan32 help)";
 }
 
@@ -212,9 +229,23 @@ int RunCommandWord(int argc, char** argv) {
   return OutputWritten(!dry_run, w->change(args, dry_run));
 }
 
+CommandTranscript* command_transcript = nullptr;
+
 void CommandError(const std::string& text) {
-  std::fprintf(stderr, "zorvan32: %s\n", text.c_str());
+  if (command_transcript != nullptr)
+    command_transcript->errors.push_back(text);
+  else
+    std::fprintf(stderr, "zorvan32: %s\n", text.c_str());
 }
+
+void CommandSay(const std::string& line) {
+  if (command_transcript != nullptr)
+    command_transcript->said.push_back(line);
+  else
+    std::printf("%s\n", line.c_str());
+}
+
+void SetServeWord(int (*run)(const CommandArgs& args)) { serve_word = run; }
 
 bool TakeOption(CommandArgs& args, const char* option) {
   const auto end = std::remove(args.begin(), args.end(), option);

@@ -22,6 +22,14 @@ using CommandArgs = std::vector<std::string>;  // the arguments after the word
 // when it cannot be had), and a line on stderr.
 bool CommandLoadGame();
 void CommandError(const std::string& text);
+// A line of what a word prints on stdout (undo's lines).
+void CommandSay(const std::string& line);
+// While set, CommandError's and CommandSay's lines go here instead of stderr and stdout: the web
+// console answers a request with them (one request at a time, under its lock).
+struct CommandTranscript {
+  std::vector<std::string> said, errors;
+};
+extern CommandTranscript* command_transcript;
 // Whether option is among args; every occurrence taken out.
 bool TakeOption(CommandArgs& args, const char* option);
 
@@ -41,6 +49,9 @@ int RunCheck(const CommandArgs& args);                 // check.cpp
 int RunExport(const CommandArgs& args);                // show.cpp
 int RunSet(const CommandArgs& args, bool dry_run);     // set.cpp
 int RunRepair(const CommandArgs& args, bool dry_run);  // repair.cpp
+// zorvan32 serve lives above the commands (src/web/): main.cpp hands it in; without it (the Windows
+// build) the word says it is not there.
+void SetServeWord(int (*run)(const CommandArgs& args));
 
 // Why set would never store what record holds in field (a number outside its editor's clamps, a flag
 // its toggle never gives, a text with a control character, a field set refuses), "" when it would:
@@ -48,3 +59,15 @@ int RunRepair(const CommandArgs& args, bool dry_run);  // repair.cpp
 struct PlayerRecord;
 struct RecordField;
 std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record);  // set.cpp
+// Why set refuses the argument FIELD=VALUE (no such field, a value its editor never takes), ""
+// when it takes it.
+std::string SetRefusesArgument(const std::string& arg);  // set.cpp
+// set on player query_arg (N|NAME) with FIELD=VALUE arguments, as the word does it: its exit code;
+// n, the record as written and the lines set prints, when it got that far.
+struct SetDone {
+  int32_t n = -1;
+  PlayerRecord* written = nullptr;  // filled when given
+  std::vector<std::string> lines;
+};
+int SetPlayerFields(const std::string& query_arg, const CommandArgs& assignments, bool dry_run,
+                    SetDone& done);  // set.cpp

@@ -55,7 +55,9 @@ Json SpousesJson(const GameView& view, int32_t n) {
   return spouses;
 }
 
-Json PlayerJson(const GameView& view, int32_t n) {
+}  // namespace
+
+Json ListJson(const GameView& view, int32_t n) {
   const PlayerRecord& r = view.At(n);
   return {{"number", n},
           {"real_name", JsonText(r.real_name.Get())},
@@ -69,8 +71,6 @@ Json PlayerJson(const GameView& view, int32_t n) {
           {"dead", r.dead == kDeadYes},
           {"deleted", IsDeleted(r)}};
 }
-
-}  // namespace
 
 int RunList(const CommandArgs& given) {
   CommandArgs args = given;
@@ -92,7 +92,7 @@ int RunList(const CommandArgs& given) {
     if (!any || wanted[StatusOf(view.players[n])]) shown.push_back(static_cast<int32_t>(n));
   if (format == ofJson) {
     Json players = Json::array();
-    for (int32_t n : shown) players.push_back(PlayerJson(view, n));
+    for (int32_t n : shown) players.push_back(ListJson(view, n));
     PrintJson(players);
     return 0;
   }

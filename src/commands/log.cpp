@@ -100,10 +100,20 @@ void PrintLine(const JournalLine& l) {
 
 }  // namespace
 
-int RunLog(const CommandArgs& args) {
+// The columns as log prints them: a forged line's bytes that are no UTF-8 as \xNN.
+Json LogJson(const JournalLine& l) {
+  auto text = [](const std::string& column) { return TerminalText(column); };
+  return {{"time", text(l.time)},   {"node", text(l.node)},
+          {"who", text(l.who)},     {"op", l.op},
+          {"operation", text(l.operation)}, {"player", text(l.player)},
+          {"name", text(l.name)},   {"field", text(l.field)},
+          {"old", text(l.old_value)}, {"new", text(l.new_value)}};
+}
+
+int LogLines(const CommandArgs& args, std::vector<JournalLine>& lines) {
   LogFilter filter;
   if (!ParseLogArgs(args, filter)) {
-    CommandError("usage: zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD]");
+    CommandError("usage: zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD] [--json]");
     return 2;
   }
   Followed followed;
@@ -113,16 +123,15 @@ int RunLog(const CommandArgs& args) {
   std::vector<JournalLine> shown;  // newest first
   int64_t op = 0;
   bool touched = filter.player.empty(), found = false;
-  auto print = [&] {
-    if (touched)
-      for (auto it = shown.rbegin(); it != shown.rend(); ++it) PrintLine(*it);
+  auto keep = [&] {
+    if (touched) lines.insert(lines.end(), shown.rbegin(), shown.rend());
     shown.clear();
     touched = filter.player.empty();
   };
   bool read = Follow(filter, followed) && VisitJournal(JournalPath(), [&](const JournalLine& line) {
     // As undo does: below N lies a series an older version numbered afresh.
     if (filter.op > 0 && line.op < filter.op) return false;
-    if (line.op != op) print();
+    if (line.op != op) keep();
     op = line.op;
     if (filter.op > 0 && line.op != filter.op) return true;
     found = true;
@@ -130,7 +139,7 @@ int RunLog(const CommandArgs& args) {
     if (Shown(line, filter)) shown.push_back(line);
     return true;
   });
-  print();
+  keep();
   if (!read) {
     CommandError(JournalPath() + " cannot be read");
     return 2;
@@ -140,4 +149,19 @@ int RunLog(const CommandArgs& args) {
     return 1;
   }
   return 0;
+}
+
+int RunLog(const CommandArgs& given) {
+  CommandArgs args = given;
+  const bool json = TakeOption(args, "--json");
+  std::vector<JournalLine> lines;
+  const int status = LogLines(args, lines);
+  if (!json) {
+    for (const JournalLine& line : lines) PrintLine(line);
+  } else if (status == 0) {
+    Json document = Json::array();
+    for (const JournalLine& line : lines) document.push_back(LogJson(line));
+    PrintJson(document);
+  }
+  return status;
 }

@@ -91,12 +91,11 @@ std::string ValuesText(const std::vector<int32_t>& values) {
   return text;
 }
 
-bool PrepareNumber(Assignment& a) {
+// Each Prepare gives why the value is refused, "" when it is taken.
+std::string PrepareNumber(Assignment& a) {
   int32_t asked = 0;
-  if (!WholeNumber(a.given, asked)) {
-    CommandError(a.field->name + std::string(": \"") + a.given + "\" is not a whole number");
-    return false;
-  }
+  if (!WholeNumber(a.given, asked))
+    return a.field->name + std::string(": \"") + a.given + "\" is not a whole number";
   const NumberEditor& r = *NumberEditorOfField(a.field->offset);
   a.number = ClampNumber(r, asked);
   if (asked < r.low_bound)
@@ -104,57 +103,51 @@ bool PrepareNumber(Assignment& a) {
              " for anything below " + std::to_string(r.low_bound) + ")";
   else if (asked > r.high_bound)
     a.note = " (asked " + a.given + "; the editor's most is " + std::to_string(r.high_bound) + ")";
-  return true;
+  return "";
 }
 
-bool PrepareFlag(Assignment& a) {
+std::string PrepareFlag(Assignment& a) {
   const std::vector<int32_t>& values = a.rule.values;
   if (!WholeNumber(a.given, a.number) ||
-      std::find(values.begin(), values.end(), a.number) == values.end()) {
-    CommandError(a.field->name + std::string(" takes ") + ValuesText(values) + ", not \"" +
-                 a.given + "\"");
-    return false;
-  }
-  return true;
+      std::find(values.begin(), values.end(), a.number) == values.end())
+    return a.field->name + std::string(" takes ") + ValuesText(values) + ", not \"" + a.given +
+           "\"";
+  return "";
 }
 
-bool PrepareText(Assignment& a) {
+std::string PrepareText(Assignment& a) {
   std::string cp437;
   bool typable = Cp437FromUtf8(a.given, cp437);
   for (char c : cp437)
     if (kStandardInputSet.find(c) == std::string_view::npos) typable = false;
-  if (!typable || cp437.empty()) {
-    CommandError(a.field->name + std::string(": \"") + a.given +
-                 "\" is not a text the editor takes (1 to 20 printable ASCII characters)");
-    return false;
-  }
+  if (!typable || cp437.empty())
+    return a.field->name + std::string(": \"") + a.given +
+           "\" is not a text the editor takes (1 to 20 printable ASCII characters)";
   if (cp437.size() > kLineMax) {
     cp437.resize(kLineMax);
     a.note = " (cut to the " + std::to_string(kLineMax) + " characters the editor's line takes)";
   }
   a.text = a.rule.upper_case ? UpperStr(cp437) : cp437;
-  return true;
+  return "";
 }
 
-bool Prepare(const std::string& arg, Assignment& a) {
+std::string Prepare(const std::string& arg, Assignment& a) {
   size_t equals = arg.find('=');
   std::string name = arg.substr(0, equals);
   a.field = FindRecordField(name);
-  if (equals == std::string::npos || a.field == nullptr) {
-    CommandError(equals == std::string::npos
-                     ? "\"" + arg + "\" is not FIELD=VALUE"
-                     : "no field named \"" + name + "\" (zorvan32 show N lists them)");
-    return false;
-  }
+  if (equals == std::string::npos || a.field == nullptr)
+    return equals == std::string::npos
+               ? "\"" + arg + "\" is not FIELD=VALUE"
+               : "no field named \"" + name + "\" (zorvan32 show N lists them)";
   a.given = arg.substr(equals + 1);
   a.rule = RuleOf(*a.field);
   switch (a.rule.kind) {
     case skNumber: return PrepareNumber(a);
     case skFlag: return PrepareFlag(a);
     case skText: return PrepareText(a);
-    case skRefused: CommandError(a.rule.refusal); return false;
+    case skRefused: return a.rule.refusal;
   }
-  return false;
+  return "refused";
 }
 
 std::string Change(const PlayerRecord& before, const PlayerRecord& after,
@@ -235,33 +228,54 @@ std::string SetRefusesValue(const RecordField& field, const PlayerRecord& record
   return ClampNumber(editor, number) == number ? "" : why + " is outside its editor's range";
 }
 
-int RunSet(const CommandArgs& args, bool dry_run) {
-  if (args.size() < 2) {
-    CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]");
-    return 2;
+std::string SetRefusesArgument(const std::string& arg) {
+  Assignment a;
+  return Prepare(arg, a);
+}
+
+int SetPlayerFields(const std::string& query_arg, const CommandArgs& args, bool dry_run,
+                    SetDone& done) {
+  std::vector<Assignment> assignments(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string why = Prepare(args[i], assignments[i]);
+    if (!why.empty()) {
+      CommandError(why);
+      return 2;
+    }
   }
-  std::vector<Assignment> assignments(args.size() - 1);
-  for (size_t i = 1; i < args.size(); ++i)
-    if (!Prepare(args[i], assignments[i - 1])) return 2;
   PlayerQuery query;
-  if (!ParsePlayerQuery(args[0], query) || !CommandLoadGame()) return 2;
+  if (!ParsePlayerQuery(query_arg, query) || !CommandLoadGame()) return 2;
 
   GameOperation op(OperationKind::kSet, dry_run);
   FileResult result = op.Begin();
   if (result != frDone) return NotDone(result);
   PlayerRecord record;
-  int32_t n = FindHeld(op, query, args[0], record, result);
+  int32_t n = FindHeld(op, query, query_arg, record, result);
   if (n < 0) return result != frDone ? NotDone(result) : n == kSeveralPlayers ? 2 : 1;
   const PlayerRecord before = record;
-  std::vector<std::string> lines;
-  for (const Assignment& a : assignments) Apply(a, record, lines);
+  for (const Assignment& a : assignments) Apply(a, record, done.lines);
   const bool changed = std::memcmp(&before, &record, sizeof record) != 0;
   if (changed) {
     result = op.Write(n, record);
     if (result != frDone) return NotDone(result);
     if (op.Commit(jrRequired) != frDone) return NotJournaled(op);
   }
-  std::printf("player %d %s:\n", n, ShownText(before.name.Get()).c_str());
-  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  done.n = n;
+  if (done.written != nullptr) *done.written = record;
+  done.lines.insert(done.lines.begin(), "player " + std::to_string(n) + " " +
+                                            ShownText(before.name.Get()) + ":");
   return dry_run && !changed ? 1 : 0;
+}
+
+int RunSet(const CommandArgs& args, bool dry_run) {
+  if (args.size() < 2) {
+    CommandError("usage: zorvan32 set N|NAME FIELD=VALUE ... [--dry-run]");
+    return 2;
+  }
+  SetDone done;
+  const int status =
+      SetPlayerFields(args[0], CommandArgs(args.begin() + 1, args.end()), dry_run, done);
+  if (done.n >= 0)
+    for (const std::string& line : done.lines) std::printf("%s\n", line.c_str());
+  return status;
 }

@@ -113,7 +113,7 @@ bool EndsWith(const std::string& text, const char* tail) {
 }
 
 // Every line undo prints comes from the journal, which a forger may have written.
-void Say(const std::string& text) { std::printf("%s\n", TerminalText(text).c_str()); }
+void Say(const std::string& text) { CommandSay(TerminalText(text)); }
 
 // Only these operations' undo writes married_to or a character's marriage file.
 const char* const kMarriageKinds[] = {"marriage", "divorce", "double-marriage-repair"};
@@ -420,14 +420,15 @@ int Undo(const JournaledOperation& target, const std::string& kind, bool dry_run
     return 2;
   }
   if (outcome.restored == 0) {
-    std::printf("nothing restorable\n");
+    CommandSay("nothing restorable");
     return 1;
   }
   if (op.Commit(jrRequired) != frDone) {
     CommandError(op.FailedFile() + " could not be written: nothing was undone");
     return 2;
   }
-  std::printf("%d restored, %d left as they are\n", outcome.restored, outcome.left);
+  CommandSay(std::to_string(outcome.restored) + " restored, " + std::to_string(outcome.left) +
+             " left as they are");
   return 0;
 }
 
@@ -451,7 +452,7 @@ int RunUndo(const CommandArgs& args, bool dry_run) {
     return 1;
   }
   if (target == nullptr) {
-    std::printf("nothing to undo\n");
+    CommandSay("nothing to undo");
     return 1;
   }
   return Undo(*target, search.Kind(), dry_run);

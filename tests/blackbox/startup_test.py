@@ -178,7 +178,8 @@ def ends_in_a_daemons_log(editor, sample):
         assert " node 3: I/O error on %s/PLAYER.DAT" % game in logged, logged
     code, usage = daemon_run([editor, "-H1000"], os.path.dirname(editor))
     assert code == 0 and usage[0] == " USAGE:" and "  -U " in "\n".join(usage), (code, usage)
-    assert " Commands: list show check export set repair undo log help" in "\n".join(usage)
+    words = " Commands: list show check export set repair undo log serve (zorvan32 help)"
+    assert words in "\n".join(usage), usage
     term = Terminal([editor, "-H1000"], os.path.dirname(editor))
     exited(term.finish())
     shown = [row.rstrip() for row in term.screen.display]
