@@ -13,6 +13,9 @@ else()
 endif()
 
 install(TARGETS zorvan32 RUNTIME DESTINATION ${zorvan_bin_dir} COMPONENT program)
+if(NOT WIN32)  # the web console, which `zorvan32 serve` finds at ../lib/zorvan32/ from bin/
+  install(TARGETS zorvan32-serve RUNTIME DESTINATION lib/zorvan32 COMPONENT program)
+endif()
 install(FILES README.md DESTINATION ${zorvan_doc_dir} COMPONENT program)
 install(DIRECTORY examples/dropfiles DESTINATION ${zorvan_doc_dir}/examples COMPONENT program)
 install(FILES dist/SETUP-WWIV.txt dist/SETUP-MYSTIC.txt dist/SETUP-ENIGMA.txt

@@ -2,15 +2,9 @@
 #include "door/startup.h"
 #include "editor/startup.h"
 #include "runtime/signals.h"
-#ifdef ZORVAN_WEB
-#include "web/serve.h"
-#endif
 
 int main(int argc, char** argv) {
   FileSizeSignalIgnore();
-#ifdef ZORVAN_WEB
-  SetServeWord(RunServe);
-#endif
   if (CommandWordAt(argc, argv) > 0) return RunCommandWord(argc, argv);
   DoorSetUsageNote(CommandWordsLine());
   DoorSetLog("ZORVAN32.ERR");  // beside ZORVAN32.CFG and the journal

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "door/helpers.h"
 #include "door/startup.h"
@@ -13,6 +15,7 @@
 #include "editor/player_file.h"
 #include "editor/startup.h"
 #include "runtime/files.h"
+#include "runtime/launch.h"
 #include "runtime/std_stream.h"
 
 namespace {
@@ -32,9 +35,22 @@ void PrintCommandList(FILE* to);
 
 int (*serve_word)(const CommandArgs& args) = nullptr;
 
+// The web console is a program of its own (zorvan32-serve, beside this one or in lib/zorvan32/ once
+// installed), so that the door never loads the HTTP library: this process becomes it.
 int RunServe(const CommandArgs& args) {
   if (serve_word != nullptr) return serve_word(args);
+#ifdef ZORVAN_WEB
+  const std::string dir = DirName(LaunchOwnPath());
+  int error = 0;
+  for (const char* place : {"zorvan32-serve", "../lib/zorvan32/zorvan32-serve"}) {
+    std::vector<std::string> argv = {dir + place, "serve"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    error = LaunchReplace(argv);
+  }
+  CommandError("serve needs zorvan32-serve beside zorvan32: " + OsErrorText(error));
+#else
   CommandError("serve is not in the Windows build");
+#endif
   return 2;
 }
 
@@ -101,7 +117,7 @@ const CommandWord kCommandWords[] = {
      "notices too), by record number or a piece of any nickname the player had, before or\n"
      "after a rename. --op: operation N's lines. --json: an array of objects under the\n"
      "journal's column names (time, node, who, op, operation, player, name, field, old, new).\n"
-     "Exit 0; 1 no operation N; 2 the journal cannot be read.",},
+     "Exit 0; 1 no operation N; 2 the journal cannot be read."},
     {"serve", RunServe, nullptr, "zorvan32 serve [--listen ADDR:PORT]",
      "The web console: the players, check's problems and the journal in a browser, fields changed\n"
      "as set changes them (journaled with \"web\" as who) and operations undone as undo does.\n"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "runtime/files.h"
@@ -66,4 +67,18 @@ int LaunchRunDoor(const std::vector<std::string>& argv) {
   }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   return 128 + WTERMSIG(status);  // as a shell reports a door killed by a signal
+}
+
+std::string LaunchOwnPath() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  return length > 0 && static_cast<size_t>(length) < sizeof path ? std::string(path, length) : "";
+}
+
+int LaunchReplace(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  return errno;
 }

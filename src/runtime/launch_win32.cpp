@@ -88,3 +88,12 @@ int LaunchRunDoor(const std::vector<std::string>& argv) {
   CloseHandle(process.hProcess);
   return static_cast<int>(code);
 }
+
+std::string LaunchOwnPath() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::string(path, length) : "";
+}
+
+// A Windows process cannot become another: there is nothing of ours to hand over to.
+int LaunchReplace(const std::vector<std::string>&) { return ERROR_NOT_SUPPORTED; }

@@ -201,6 +201,19 @@ std::string UrlHost(const std::string& host) {
   return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
+void Configure(httplib::Server& server) {
+  server.new_task_queue = [] { return new httplib::ThreadPool(4); };
+  server.set_payload_max_length(kBodyMax);
+  server.set_keep_alive_timeout(2);
+  server.set_tcp_nodelay(true);  // headers and body are separate writes: no 40 ms delayed-ACK wait
+  server.set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
+                              {"X-Frame-Options", "DENY"},
+                              {"X-Content-Type-Options", "nosniff"},
+                              {"Referrer-Policy", "no-referrer"}});
+  server.set_pre_routing_handler(Gate);
+  Routes(server);
+}
+
 }  // namespace
 
 int RunServe(const CommandArgs& args) {
@@ -227,16 +240,7 @@ int RunServe(const CommandArgs& args) {
   pthread_sigmask(SIG_BLOCK, &ends, nullptr);
 
   httplib::Server server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(4); };
-  server.set_payload_max_length(kBodyMax);
-  server.set_keep_alive_timeout(2);
-  server.set_tcp_nodelay(true);  // headers and body are separate writes: no 40 ms delayed-ACK wait
-  server.set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
-                              {"X-Frame-Options", "DENY"},
-                              {"X-Content-Type-Options", "nosniff"},
-                              {"Referrer-Policy", "no-referrer"}});
-  server.set_pre_routing_handler(Gate);
-  Routes(server);
+  Configure(server);
   const int bound = port == 0                          ? server.bind_to_any_port(host)
                     : server.bind_to_port(host, port) ? port
                                                       : -1;
