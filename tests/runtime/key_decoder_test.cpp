@@ -51,9 +51,6 @@ TEST(KeyDecoderTest, BytesAndTimingDecideWhatAnEscIs) {
       {"lone Esc waits at 49 ms", {{0, "\x1b"}, {49, ""}}, "", true},
       {"lone Esc across midnight", {{86'399'990, "\x1b"}, {45, ""}}, "\x1b", false},
       {"Esc and [ typed by hand", {{0, "\x1b["}, {60, ""}}, "\x1b[", false},
-      // a key without a PC code is dropped whole: none of its bytes may act as keys
-      {"unknown keys dropped", {{0, "\x1b[99~a\x1b[Eb\x1bOxc\x1b[1;5Xd\x1b[?25;1$Ze"}},
-       "abcde", false},
       {"unfinished sequence dropped after the wait", {{0, "\x1b[1;"}, {50, ""}, {60, "z"}}, "z",
        false},
       {"overlong sequence dropped", {{0, "\x1b[" + std::string(40, '1') + "~q"}}, "q", false},
