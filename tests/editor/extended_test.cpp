@@ -1,16 +1,14 @@
-// The operations on a player's statistics, each checked on disk: the repair, the new day and the
-// "Clean Slate" reset.
+// The operations on a player's statistics, each checked on disk: the new day and the "Clean Slate"
+// reset.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "editor/editor_state.h"
 #include "editor/main_screen.h"
 #include "editor/new_day.h"
 #include "editor/player_file.h"
-#include "editor/repair.h"
 #include "fakes/door_harness.h"
 #include "fakes/fake_clock.h"
 #include "fakes/game_fixture.h"
@@ -22,52 +20,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-#define F PLAYER_FIELD
-
-using Values = std::vector<std::pair<FieldRef, int64_t>>;
-
-// Damage, a phrase of each notice shown (in order), the fields repaired. The check command's test
-// compares its findings with this repair, which shares its rules: the arithmetic is checked here.
-const struct {
-  Values damage;
-  std::vector<const char*> said;
-  Values repaired;
-} kRepairs[] = {
-    {{{F(hit_points), 32500}, {F(hit_max), 1000}},
-     {"invalid Max Hitpoints", "above-range Max Hitpoints", "above-range Hitpoints"},
-     {{F(hit_max), 32000}, {F(hit_points), 32000}}},
-    // A skill byte of 128 or more is negative; two billion itself is kept.
-    {{{F(skill_dk), 200}, {F(gold), kTwoBillion}}, {"negative DK Skill"}, {{F(skill_dk), 1}}},
-    {{{F(level), 12}, {F(bank), -1}}, {"negative Bank Gold"}, {{F(bank), 120000}}},  // 32 bits
-    // The level-based value is stored in the field's width, as the game's own arithmetic does.
-    {{{F(level), 1700}, {F(defense), -1}}, {"negative Defense", "exceeded 12"},
-     {{F(defense), 34000 - 65536}, {F(level), 12}}},
-};
-
-#undef F
-
-// The whole record on disk: only the named fields change.
-TEST(RepairStats, ShowsItsLinesAndStoresItsValues) {
-  for (const auto& c : kRepairs) {
-    SCOPED_TRACE(testing::Message() << "case " << &c - kRepairs);
-    TempGameDir game;
-    PlayerRecord player = MakePlayer("Kelda", "KELDA SMITH", 7);
-    for (const auto& [field, value] : c.damage) WriteField(player, field, value);
-    StartEditorOn(game, {MakePlayer("Other", "OTHER ONE", 3), player}, 1);
-    editor_state.current_record.time_on = 4242;
-    OutputRecorder recorder;
-    RepairStats();
-    size_t at = 0;
-    for (const char* phrase : c.said) {
-      at = recorder.Bytes().find(phrase, at);
-      EXPECT_NE(at, std::string::npos) << "not shown (in this order): " << phrase;
-    }
-    for (const auto& [field, value] : c.repaired) WriteField(player, field, value);
-    player.time_on = 4242;
-    EXPECT_EQ(RecordBytes(game.ReadPlayer(1)), RecordBytes(player));
-  }
-}
 
 // Player 3 through a new day, forest fights 15 and player fights 3 typed. The node files of that
 // player go, whatever their case. Gems are mended before the repair, which then has nothing to say,
@@ -81,7 +33,8 @@ TEST(NewDayForPlayer, StartsAFreshDay) {
   player.seen_bard = player.dead = player.flirted = player.inn = player.on_now = 1;
   player.level = 4, player.hit_max = 0;  // a lost maximum comes back from the level
   player.lays = -2, player.gems = -2, player.gold = kTwoBillion + 1;
-  StartEditorOn(game, {MakePlayer("A", "A"), MakePlayer("B", "B"), MakePlayer("C", "C"), player}, 3);
+  StartEditorOn(game, {MakePlayer("A", "A"), MakePlayer("B", "B"), MakePlayer("C", "C"), player},
+                3);
   TypeKeys("15\r3\r");
   OutputRecorder recorder;
   EXPECT_TRUE(NewDayForPlayer());  // the screen is drawn again, back on the player
@@ -140,11 +93,12 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
     std::string blocked = "";
   } cases[] = {
       {"y1\r", 1, all},  {"Y127\r", 2, all}, {"Y257\r", 1, all}, {"Y  2x\r", 2, all},
-      {"Y200\r", 0, none, "Invalid response entered. Terminating process."}, {"N", -1, none, aborted},
+      {"Y200\r", 0, none, "Invalid response entered. Terminating process."},
+      {"N", -1, none, aborted},
       {std::string("x7\0YN", 5), -1, none, aborted},  // an extended key with Y's scan code is no Y
       {"Y1\r", 1, all, "", 0},
-      {"Y1\r", 1, none, "  PLAYER.DAT is busy!  Clean Slate not done: no reset, no mail or news.", 2,
-       "PLAYER.DAT"},
+      {"Y1\r", 1, none,
+       "  PLAYER.DAT is busy!  Clean Slate not done: no reset, no mail or news.", 2, "PLAYER.DAT"},
       {"Y1\r", 1, {"MAIL1.DAT", "PLAYER.DAT"}, "", 2, "MAIL1.DAT"},
   };
   for (const auto& c : cases) {
@@ -153,31 +107,27 @@ TEST(CleanSlate, TheKeysDecideTheResetWhichGoesOutOnlyWithItsNotices) {
     const PlayerRecord cheater = Cheater(c.skill_class);
     const bool busy = c.blocked == "PLAYER.DAT", halts = !c.blocked.empty() && !busy;
     if (halts) game.MakeDir(c.blocked);
-    StartEditorOn(game, {MakePlayer("Kelda", "KELDA SMITH", 11), cheater, MakePlayer("Bo", "BO", 13)},
-                  1);
-    std::string expected = game.ReadFile("PLAYER.DAT");
+    std::vector<PlayerRecord> players = {MakePlayer("Kelda", "KELDA SMITH", 11), cheater,
+                                         MakePlayer("Bo", "BO", 13)};
+    StartEditorOn(game, players, 1);
     OutputRecorder recorder;
     TypeKeys("#" + c.keys + "Q");
-    OsFile node;
-    if (busy) {
-      OpenModeScope exclusive(fmExclusive);
-      ASSERT_TRUE(FileOpen(node, GamePath("PLAYER.DAT"), faReadWrite));
-    }
+    OsFile node = HoldExclusively(GamePath("PLAYER.DAT"), busy);
     {
       FakeClock clock(0, 50);  // the wait for the node passes at once
       EXPECT_EQ(HaltCodeOf(MainLoop), halts ? kRunErrorExitCode : -1);
     }
     FileClose(node);  // a share-mode-0 hold keeps even our own reads out
     const bool reset = c.type > 0 && c.blocked.empty();
-    if (reset)
-      expected.replace(kPlayerRecordSize, kPlayerRecordSize, RecordBytes(Expected(cheater, c.type)));
-    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), expected);
+    if (reset) players[1] = Expected(cheater, c.type);
+    EXPECT_EQ(game.ReadFile("PLAYER.DAT"), PlayersBytes(players));
     EXPECT_EQ(game.Names(), c.names);
     const std::string output = StripAnsi(recorder.Bytes());
     EXPECT_EQ(output.find("Grim has been punished!  Stats Reset Finished!") != std::string::npos,
               reset) << output;
     EXPECT_NE(output.find(c.said), std::string::npos) << output;
-    EXPECT_TRUE(!busy || RecordBytes(editor_state.current_record) == RecordBytes(cheater)) << "not kept";
+    EXPECT_TRUE(!busy || RecordBytes(editor_state.current_record) == RecordBytes(cheater))
+        << "not kept";
     const std::string header =
         "  `%Attention: `$`4Grim:  {Clean Slate Message #" + std::to_string(c.type) + "]\r\n";
     EXPECT_EQ(game.ReadFile("MAIL1.DAT").rfind(header, 0) == 0, reset);

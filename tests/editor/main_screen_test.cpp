@@ -1,5 +1,5 @@
-// The main loop as the sysop drives it, each change checked on disk: the field editors, search (Y)
-// and deletion (X), and what a save that cannot be made leaves on the screen.
+// The main loop as the sysop drives it, each change checked on disk: the field editors and the
+// repair, search (Y) and deletion (X), and what a save that cannot be made leaves on the screen.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,6 +29,7 @@ std::string Offer(const std::string& name, const std::string& real_name) {
 class MainScreenTest : public ::testing::Test {
  protected:
   TempGameDir game;
+  OutputRecorder recorder;  // emptied by each start of the editor
   std::vector<PlayerRecord> players = {
       MakePlayer("Brannock", "JOHN DOE", 1), MakePlayer("Kelda", "KELLY RIVERS", 2),
       MakePlayer("Gorm", "ELDON SMITH", 3), MakePlayer("Vela", "MARA FEN", 4),
@@ -37,7 +38,6 @@ class MainScreenTest : public ::testing::Test {
   // The keys (then Q) on player `start`; the text shown, ANSI sequences removed.
   std::string Run(const std::string& keys, uint8_t start = 0) {
     StartEditorOn(game, players, start);
-    OutputRecorder recorder;
     TypeKeys(keys + "Q");
     MainLoop();
     return StripAnsi(recorder.Bytes());
@@ -59,11 +59,14 @@ class MainScreenTest : public ::testing::Test {
 using Values = std::vector<std::pair<FieldRef, int64_t>>;
 
 // The whole record is compared, so a wrong field, a missing save or a touched reserved byte fails;
-// the mark made in memory reaches the disk only with a save (Esc saves nothing).
+// the mark made in memory reaches the disk only with a save (Esc saves nothing). The check
+// command's test compares its findings with the repair ($A), which shares its rules: the arithmetic
+// is checked here.
 TEST_F(MainScreenTest, EditorsAndTogglesStoreTheirFieldOnly) {
   const struct {
     std::string keys;
     Values before, after;
+    std::vector<std::string> said = {};  // shown, in this order
     bool saved = true;
   } cases[] = {
       {"4-5\r", {}, {{F(hit_points), 0}}},
@@ -85,6 +88,16 @@ TEST_F(MainScreenTest, EditorsAndTogglesStoreTheirFieldOnly) {
       // The thief's uses come from the skill before the skill is capped.
       {"$AQ", {{F(lays), -4}, {F(skill_thief), 110}, {F(uses_thief), -3}},
        {{F(lays), 0}, {F(uses_thief), 27}, {F(skill_thief), 100}}},
+      // A repair names each mend. A skill byte of 128 or more is negative; two billion is kept. A
+      // level-based value is 32 bits (the bank's) or stored in the field's width, as the game's is.
+      {"$AQ", {{F(hit_points), 32500}, {F(hit_max), 1000}},
+       {{F(hit_max), 32000}, {F(hit_points), 32000}},
+       {"invalid Max Hitpoints", "above-range Max Hitpoints", "above-range Hitpoints"}},
+      {"$AQ", {{F(skill_dk), 200}, {F(gold), kTwoBillion}}, {{F(skill_dk), 1}},
+       {"negative DK Skill"}},
+      {"$AQ", {{F(level), 12}, {F(bank), -1}}, {{F(bank), 120000}}, {"negative Bank Gold"}},
+      {"$AQ", {{F(level), 1700}, {F(defense), -1}}, {{F(defense), 34000 - 65536}, {F(level), 12}},
+       {"negative Defense", "exceeded 12"}},
       {"$*Q", {{F(skill_mystic), 7}, {F(uses_mystic), 8}}, {{F(uses_dk), 3}}},  // 8 div 4 + 1
       // A damaged thief skill: -6 div 4 rounds toward zero, plus 1 for the class.
       {"$*Q", {{F(skill_class), 3}, {F(skill_thief), -6}, {F(uses_thief), -3}},
@@ -92,16 +105,17 @@ TEST_F(MainScreenTest, EditorsAndTogglesStoreTheirFieldOnly) {
       {"$*Q", {{F(skill_class), 0}, {F(uses_dk), -56}}, {{F(uses_dk), 2}}},  // a signed byte
       // The mystic bonus on 127 would wrap: the byte's top is kept.
       {"$*Q", {{F(skill_class), 2}, {F(skill_mystic), 127}}, {{F(uses_mystic), 127}}},
-      {"3ab\x1b" "M12\x1b" "$6\x1b" "B5\x1b" "F\x1bQ", {}, {}, false},
+      {"3ab\x1b" "M12\x1b" "$6\x1b" "B5\x1b" "F\x1bQ", {}, {}, {}, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.keys));
+    SCOPED_TRACE(testing::Message() << &c - cases << ": " << testing::PrintToString(c.keys));
     PlayerRecord before = players[0];
     for (const auto& [field, value] : c.before) WriteField(before, field, value);
     PlayerRecord expected = before;
     for (const auto& [field, value] : c.after) WriteField(expected, field, value);
     if (c.saved) expected.time_on = 4242;
     EXPECT_EQ(RecordBytes(RunKeys(before, c.keys)), RecordBytes(expected));
+    EXPECT_TRUE(ShownInOrder(recorder.Bytes(), c.said));
   }
 }
 
@@ -137,7 +151,7 @@ TEST_F(MainScreenTest, SearchOffersMatchesAndAcceptingMovesThere) {
   EXPECT_EQ(CountOf(shown, "Are you looking for"), 1u) << shown;
   // An emptied PLAYER.DAT has no record 0 to read: no match, and the editor goes on.
   game.WriteFile("PLAYER.DAT", "");
-  OutputRecorder recorder;
+  recorder.Take();
   TypeKeys("bo\r");
   EXPECT_NO_THROW(SearchPlayer());
   EXPECT_NE(StripAnsi(recorder.Bytes()).find(kErrorLine + "bo!"), std::string::npos);
@@ -145,15 +159,12 @@ TEST_F(MainScreenTest, SearchOffersMatchesAndAcceptingMovesThere) {
 
 // No keeps the player; Y names it X both ways, and the search finds it by that.
 TEST_F(MainScreenTest, DeletionAsksFirstAndNamesBothX) {
-  game.WritePlayers(players);
-  std::string file_before = game.ReadFile("PLAYER.DAT");
   Run("XN", 1);
-  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), file_before);
+  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), PlayersBytes(players));
   std::string shown = Run("XY]Yx\rY", 1);
   players[1].name.Set("X");
   players[1].real_name.Set("X");
-  for (size_t i = 0; i < players.size(); ++i)
-    EXPECT_EQ(RecordBytes(game.ReadPlayer(static_cast<int>(i))), RecordBytes(players[i])) << i;
+  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), PlayersBytes(players));
   EXPECT_NE(shown.find(Offer("X", "X")), std::string::npos) << shown;
   EXPECT_EQ(editor_state.current_player, 1);
 }
@@ -174,12 +185,7 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     const std::string path = game.PathOf("PLAYER.DAT"), file = game.ReadFile("PLAYER.DAT");
     if (!c.held) fs::remove(path);
     if (c.cause == "unwritable") fs::create_directory(path);
-    OsFile node;  // the node's open
-    if (c.held) {
-      OpenModeScope exclusive(fmExclusive);
-      ASSERT_TRUE(FileOpen(node, path, faReadWrite));
-    }
-    OutputRecorder output;
+    OsFile node = HoldExclusively(path, c.held);
     {
       FakeClock clock(kMsPerDay - 2'000, 10);
       editor_state.current_record.gems = 77;
@@ -192,7 +198,7 @@ TEST_F(MainScreenTest, AnUnusableFileKeepsTheEditorOnThePlayerAndNamesTheCause) 
     }
     FileClose(node);
     EXPECT_EQ(editor_state.current_player, 0);
-    const std::string text = StripAnsi(output.Bytes());
+    const std::string text = StripAnsi(recorder.Bytes());
     EXPECT_EQ(text.find("Search Error!"), std::string::npos);
     EXPECT_NE(text.find("  PLAYER.DAT is " + (c.held ? std::string("busy") : c.cause) +
                         "!  The change is kept in memory until the next save."),

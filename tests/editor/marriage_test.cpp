@@ -97,22 +97,14 @@ void RunScenario(const Scenario& s) {
   TypeKeys(s.keys + "Q");
   MainLoop();
   DoorSetOutputTap(nullptr);
-  std::string bytes;
-  for (size_t i = 0; i < players.size(); ++i) {
-    if (i < s.after.size()) Set(players[i], s.after[i]);
-    bytes += RecordBytes(players[i]);
-  }
-  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), bytes);
+  for (size_t i = 0; i < s.after.size(); ++i) Set(players[i], s.after[i]);
+  EXPECT_EQ(game.ReadFile("PLAYER.DAT"), PlayersBytes(players));
   for (auto [name, after] : {std::pair{"MARRAGE.DAT", s.quenna_after},
                              {"MARBARD.DAT", s.dask_after}})
     EXPECT_EQ(game.Exists(name) ? game.ReadFile(name) : "none", after ? after : "none") << name;
   EXPECT_EQ(Notices(game), s.notices);
   const std::string text = StripAnsi(shown);
-  size_t at = 0;
-  for (const std::string& line : s.lines) {
-    at = text.find(line, at);
-    EXPECT_NE(at, std::string::npos) << "not shown (in this order): " << line;
-  }
+  EXPECT_TRUE(ShownInOrder(text, s.lines));
   EXPECT_EQ(s.absent ? text.find(s.absent) : std::string::npos, std::string::npos) << s.absent;
   EXPECT_EQ(MarriedToShown(), s.married);
 }
@@ -155,8 +147,8 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .after = {M, F, {0, -1, 6}}, .quenna_after = "0\r\n",
        .notices = "LOGNOW.TXT Cato-Quenna Arno+Quenna mail0.dat +Quenna mail2.dat -Quenna",
        .lines = {"  NPC Divorce Info:  Cato has been Divorced from Quenna!"}, .married = "Quenna!"},
-      {.title = "case 24", .players = {M, F, M, F}, .current = 1, .dask = "3\r\n", .keys = "Z-2\rYY",
-       .after = {M, F, M, {5, -1, 6}}, .dask_after = "1\r\n",
+      {.title = "case 24", .players = {M, F, M, F}, .current = 1, .dask = "3\r\n",
+       .keys = "Z-2\rYY", .after = {M, F, M, {5, -1, 6}}, .dask_after = "1\r\n",
        .notices = "LOGNOW.TXT Dara-Dask Able Bela+Dask Able mail1.dat +Dask Able "
                   "mail3.dat -Dask Able",
        .lines = {"  Marriage Info: Bela is now Married to Dask Able!"}, .married = "Dask Able!"},
@@ -167,7 +159,8 @@ TEST(MarriageEditor, CarriesOutOrRefusesEachRequestThroughKeys) {
        .when = "Proceed with divorce of Quenna?", .file = "MARRAGE.DAT"},
       // A file no open can read might name anyone: Arno may be Quenna's husband.
       {.title = "MARRAGE.DAT unreadable", .players = {M, F}, .keys = "Z-2\r", .quenna_after = "",
-       .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was changed."},
+       .lines = {"  MARRAGE.DAT cannot be read!  Quenna's marriage is unknown, so nothing was "
+                 "changed."},
        .married = "Unknown!", .when = "", .file = "MARRAGE.DAT"},
       // Refused, cancelled, then -1 divorces; Dask married to Bela is nothing to Arno's screen.
       {.title = "self-marriage; same sex, cancelled; -1", .players = {{0, 3, 9}, F, M, {5, 0, -9}},
@@ -210,16 +203,11 @@ TEST(NpcMarriageTest, WorkRecordsNameOnlyThePlayerTheyWereReadFrom) {
   TempGameDir game;
   StartEditorOn(game, {MakePlayer("P0", "R0"), MakePlayer("P1", "R1")});
   EXPECT_TRUE(LoadWorkRecord(0, 7));
-  OsFile node;
   {
-    OpenModeScope exclusive(fmExclusive);
-    ASSERT_TRUE(FileOpen(node, GamePath("PLAYER.DAT"), faReadWrite));
-  }
-  {
+    OsFile node = HoldExclusively(GamePath("PLAYER.DAT"));
     FakeClock clock(0, 10);
     EXPECT_FALSE(LoadWorkRecord(1, 7));
   }
-  FileClose(node);
   EXPECT_EQ(SpouseNameText(1, 7), "1");
 }
 

@@ -60,9 +60,7 @@ std::vector<std::string> TempGameDir::Names() const {
 void TempGameDir::MakeDir(const std::string& name) const { fs::create_directory(PathOf(name)); }
 
 void TempGameDir::WritePlayers(const std::vector<PlayerRecord>& players) const {
-  std::string bytes;
-  for (const auto& p : players) bytes += RecordBytes(p);
-  WriteFile("PLAYER.DAT", bytes);
+  WriteFile("PLAYER.DAT", PlayersBytes(players));
 }
 
 PlayerRecord TempGameDir::ReadPlayer(int n) const {
@@ -93,6 +91,19 @@ PlayerRecord MakePlayer(const std::string& name, const std::string& real_name,
   return r;
 }
 
+std::string PlayersBytes(const std::vector<PlayerRecord>& players) {
+  std::string bytes;
+  for (const auto& p : players) bytes += RecordBytes(p);
+  return bytes;
+}
+
+OsFile HoldExclusively(const std::string& path, bool hold) {
+  OsFile node;
+  OpenModeScope exclusive(fmExclusive);
+  if (hold && !FileOpen(node, path, faReadWrite)) ADD_FAILURE() << "cannot hold " << path;
+  return node;
+}
+
 void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& players,
                    uint8_t player) {
   game.WritePlayers(players);
@@ -119,4 +130,14 @@ std::string MarriedToShown() {
   size_t from = row.find(':') + 1;
   std::string text = row.substr(from, row.find("(@)") - from);
   return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+testing::AssertionResult ShownInOrder(const std::string& text,
+                                      const std::vector<std::string>& phrases) {
+  size_t at = 0;
+  for (const std::string& phrase : phrases) {
+    at = text.find(phrase, at);
+    if (at == std::string::npos) return testing::AssertionFailure() << "not shown: " << phrase;
+  }
+  return testing::AssertionSuccess();
 }

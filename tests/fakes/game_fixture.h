@@ -1,11 +1,14 @@
 // Editor test harness: a temporary game directory, a PlayerRecord builder with random reserved
 // bytes, and the editor started on it with a headless screen and scripted keys.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "editor/player_record.h"
+#include "runtime/files.h"
 
 // A fresh directory under the system's temp directory, removed with its content at destruction.
 class TempGameDir {
@@ -37,6 +40,11 @@ class TempGameDir {
 // A plausible living player; every reserved byte is random (from seed) so that a test can see any
 // change to them. married_to is -1.
 PlayerRecord MakePlayer(const std::string& name, const std::string& real_name, uint32_t seed = 1);
+// PLAYER.DAT holding these players.
+std::string PlayersBytes(const std::vector<PlayerRecord>& players);
+
+// A node's exclusive open of path (none when hold is false), which keeps every other open out.
+OsFile HoldExclusively(const std::string& path, bool hold = true);
 
 // Runs the whole editor in-process (EditorMain: no console presenter) with the given arguments
 // after the program name, on a reset editor state. Reset everything (ResetEverything) and
@@ -51,3 +59,7 @@ void StartEditorOn(const TempGameDir& game, const std::vector<PlayerRecord>& pla
 
 // The main screen's married-to text, without the blanks after it.
 std::string MarriedToShown();
+
+// Whether text shows each phrase, in this order.
+testing::AssertionResult ShownInOrder(const std::string& text,
+                                      const std::vector<std::string>& phrases);
