@@ -23,7 +23,8 @@ from blackbox import (IAC, MAIN, PLAIN_COLOUR, PROMPT, Caller, PipeLine, PtyLine
                       write_door32_sys, write_drop_file)
 
 ANNOUNCEMENTS = bytes([255, 251, 1, 255, 251, 0])  # IAC WILL ECHO, IAC WILL BINARY
-CARRIER_LOST = "   Caller Dropped Carrier.  Returning To BBS..."
+# The carrier-lost message, then the exit step's plain colour: a caller's last screen.
+LAST_WORDS = b"   Caller Dropped Carrier.  Returning To BBS...\r\n" + PLAIN_COLOUR
 # Keys without a meaning here (F11, F12, Shift-Tab, keypad 5, Ctrl-Up, Ctrl-Left): one key each.
 ODD_KEYS = b"\x1b[23~\x1b[24~\x1b[Z\x1b[E\x1b[1;5A\x1bO5D"
 # A nickname in CP437 frame and block characters, and how a UTF-8 caller sees it.
@@ -41,30 +42,33 @@ def lines_of(count, values):
 # a socket caller (the socket is line 2), and line 9 in seconds. Its DOOR.SYS on node 2: line 1
 # without the colon, line 18 the seconds and line 19 the minutes left. DORINFO1.DEF has no node
 # line: the node comes from -N.
-LINUX_BBS_DOOR32_SYS = ["0", "6", "38400", "WWIV 5.9.0", "1", "Ann Beeton", "ANN BEE", "255",
-                        "15120", "1", "1"]
-LINUX_BBS_DOOR_SYS = lines_of(52, {1: "COM1", 2: "38400", 4: "2", 10: "Ann Beeton", 18: "15120",
-                                   19: "252", 20: "GR", 36: "ANN BEE"})
-LINUX_BBS_DORINFO1_DEF = ["Night Owl BBS", "Sid Sysop", "", "COM1", "38400 BAUD,N,8,1", "0", "Ann",
-                          "Beeton", "Leeds, WY", "1", "255", "252"]
+LINUX_BBS = [
+    ("door32.sys", "1", ["0", "6", "38400", "WWIV 5.9.0", "1", "Ann Beeton", "ANN BEE", "255",
+                         "15120", "1", "1"]),
+    ("door.sys", "2", lines_of(52, {1: "COM1", 2: "38400", 4: "2", 10: "Ann Beeton", 18: "15120",
+                                    19: "252", 20: "GR", 36: "ANN BEE"})),
+    ("dorinfo1.def", "3", ["Night Owl BBS", "Sid Sysop", "", "COM1", "38400 BAUD,N,8,1", "0",
+                           "Ann", "Beeton", "Leeds, WY", "1", "255", "252"])]
 
 
-def session(caller, sysop=None, wait=None, hang_up=None, limit=2.5):
+def session(caller, sysop=None, wait=None, hang_up=None, limit=2.5, **more):
     """What the edit needs of a started door: the caller's side, the sysop's screen (or None), the
-    door's exit code, the caller's hang-up and how soon after it the door must end."""
+    door's exit code, the caller's hang-up and how soon after it the door must end; more, such as
+    the name's keys."""
     return types.SimpleNamespace(caller=caller, sysop=sysop, wait=wait or sysop.finish,
-                                 hang_up=hang_up, limit=limit)
+                                 hang_up=hang_up, limit=limit, **more)
 
 
 def edit_as_caller(run, start, end, *params):
-    """One session over a transport: start(run, game, end, *params) starts the door and yields its
-    session, and after the end checks what is its own. The edit: to the second player (both
-    screens follow), the sysop's keys back to the first (odd keys there, and natively an up arrow
-    and PgDn on the main screen, an arrow and Ctrl-Y typed first at the name prompt: none moves or
-    types anything) and a new name for them. The end: Q and code 0, or a hang-up after which the
-    door ends soon."""
+    """One session over a transport: start(run, game, end, *params), a generator, starts the door
+    and yields its session, and after the end checks what is its own. The edit: to the second
+    player (both screens follow), the sysop's keys back to the first (odd keys there, and natively
+    an up arrow and PgDn on the main screen, an arrow and Ctrl-Y typed first at the name prompt:
+    none moves or types anything) and a new name for them. The end: Q and code 0, or a hang-up
+    after which the door ends soon."""
     odd = b"" if run.wine else ODD_KEYS
-    with scratch_game(run.sample) as game, start(run, game, end, *params) as s:
+    started = contextlib.contextmanager(start)
+    with scratch_game(run.sample) as game, started(run, game, end, *params) as s:
         caller = s.caller
         caller.wait_for(MAIN % 0, 60)
         assert "VarnEdit/32" in caller.row(0), caller.row(0)
@@ -100,7 +104,6 @@ def not_blocking(fd):
     return fcntl.fcntl(fd, fcntl.F_GETFL) & os.O_NONBLOCK
 
 
-@contextlib.contextmanager
 def telnet_socket(run, game, end, sig=None):
     """-H: a telnet line handed over, the caller in UTF-8 (-U), the sysop watching. UTF-8 keys
     arrive as characters: the name typed with a character CP437 lacks, one it has (not a name
@@ -121,9 +124,8 @@ def telnet_socket(run, game, end, sig=None):
         hang_up = lambda: caller.send(b"]") or sock.close()
         if sig:
             hang_up = lambda: signal_in_save(caller, sysop.child, node, sig)
-        s = session(caller, sysop, hang_up=hang_up, limit=7 if sig else 3.5)
-        s.name_keys = [b"\x19\xe2\x82\xacKi\xc3", b"\xa9\x1b[Ct\r"]
-        yield s
+        yield session(caller, sysop, hang_up=hang_up, limit=7 if sig else 3.5,
+                      name_keys=[b"\x19\xe2\x82\xacKi\xc3", b"\xa9\x1b[Ct\r"])
         assert caller.wire.startswith(ANNOUNCEMENTS), caller.wire[:12]
         assert FRAMED_UTF8.encode() in caller.data and FRAMED not in caller.data, "not UTF-8"
         # A caller the options bring has no name, but is no sysop.
@@ -134,8 +136,7 @@ def telnet_socket(run, game, end, sig=None):
         assert not not_blocking(bbs), "the door left it non-blocking"
         if sig:
             caller.wait_for_data(PLAIN_COLOUR)
-            last_words = CARRIER_LOST.encode() + b"\r\n" + PLAIN_COLOUR
-            assert caller.data.endswith(last_words), caller.data[-80:]
+            assert caller.data.endswith(LAST_WORDS), caller.data[-80:]
             assert field(game, 0, "inn") != inn, "the save before the signal lost"
 
 
@@ -151,7 +152,6 @@ def signal_in_save(caller, door, node, sig):
     fcntl.lockf(node, fcntl.LOCK_UN)
 
 
-@contextlib.contextmanager
 def serial_line(run, game, end):
     # DOOR32.SYS of kind 1 with the tty: no telnet negotiation; the caller hangs up at a key wait.
     # 1.6 s natively; drawing the sysop's screen under a loaded sanitizer run takes 1 s more.
@@ -165,7 +165,6 @@ def serial_line(run, game, end):
     os.close(line.slave)
 
 
-@contextlib.contextmanager
 def stdio_pty(run, game, end):
     # As a Linux BBS runs a door for an SSH or telnet caller: a pseudo-terminal joined to the caller,
     # a DOOR32.SYS whose connection lines do not apply, and -S: raw, no negotiation, no status line.
@@ -175,11 +174,9 @@ def stdio_pty(run, game, end):
     assert caller.data.startswith(b"\x1b[2J"), caller.data[:12]
     assert not caller.line_mode(), "the terminal was left in line mode"
     assert "Ann Caller" not in caller.text(), "the status line reached the caller"
-    caller.quit()
-    exited(caller.finish())
+    caller.done()
 
 
-@contextlib.contextmanager
 def stdio_pipes(run, game, end):
     # -S on pipes: CP437 bytes as they are; then the caller's input ends, or Q ends the door while
     # the caller keeps the pipe open and silent.
@@ -200,7 +197,6 @@ class SlowRelay(PipeLine):
         return b"" if self.door.poll() is not None else super().recv(512)
 
 
-@contextlib.contextmanager
 def stdio_socket(run, game, end):
     # -S on a socket (a BBS may hand one over as standard input and output): Q ends the door while
     # the caller keeps the line open and silent; a read left waiting must not keep it (under Wine it
@@ -211,7 +207,6 @@ def stdio_socket(run, game, end):
         yield session(Caller(caller_end), None, lambda: door.wait(10))
 
 
-@contextlib.contextmanager
 def socat_relay(run, game, end):
     # -S in the pseudo-terminal of a relay (socat): a caller who floods keys, reads nothing and
     # hangs up. Keys must still be taken while the output waits, or the relay, its writes stuck,
@@ -232,7 +227,6 @@ def exit_code(path, seconds=20):
     return int(path.read_text())
 
 
-@contextlib.contextmanager
 def linux_bbs_caller(run, game, end, name, lines, line_end, node):
     # -S with a Linux BBS's drop file: the journal of the edit names the caller and node it gives;
     # DORINFO1.DEF has no node line: -N gives it. At the console its DOOR32.SYS gives a local
@@ -268,7 +262,6 @@ def wine_prefix_ready(wine):
     return os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine")
 
 
-@contextlib.contextmanager
 def com_port(run, game, end):
     """zorvan32.exe under Wine on a COM port it opens itself (DOOR.SYS gives "COM29:"), a
     pseudo-terminal that the Wine prefix names COM29; the test is the caller's modem on its master.
@@ -290,7 +283,6 @@ def com_port(run, game, end):
         os.close(line.slave)
 
 
-@contextlib.contextmanager
 def local_console(run, game, end):
     """zorvan32.exe -L under Wine in a pseudo-terminal, where Wine gives it a console: the sysop's
     screen through the console API and the sysop's keys, arrows included, from its input
@@ -435,7 +427,7 @@ def winserver(run):
             exited(sysop.finish() if sysop else door.wait(30), logged_in)
 
 
-SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and parameters
+LEGS = {  # each leg's tests: an edit as a caller (its start, end and parameters), or one alone
     "socket": [(telnet_socket, "quit"), (telnet_socket, "hang up")],
     "ends": [(telnet_socket, "hang up", signal.SIGHUP)], "serial": [(serial_line, "hang up")],
     "stdio": [(stdio_pty, None), (stdio_pipes, "hang up"), (stdio_pipes, "quit"),
@@ -443,16 +435,14 @@ SESSIONS = {  # the legs that are an edit as a caller: their starts, ends and pa
     "stdio_pipes": [(stdio_pipes, "hang up")],
     "stdio_quits": [(stdio_pipes, "quit"), (stdio_socket, "quit")],
     "com_port": [(com_port, "quit"), (com_port, "hang up")],
-    "local_console": [(local_console, "quit")]}
-# A BBS on Linux: its DOOR32.SYS says connection type 0 even for a socket caller and gives the time
-# left in seconds; its DOOR.SYS names COM1 without the colon; its daemon starts doors with no
-# terminal. Each with LF and CR LF ends.
-SESSIONS["linux_bbs"] = [(linux_bbs_caller, "quit", name, lines, end, node)
-                         for end in ("\n", "\r\n") for name, lines, node in (("door32.sys", LINUX_BBS_DOOR32_SYS, "1"),
-                                                   ("door.sys", LINUX_BBS_DOOR_SYS, "2"),
-                                                   ("dorinfo1.def", LINUX_BBS_DORINFO1_DEF, "3"))]
-OTHERS = {"stalled": stalled_caller, "telnet": telnet_client,
-          "winserver": winserver, "stdio_console": stdio_console}
+    "local_console": [(local_console, "quit")],
+    # A BBS on Linux: its DOOR32.SYS says connection type 0 even for a socket caller and gives the
+    # time left in seconds; its DOOR.SYS names COM1 without the colon; its daemon starts doors with
+    # no terminal. Each with LF and CR LF ends.
+    "linux_bbs": [(linux_bbs_caller, "quit", name, lines, end, node)
+                  for end in ("\n", "\r\n") for name, node, lines in LINUX_BBS],
+    "stalled": [(stalled_caller,)], "telnet": [(telnet_client,)], "winserver": [(winserver,)],
+    "stdio_console": [(stdio_console,)]}
 
 
 def main():
@@ -460,11 +450,11 @@ def main():
     run = types.SimpleNamespace(editor=editor, launcher=launcher, sample=sample,
                                 extra=extra[0] if extra else None,
                                 wine=extra[-1] if editor.endswith(".exe") else None)
-    assert leg in SESSIONS or leg in OTHERS, "no leg " + leg
-    for start, *params in SESSIONS.get(leg, ()):
-        edit_as_caller(run, start, *params)
-    if leg in OTHERS:
-        OTHERS[leg](run)
+    for test, *params in LEGS[leg]:
+        if params:
+            edit_as_caller(run, test, *params)
+        else:
+            test(run)
     print("%s: passed" % leg)
 
 

@@ -121,8 +121,6 @@ class Editor:
         return False
 
     def step(self):
-        if self.done:
-            return
         if not self.drain():
             code = self.term.finish()
             if code != 0:
@@ -184,6 +182,12 @@ def check_records(writers, game, lines, start, problems):
     """(a) and (c): the journal played over the start, every old value checked against what the
     lines before it left, and the end against the files; gives the notices it journaled."""
     expected, notices = dict(start), collections.Counter()
+
+    def differs(key, value, where):
+        if expected.get(key) != value:
+            problems[C if key[1] == "reserved" else A].append(
+                "%s: %s %s is %r, the last write journaled %r"
+                % ((where,) + key + (value, expected.get(key))))
     for line in lines:
         field, old, new = line["field"], line["old"], line["new"]
         where = "journal line %(number)d (%(operation)s, %(who)s)" % line
@@ -194,16 +198,11 @@ def check_records(writers, game, lines, start, problems):
             if field == "time_on" and line["operation"] != "node":
                 problems[A].append("%s: %s %s written by an editor, from a stale copy"
                                    % ((where,) + key))
-            if expected.get(key) != old:
-                problems[C if field == "reserved" else A].append(
-                    "%s: %s %s was %r, not %r (a write unjournaled, or from a stale copy)"
-                    % ((where,) + key + (expected.get(key), old)))
+            # Not as the lines before left it: a write unjournaled, or from a stale copy.
+            differs(key, old, where + ", its old value")
             expected[key] = new
     for key, value in sorted(snapshot(writers, game).items()):  # "torn": not as stamped
-        if expected.get(key) != value:
-            problems[C if key[1] == "reserved" else A].append(
-                "%s %s is %r on disk, the last write journaled %r"
-                % (key + (value, expected.get(key))))
+        differs(key, value, "on disk")
     return notices
 
 
