@@ -408,3 +408,11 @@ def sanitized(program):
     """Whether the program carries ASan's or TSan's runtime."""
     data = pathlib.Path(program).read_bytes()
     return b"__asan_init" in data or b"__tsan_init" in data
+
+
+def file_bytes(game, names=None, skip=()):
+    """Each file's bytes by its name (None when it is not a plain file), all but skip unless
+    named; a sparse file of 30 GB or more is left out, never read."""
+    paths = [pathlib.Path(game, name) for name in names or os.listdir(game) if name not in skip]
+    return {path.name: path.read_bytes() if path.is_file() else None for path in paths
+            if not path.is_file() or path.stat().st_size < 30 << 30}

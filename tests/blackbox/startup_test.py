@@ -6,23 +6,15 @@ import os
 import pathlib
 import re
 import shutil
-import subprocess
 import sys
 import time
 
 from blackbox import (MAIN, PLAIN_COLOUR, Caller, Terminal, connected_pair, daemon_run,
-                      ends_soon, exited, headless, hold, players, scratch_game, wait_until,
-                      write_door32_sys)
+                      ends_soon, exited, file_bytes, headless, hold, players, scratch_game,
+                      wait_until, write_door32_sys)
 
 INVALID = "Invalid Varn Path! Halting..."
 BUSY = "PLAYER.DAT is busy!"
-HUGE = 30 << 30
-
-
-def game_files(game):
-    return {name: pathlib.Path(game, name).read_bytes() for name in sorted(os.listdir(game))
-            if os.path.isfile(os.path.join(game, name)) and
-            os.path.getsize(os.path.join(game, name)) < HUGE}
 
 
 def config(tail, link=False):
@@ -35,7 +27,7 @@ def config(tail, link=False):
 
 
 def huge(name):
-    return lambda game: os.truncate(os.path.join(game, name), HUGE)
+    return lambda game: os.truncate(os.path.join(game, name), 30 << 30)
 
 
 def fifo(name):  # nobody writes it
@@ -58,12 +50,12 @@ def hostile_files(editor, sample):
     for make, args, account, shown in HOSTILE:
         with scratch_game(sample) as game:
             make(game)
-            before = game_files(game)
+            before = file_bytes(game)
             term = Terminal([editor, *args], game).to_player(account)
             wait_until(lambda: re.search(shown, term.text()), term.pump,
                        lambda: "%r on the screen:\n%s" % (shown, term.text()))
             term.done()
-            assert game_files(game) == before, "%r: a game file changed" % shown
+            assert file_bytes(game) == before, "%r: a game file changed" % shown
 
 
 def memory_runs_out(editor, sample, failing_new):
@@ -100,9 +92,7 @@ def held_player_file(editor, node, sample):
         with scratch_game(sample) as game, contextlib.ExitStack() as stack:
             before = players(game)
             stack.callback(hold(node, os.path.join(game, "PLAYER.DAT"), 60).kill)
-            bbs, sock = connected_pair()
-            stack.callback(bbs.close)
-            stack.callback(sock.close)
+            bbs, sock = map(stack.enter_context, connected_pair())
             door = stack.enter_context(headless([editor, "-H%d" % bbs.fileno(), "-N1", "-T"], game,
                                                 [bbs.fileno()]))
             caller = Caller(sock)
@@ -152,7 +142,7 @@ def ends_in_a_daemons_log(editor, sample):
         with scratch_game(sample) as game:
             if make:
                 make(game)
-            before = game_files(game)
+            before = file_bytes(game)
             said = daemon_run([editor, *args], game)
             assert said == (code, [line.format(game=game) for line in lines]), (args, said)
             # A door (which a BBS may start without logging its stderr) keeps it in its log too.
@@ -161,19 +151,13 @@ def ends_in_a_daemons_log(editor, sample):
                 assert re.fullmatch(r"\d{4}-\d\d-\d\d [\d:.]+ node \d+: %s\n" % re.escape(
                     said[1][0].removeprefix("zorvan32: ")), door_log.read_text()), args
                 door_log.unlink()
-            assert game_files(game) == before, args
+            assert file_bytes(game) == before, args
     # A door's I/O report: its caller reads which file (never the server's path) before the end.
     with scratch_game(sample) as game:
         os.remove(os.path.join(game, "PLAYER.DAT"))
-        keys, open_end = os.pipe()  # a caller who stays
-        try:
-            done = subprocess.run([editor, "-S", "-N3"], cwd=game, stdin=keys, capture_output=True,
-                                  timeout=30)
-        finally:
-            os.close(keys)
-            os.close(open_end)
-        shown = done.stdout.decode("latin-1")
-        assert done.returncode == 2 and "I/O error on PLAYER.DAT." in shown and game not in shown
+        with headless([editor, "-S", "-N3"], game, pipes=True) as door:  # a caller who stays
+            shown = door.stdout.read().decode("latin-1")
+            assert door.wait(30) == 2 and "I/O error on PLAYER.DAT." in shown and game not in shown
         logged = pathlib.Path(game, "ZORVAN32.ERR").read_text()
         assert " node 3: I/O error on %s/PLAYER.DAT" % game in logged, logged
     code, usage = daemon_run([editor, "-H1000"], os.path.dirname(editor))

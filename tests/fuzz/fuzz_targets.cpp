@@ -21,14 +21,13 @@
 #include "comm/telnet_filter.h"
 #include "door/drop_files.h"
 #include "door/library.h"
-#include "door/output.h"
 #include "door/session.h"
 #include "editor/editor_state.h"
 #include "editor/npc_marriage.h"
 #include "editor/player_file.h"
 #include "editor/repair.h"
 #include "editor/startup.h"
-#include "runtime/console.h"
+#include "runtime/files.h"
 #include "runtime/halt.h"
 #include "runtime/key_decoder.h"
 #include "runtime/state.h"
@@ -60,12 +59,9 @@ void WriteBytes(const std::string& path, std::string_view bytes) {
   Check((std::ofstream(path, std::ios::binary) << bytes).good(), "scratch file written");
 }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void ResetLibrary() {
+// The file targets: the rest of the input (after their choice bytes) as the game file, read by a
+// library fresh from its start.
+std::string GameFile(std::string_view in, const std::string& name) {
   RuntimeReset();
   CommReset();
   DoorLibraryReset();
@@ -73,11 +69,6 @@ void ResetLibrary() {
   SetHaltHook([](int) { Check(false, "nothing here ends the program: Halt reached"); });
   SetFileOpenMode(fmExclusive);
   editor_state.game_dir = scratch;
-}
-
-// The file targets: the rest of the input (after their choice bytes) as the game file.
-std::string GameFile(std::string_view in, const std::string& name) {
-  ResetLibrary();
   WriteBytes(name, in);
   return std::string(in);
 }
@@ -104,8 +95,9 @@ void MarriageFile(std::string_view in) {
 void ConfigLine(std::string_view in) {
   const std::string file = GameFile(in, "ZORVAN32.CFG");
   LoadConfig();
-  Check(std::ranges::all_of(editor_state.game_dir, [](unsigned char c) { return c >= 0x20 && c != 0x7F; }) &&
-            editor_state.game_dir.size() <= 80 && file.starts_with(editor_state.game_dir),
+  const std::string& dir = editor_state.game_dir;
+  Check(std::ranges::all_of(dir, [](unsigned char c) { return c >= 0x20 && c != 0x7F; }) &&
+            dir.size() <= 80 && file.starts_with(dir),
         "the game directory is the first line, printable, at most 80 characters");
 }
 
@@ -114,13 +106,14 @@ void PlayerRecordRepair(std::string_view in) {
   const uint8_t which = Take(in);
   std::string file = GameFile(in, "PLAYER.DAT");
   if (file.size() < kRecord) WriteBytes("PLAYER.DAT", file.append(kRecord - file.size(), '\0'));
-  editor_state.current_player = static_cast<uint8_t>(which % std::min(file.size() / kRecord, size_t{256}));
+  const size_t player = which % std::min(file.size() / kRecord, size_t{256});
+  editor_state.current_player = static_cast<uint8_t>(player);
   LoadCurrentPlayer();
   RepairStats();
-  std::string expected = file;
-  expected.replace(editor_state.current_player * kRecord, kRecord, reinterpret_cast<const char*>(&editor_state.current_record),
-                   kRecord);
-  Check(ReadBytes("PLAYER.DAT") == expected,
+  file.replace(player * kRecord, kRecord,
+               reinterpret_cast<const char*>(&editor_state.current_record), kRecord);
+  std::ifstream saved("PLAYER.DAT", std::ios::binary);
+  Check(std::string(std::istreambuf_iterator<char>(saved), {}) == file,
         "only the record changes (not a partial tail), to the repaired one");
 }
 
@@ -154,14 +147,13 @@ void Keys(std::string_view in) {
 // and after a send cut anywhere, the bytes reported sent are those whose encoding went out whole.
 void CallerCharsets(std::string_view wire) {
   CallerKeyDecoder decoder(ccUtf8);
-  for (const uint8_t byte : wire) {
-    const int out = decoder.Feed(byte);
-    Check(byte < 0x80 ? out == byte : out == -1 || out >= 0x80,
-          "a byte below 0x80 passes at once; only the upper half comes from a sequence");
-  }
   std::string encoded;
   std::vector<size_t> ends = {0};  // the encoding's length after each character
   for (const char c : wire) {
+    const uint8_t byte = c;
+    const int out = decoder.Feed(byte);
+    Check(byte < 0x80 ? out == byte : out == -1 || out >= 0x80,
+          "a byte below 0x80 passes at once; only the upper half comes from a sequence");
     CallerEncode(ccUtf8, std::string_view(&c, 1), encoded);
     ends.push_back(encoded.size());
   }
