@@ -237,7 +237,7 @@ int RunCommandWord(int argc, char** argv) {
   CommandArgs args(argv + at + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     PrintHelp(*w);
-    return OutputWritten(changes, 0);
+    return OutputWritten(false, 0);  // help changes nothing, whatever the word
   }
   if (!changes) return OutputWritten(false, w->run(args));
   // A dry run made no change to say stands.

@@ -263,7 +263,7 @@ ERRORS = [
     (READERS, 2, "standard output could not be written: No space left", None,
      lambda: os.open("/dev/full", os.O_WRONLY)),
     (SET, 2, "Broken pipe; the change was made", lambda game, node: None, no_reader),  # and it stands
-    ((SET[0] + ["--dry-run"],), 2, "Broken pipe", None, no_reader),  # and no change said to stand
+    ((SET[0] + ["--dry-run"], ["set", "--help"]), 2, "Broken pipe", None, no_reader),
     ((["set", "0", "gold=12abc"],), 2, 'gold: "12abc" is not a whole number', None),
     ((["set", "0", "gold="], ["set", "0", "gold=1.5"], ["set", "0", "gold= 7"],
       ["set", "0", "level=$C"]), 2, "is not a whole number", None),
