@@ -10,6 +10,7 @@
 #include <sys/random.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cerrno>
 #include <csignal>
@@ -21,6 +22,7 @@
 
 #include "door/helpers.h"
 #include "door/session.h"
+#include "editor/journal.h"
 #include "web/api.h"
 
 namespace {
@@ -41,19 +43,16 @@ std::mutex sessions_lock;
 std::vector<Session> sessions;  // oldest first
 std::string access_token;
 
-// From the OS's random source, as hex; "" when it gives nothing.
+// From the OS's random source, as the journal's hex in lower case; "" when it gives nothing.
 std::string RandomHex(size_t bytes) {
-  std::vector<unsigned char> raw(bytes);
+  std::string raw(bytes, '\0');
   for (size_t got = 0; got < bytes;) {
     const ssize_t n = getrandom(raw.data() + got, bytes - got, 0);
     if (n < 0 && errno != EINTR) return "";
     if (n > 0) got += static_cast<size_t>(n);
   }
-  std::string hex;
-  for (unsigned char byte : raw) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
+  std::string hex = JournalHex(raw);
+  for (char& digit : hex) digit = static_cast<char>(std::tolower(static_cast<uint8_t>(digit)));
   return hex;
 }
 
