@@ -442,7 +442,8 @@ int RunUndo(const CommandArgs& args, bool dry_run) {
   }
   if (!CommandLoadGame()) return 2;
   TargetSearch search(wanted);
-  if (!VisitJournal(editor_state.journal_path, [&](const JournalLine& line) { return search.Line(line); })) {
+  if (!VisitJournal(editor_state.journal_path,
+                    [&](const JournalLine& line) { return search.Line(line); })) {
     CommandError(editor_state.journal_path + " cannot be read");
     return 2;
   }

@@ -51,7 +51,8 @@ bool DivorceCurrentFromPlayer(int32_t a, int32_t b) {
   PlayerRecord me;
   FileResult result = op.Begin();
   if (result == frDone) result = ReadCurrentMerged(me);
-  if (result == frDone) result = Separate(op, a, me, b, editor_state.work_records[wkSpouseOfCurrent]);
+  if (result == frDone)
+    result = Separate(op, a, me, b, editor_state.work_records[wkSpouseOfCurrent]);
   if (!Finish(op, result)) return false;
   SetCurrentPlayerRecord(me);
   return true;
@@ -63,7 +64,8 @@ bool DivorceOthers(int32_t a, int32_t b) {
   PlayerRecord& first = editor_state.work_records[wkFirstOfOthers];
   FileResult result = op.Begin();
   if (result == frDone) result = op.Read(a, first);
-  if (result == frDone) result = Separate(op, a, first, b, editor_state.work_records[wkSecondOfOthers]);
+  if (result == frDone)
+    result = Separate(op, a, first, b, editor_state.work_records[wkSecondOfOthers]);
   return Finish(op, result);
 }
 
@@ -137,7 +139,8 @@ bool DivorceFromNpc(int32_t player, DivorceWho who, int character, DrawScreen dr
   DivorceKind kind = who == dwCurrent ? dkCurrentFromCharacter : dkOtherFromCharacter;
   if (!ExecuteDivorce(player, 0, kind, character)) return false;
   DoorPrintLn("  `#NPC Divorce Status Info:  `%Orvin has left the building!  Divorce Finalized!");
-  const PlayerRecord& leaving = who == dwCurrent ? editor_state.current_record : editor_state.work_records[wkLeavingCharacter];
+  const PlayerRecord& leaving = who == dwCurrent ? editor_state.current_record
+                                                 : editor_state.work_records[wkLeavingCharacter];
   std::string name = leaving.name.Get();
   DoorPrintLn("  `!Player Charm Change:  `%Charm points of " + name + " dropped by 50%.");
   bool left = FileExists(GamePath(file));

@@ -111,7 +111,8 @@ void DrawExtendedScreen() {
   DoorPrintColourLn("~x06`0(`%*`0) `!New Day for Player: `$Skill Uses update.");
   DoorPrintCentred(RepeatChar(40, '*'));
   DoorSkipLines(2);
-  DoorPrintCentred("`$VARN Information for player: `@" + editor_state.current_record.name.Get() + ".");
+  DoorPrintCentred("`$VARN Information for player: `@" + editor_state.current_record.name.Get() +
+                   ".");
   DoorSkipLines(1);
   DoorPrintColourLn("`%    Input key to change, or `@Q `%to quit and save.");
   DoorPrintColourLn("`%    Your command, master?`@: ");
@@ -121,7 +122,8 @@ void RunToggle(char key) {
   const ExtToggle* t = ExtToggleOfKey(key);
   if (t == nullptr) return;
   WriteField(editor_state.current_record, t->field,
-             FlippedFlag(ReadField(editor_state.current_record, t->field), t->on, t->off, t->others_to_on));
+             FlippedFlag(ReadField(editor_state.current_record, t->field), t->on, t->off,
+                         t->others_to_on));
   SaveCurrentPlayer();
 }
 

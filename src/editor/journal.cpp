@@ -160,7 +160,8 @@ namespace {
 // Kept open between operations, so that an append costs a lock, a look at the length, one write
 // and the unlock; the tail is read only when another writer appended since our last line.
 bool OpenJournal(JournalHandle& j) {
-  if (j.file.IsOpen() && (j.path != editor_state.journal_path || FileIsUnlinked(j.file))) j = JournalHandle{};
+  if (j.file.IsOpen() && (j.path != editor_state.journal_path || FileIsUnlinked(j.file)))
+    j = JournalHandle{};
   if (j.file.IsOpen()) return true;
   OpenModeScope shared(fmShared);
   if (!FileOpen(j.file, editor_state.journal_path, faAppend, /*create=*/true)) return false;
@@ -188,7 +189,8 @@ bool JournalAppend(const char* operation, const std::vector<JournalEntry>& entri
   const std::string stamp = LocalTimestampText() + "\t" + NodeText() + "\t" + WhoText() + "\t";
   std::vector<std::string> tails;
   for (const JournalEntry& e : entries) tails.push_back(LineTail(operation, e));
-  if (RetryWhileHeld(editor_state.journal_path, [&] { return FileLockOurs(j.file); }) != frDone) return false;
+  if (RetryWhileHeld(editor_state.journal_path, [&] { return FileLockOurs(j.file); }) != frDone)
+    return false;
   int64_t length = FileLength(j.file);
   std::string lines;
   bool ours = length == j.end && j.end >= 0;  // nobody wrote since our own whole line

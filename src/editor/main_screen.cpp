@@ -153,7 +153,8 @@ const char* const kQuitLossLine = "  `@Quit without saving:  `%the change to thi
 void DrawNotices() {
   uint8_t row = 23;
   editor_state.notice_on_screen = false;
-  for (const std::string& line : {editor_state.save_pending ? SaveNotice() : std::string(), editor_state.screen_notice}) {
+  for (const std::string& line :
+       {editor_state.save_pending ? SaveNotice() : std::string(), editor_state.screen_notice}) {
     if (line.empty()) continue;
     DoorPrintAt(1, row++, line);
     editor_state.notice_on_screen = true;

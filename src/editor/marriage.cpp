@@ -138,8 +138,9 @@ bool ReadCharacters(MarriageRequest& rq) {
   rq.q = ReadQuennaSpouse();
   for (int character : {npcQuenna, npcDask}) {
     if ((character == npcQuenna ? rq.q : rq.d) != kSpouseUnknown) continue;
-    editor_state.screen_notice = std::string("  `@") + NpcFileName(character) + " cannot be read!  `%" +
-                    NpcName(character) + "'s marriage is unknown, so nothing was changed.";
+    editor_state.screen_notice = std::string("  `@") + NpcFileName(character) +
+                                 " cannot be read!  `%" + NpcName(character) +
+                                 "'s marriage is unknown, so nothing was changed.";
     return false;
   }
   return true;
@@ -256,8 +257,8 @@ void MarriageEditor(DrawScreen draw_screen) {
 }
 
 bool SameSexConfirm(const std::string& requested_name) {
-  DoorPrintLn("  `@WARNING:  `0" + editor_state.current_record.name.Get() + " `%is the same Sex type as `!" +
-              StripCodes(requested_name) + "! ");
+  DoorPrintLn("  `@WARNING:  `0" + editor_state.current_record.name.Get() +
+              " `%is the same Sex type as `!" + StripCodes(requested_name) + "! ");
   DoorPrintLn("  `%This would be a Same-Sex Marriage?   Proceed?");
   DoorPrintCodedLn("  `%Enter Y or N as your response: ");
   bool yes = YesNo();
@@ -308,7 +309,9 @@ bool MarryPlayers(int32_t r, DrawScreen draw_screen) {
 }
 
 bool MarryNpc(DrawScreen draw_screen) {
-  int character = editor_state.current_record.sex == 0 ? npcQuenna : editor_state.current_record.sex == 5 ? npcDask : npcNone;
+  int character = editor_state.current_record.sex == 0   ? npcQuenna
+                  : editor_state.current_record.sex == 5 ? npcDask
+                                                         : npcNone;
   if (character == npcNone) return false;
   GameOperation op(OperationKind::kMarriage);
   PlayerRecord me;

@@ -249,7 +249,8 @@ std::string Fill(std::string_view text, const MarriageRequest& rq) {
   } fields[] = {
       {"{C}", rq.c_name},   {"{B}", rq.b_name},   {"{R}", rq.r_name},
       {"{S}", rq.s_name},   {"{QH}", rq.qh_name}, {"{DW}", rq.dw_name},
-      {"{Z}", rq.z_text},   {"{QN}", IntToStr(editor_state.quenna_spouse)}, {"{DN}", IntToStr(editor_state.dask_spouse)},
+      {"{Z}", rq.z_text},   {"{QN}", IntToStr(editor_state.quenna_spouse)},
+      {"{DN}", IntToStr(editor_state.dask_spouse)},
   };
   std::string out;
   while (!text.empty()) {
@@ -280,7 +281,8 @@ bool StillFree(const MarriageRequest& rq) {
   int32_t d = ReadDaskSpouse();
   int32_t q = ReadQuennaSpouse();
   if (q == kSpouseUnknown || d == kSpouseUnknown) {
-    editor_state.screen_notice = "  `@MARRAGE.DAT or MARBARD.DAT cannot be read!  `%Nothing was changed.";
+    editor_state.screen_notice =
+        "  `@MARRAGE.DAT or MARBARD.DAT cannot be read!  `%Nothing was changed.";
     return false;
   }
   if (q == rq.r || d == rq.r) {
@@ -289,8 +291,9 @@ bool StillFree(const MarriageRequest& rq) {
     return false;
   }
   if (q == editor_state.current_player || d == editor_state.current_player) {
-    editor_state.screen_notice = "  `@Marriage Warning: `%Current player is married to `$Quenna or Dask. "
-                    "`%Unable to handle here.";
+    editor_state.screen_notice =
+        "  `@Marriage Warning: `%Current player is married to `$Quenna or Dask. "
+        "`%Unable to handle here.";
     return false;
   }
   return true;
@@ -309,8 +312,10 @@ bool RunStep(const Step& step, const MarriageRequest& rq, DrawScreen draw_screen
     case soRecheck: return StillFree(rq);
     // A step that could not be made stops the case: the next would build on what is not there.
     case soDivorceRFromS: return ExecuteDivorce(rq.r, rq.p, dkOthers, npcNone);
-    case soDivorceCFromB: return ExecuteDivorce(editor_state.current_player, rq.m, dkCurrentFromPlayer, npcNone);
-    case soConfirmCFromB: return ConfirmPlayerDivorce(editor_state.current_player, rq.m, draw_screen);
+    case soDivorceCFromB:
+      return ExecuteDivorce(editor_state.current_player, rq.m, dkCurrentFromPlayer, npcNone);
+    case soConfirmCFromB:
+      return ConfirmPlayerDivorce(editor_state.current_player, rq.m, draw_screen);
     case soCurrentFromNpc:
       return FromCharacter(editor_state.current_player, dwCurrent, step.character, draw_screen);
     case soRequestedFromNpc: return FromCharacter(rq.r, dwOther, step.character, draw_screen);

@@ -91,7 +91,8 @@ void AskIfMarriedToBoth() {
   for (;;) {
     int32_t dask = 0;
     int32_t quenna = 0;
-    if (ReadSpouseFile(NpcFileName(npcDask), dask) != srRead || dask != editor_state.current_player) return;
+    if (ReadSpouseFile(NpcFileName(npcDask), dask) != srRead || dask != editor_state.current_player)
+      return;
     if (ReadSpouseFile(NpcFileName(npcQuenna), quenna) != srRead || quenna != dask) return;
     uint8_t selection = AskBothCharacters();
     if (selection == 0) return;
@@ -109,7 +110,9 @@ int32_t ReadDaskSpouseUnasked() {
   return dask;
 }
 
-int32_t& NpcSpouse(int character) { return character == npcDask ? editor_state.dask_spouse : editor_state.quenna_spouse; }
+int32_t& NpcSpouse(int character) {
+  return character == npcDask ? editor_state.dask_spouse : editor_state.quenna_spouse;
+}
 
 bool AnyNpcFileExists() {
   return PathExists(GamePath(NpcFileName(npcDask))) ||

@@ -283,7 +283,8 @@ FileResult CommitShown(GameOperation& op) {
   FileResult result = op.Commit(jrChangeStands);
   if (result == frDone && !op.Journaled() && !editor_state.journal_warned) {
     editor_state.journal_warned = true;
-    editor_state.screen_notice = "  `@" + editor_state.journal_path + " cannot be written!  `%Changes are not journaled.";
+    editor_state.screen_notice =
+        "  `@" + editor_state.journal_path + " cannot be written!  `%Changes are not journaled.";
   }
   return result;
 }

@@ -129,6 +129,7 @@ bool ReadyToLeaveCurrentPlayer();
 
 // An operation a crash cut short (editor/rollback.h), put back as an operation of its own
 // ("rollback", journaled as any other) where its items still hold what it wrote, and said through
-// editor_state.rollback_report (the notice under the main screen when none is set). Nothing when there is none or PLAYER.DAT cannot be held (the next hold tries
-// again). Every Begin does it first.
+// editor_state.rollback_report (the notice under the main screen when none is set). Nothing when
+// there is none or PLAYER.DAT cannot be held (the next hold tries again). Every Begin does it
+// first.
 void RollBackUnfinished();

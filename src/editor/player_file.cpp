@@ -15,8 +15,6 @@ namespace {
 // How long an exclusive open keeps retrying while a game node holds the file.
 constexpr int32_t kRetryMs = 5000;
 
-// The open of PLAYER.DAT that a PlayerFileHold keeps, or nullptr.
-
 struct FileProblem {
   FileResult result;
   const char* text;
@@ -31,7 +29,6 @@ const FileProblem kFileProblems[] = {
 int64_t RecordOffset(int32_t n) { return static_cast<int64_t>(n) * kPlayerRecordSize; }
 
 }  // namespace
-
 
 FileResult RetryWhileHeld(const std::string& path, const std::function<bool()>& attempt) {
   int32_t start = MsOfDay();
@@ -99,7 +96,8 @@ FileResult WriteHeld(OsFile& file, int32_t n, const PlayerRecord& record, bool e
 // work on PLAYER.DAT: through the hold when there is one, else with an open of its own.
 FileResult WithPlayerFile(const std::string& path,
                            const std::function<FileResult(OsFile&)>& work) {
-  if (editor_state.held_player_file != nullptr && path == GamePath("PLAYER.DAT")) return work(*editor_state.held_player_file);
+  if (editor_state.held_player_file != nullptr && path == GamePath("PLAYER.DAT"))
+    return work(*editor_state.held_player_file);
   OsFile file;
   FileResult result = OpenWithRetry(file, path);
   return result == frDone ? work(file) : result;
@@ -136,7 +134,8 @@ FileResult ReadPlayerRecord(int32_t n, PlayerRecord& target) {
 void SetCurrentPlayerRecord(const PlayerRecord& record) {
   editor_state.current_record = record;
   editor_state.current_as_read = record;
-  editor_state.save_pending = false;  // whatever change was waiting is in it or has just been replaced
+  // Whatever change was waiting is in it or has just been replaced.
+  editor_state.save_pending = false;
 }
 
 void LoadCurrentPlayer() {
@@ -190,7 +189,8 @@ FileResult WritePlayerRecord(const std::string& file_name, int32_t n, const Play
                               bool existing_only) {
   FileResult result = WithPlayerFile(
       file_name, [&](OsFile& file) { return WriteHeld(file, n, record, existing_only); });
-  if (editor_state.held_player_file == nullptr) SetFileOpenMode(fmShared);  // the save's lasting mode
+  if (editor_state.held_player_file == nullptr)
+    SetFileOpenMode(fmShared);  // the save's lasting mode
   return result;
 }
 

@@ -11,8 +11,10 @@
 
 namespace {
 
-using Bytes = RollbackBytes;
+// The rollback file kept open between operations, and what this process has noted in it.
+RollbackHandle& Kept() { return editor_state.rollback_handle; }
 
+using Bytes = RollbackBytes;
 
 // Far past any operation's notes: a longer file is not ours.
 constexpr int64_t kMaxBytes = 1 << 22;
@@ -31,24 +33,25 @@ bool Unhex(const std::string& text, Bytes& bytes) {
 // The file open, made when create; false when it is not there (or cannot be opened).
 bool OpenKept(bool create) {
   const std::string path = RollbackPath();
-  if (editor_state.rollback_handle.file.IsOpen() && (editor_state.rollback_handle.path != path || FileIsUnlinked(editor_state.rollback_handle.file))) FileClose(editor_state.rollback_handle.file);
-  if (editor_state.rollback_handle.file.IsOpen()) return true;
+  if (Kept().file.IsOpen() && (Kept().path != path || FileIsUnlinked(Kept().file)))
+    FileClose(Kept().file);
+  if (Kept().file.IsOpen()) return true;
   if (path.empty() || (!create && !PathExists(path))) return false;
   OpenModeScope shared(fmShared);
-  editor_state.rollback_handle.path = path;
-  return FileOpen(editor_state.rollback_handle.file, path, faReadWrite, create);
+  Kept().path = path;
+  return FileOpen(Kept().file, path, faReadWrite, create);
 }
 
 // One line, written whole before its item; the first goes after the header, at the start.
 bool Note(const std::string& line) {
-  if (editor_state.rollback_handle.recovering || editor_state.rollback_handle.operation.empty() || RollbackPath().empty()) return true;
+  if (Kept().recovering || Kept().operation.empty() || RollbackPath().empty()) return true;
   std::string text = line + "\n";
-  if (editor_state.rollback_handle.end == 0) text = "operation\t" + editor_state.rollback_handle.operation + "\n" + text;
-  if (!OpenKept(true) || (editor_state.rollback_handle.end == 0 && FileLength(editor_state.rollback_handle.file) != 0 &&
-                          !FileTruncate(editor_state.rollback_handle.file, 0)))  // a leftover nobody could put back
+  if (Kept().end == 0) text = "operation\t" + Kept().operation + "\n" + text;
+  if (!OpenKept(true) || (Kept().end == 0 && FileLength(Kept().file) != 0 &&
+                          !FileTruncate(Kept().file, 0)))  // a leftover nobody could put back
     return false;
-  if (!FileWriteAt(editor_state.rollback_handle.file, editor_state.rollback_handle.end, text.data(), text.size())) return false;
-  editor_state.rollback_handle.end += static_cast<int64_t>(text.size());
+  if (!FileWriteAt(Kept().file, Kept().end, text.data(), text.size())) return false;
+  Kept().end += static_cast<int64_t>(text.size());
   return true;
 }
 
@@ -92,7 +95,7 @@ std::string RollbackPath() {
 }
 
 void RollbackStart(const std::string& operation) {
-  if (!editor_state.rollback_handle.recovering) editor_state.rollback_handle.operation = operation;
+  if (!Kept().recovering) Kept().operation = operation;
 }
 
 bool RollbackNoteRecord(int32_t n, const PlayerRecord& before, const PlayerRecord& after) {
@@ -101,7 +104,7 @@ bool RollbackNoteRecord(int32_t n, const PlayerRecord& before, const PlayerRecor
 }
 
 bool RollbackNoteFile(const std::string& path, bool exists, const std::string* after) {
-  if (editor_state.rollback_handle.recovering || (!exists && after == nullptr)) return true;
+  if (Kept().recovering || (!exists && after == nullptr)) return true;
   Bytes before;
   if (exists && ReadGameLineFile(path, before.emplace()) != frDone) return false;
   Bytes wrote = after != nullptr ? Bytes(*after) : std::nullopt;
@@ -116,23 +119,23 @@ bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
 
 void RollbackEnd(bool committed) {
   // Emptied, not removed: made again at every save, it would cost more than the save.
-  if ((editor_state.rollback_handle.end > 0 || (editor_state.rollback_handle.recovering && committed)) && OpenKept(false))
-    FileTruncate(editor_state.rollback_handle.file, 0);
-  editor_state.rollback_handle.end = 0;
-  editor_state.rollback_handle.operation.clear();
+  if ((Kept().end > 0 || (Kept().recovering && committed)) && OpenKept(false))
+    FileTruncate(Kept().file, 0);
+  Kept().end = 0;
+  Kept().operation.clear();
 }
 
 bool RollbackRecoveryStarts() {
-  if (editor_state.rollback_handle.recovering || !OpenKept(false) || FileLength(editor_state.rollback_handle.file) == 0) return false;
-  editor_state.rollback_handle.recovering = true;
+  if (Kept().recovering || !OpenKept(false) || FileLength(Kept().file) == 0) return false;
+  Kept().recovering = true;
   return true;
 }
 
-void RollbackRecoveryEnds() { editor_state.rollback_handle.recovering = false; }
+void RollbackRecoveryEnds() { Kept().recovering = false; }
 
 bool ReadUnfinished(UnfinishedOperation& what) {
   std::string text;
-  if (!FileReadHead(editor_state.rollback_handle.file, kMaxBytes, text)) return false;
+  if (!FileReadHead(Kept().file, kMaxBytes, text)) return false;
   size_t begin = 0;
   for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', begin)) {
     std::vector<std::string> columns =

@@ -42,7 +42,8 @@ bool OfferMatch(const PlayerRecord& record) {
 
 bool DeletePlayer() {
   DoorPrintColourLn("  `%Warning Brannock!  Player Deletion! ");
-  DoorPrintColourLn("  `!Are you SURE you want to delete the player: " + editor_state.current_record.name.Get());
+  DoorPrintColourLn("  `!Are you SURE you want to delete the player: " +
+                    editor_state.current_record.name.Get());
   DoorPrintColour("  `!known as " + editor_state.current_record.real_name.Get() +
                   "?   Enter Y or N as response: ");
   if (!AskYesNo()) return false;
@@ -53,7 +54,8 @@ bool DeletePlayer() {
     record.real_name.Set("X");
   });
   if (result != frDone)
-    editor_state.screen_notice = "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
+    editor_state.screen_notice =
+        "  `@" + FileProblemText(result) + "  `%The player was not deleted.";
   return true;
 }
 
@@ -75,7 +77,9 @@ bool SearchPlayer() {
       editor_state.screen_notice = StayNotice(result);
       return false;
     }
-    if (!NamesMatch(editor_state.scratch_record, wanted) || !OfferMatch(editor_state.scratch_record)) continue;
+    if (!NamesMatch(editor_state.scratch_record, wanted) ||
+        !OfferMatch(editor_state.scratch_record))
+      continue;
     if (!ReadyToLeaveCurrentPlayer()) return false;  // the save notice stays on the screen
     result = MoveToPlayer(static_cast<uint8_t>(n));
     if (result == frDone) return true;

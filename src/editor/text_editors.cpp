@@ -19,7 +19,8 @@ void RunTextEditorRow(const TextEditor& editor) {
   // No cursor move: the prompt opens where the main screen left the cursor.
   BlankLine();
   std::string prompt = editor.prompt;
-  if (editor.shows_old_value) prompt += ReadRecordText(editor_state.current_record, editor.field.offset, editor.field.max);
+  if (editor.shows_old_value)
+    prompt += ReadRecordText(editor_state.current_record, editor.field.offset, editor.field.max);
   DoorPrintColourLn(prompt);
   DoorPrintColour("    `%> ");
   std::string answer = DoorInputLine();
