@@ -58,7 +58,8 @@ TEST(TelnetChannelTest, WholeWritesAndAKeyWaitThatWakesOnTheCallerTheReaderAndAW
   SocketClose(caller);
   ASSERT_TRUE(WaitUntil([&] { return !channel.CharReady() && !channel.Carrier(); }));
   EXPECT_EQ(channel.MainWaitSource().kind, wsNone);
-  EXPECT_EQ(channel.LastError().rfind("Error in communications(1), #", 0), 0u);
+  // An orderly end (1) or, when the stack resets the line (seen under Wine), an error (2).
+  EXPECT_EQ(channel.LastError().rfind("Error in communications(", 0), 0u) << channel.LastError();
   channel.StopThreads();  // the threads use the socket until then
   SocketClose(door_end);
 }
