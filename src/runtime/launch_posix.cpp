@@ -20,6 +20,14 @@ SocketHandle Fail(const char* what, int fd = -1) {
   return kNoSocket;
 }
 
+// exec's argument array: pointers into argv's strings, ended by a null.
+std::vector<char*> ExecArgs(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  return args;
+}
+
 }  // namespace
 
 SocketHandle LaunchListen(int port, int& bound_port) {
@@ -51,9 +59,7 @@ SocketHandle LaunchAcceptOne(SocketHandle listener) {
 }
 
 int LaunchRunDoor(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
+  std::vector<char*> args = ExecArgs(argv);
   pid_t pid = fork();
   if (pid < 0) return static_cast<int>(Fail("fork"));
   if (pid == 0) {
@@ -76,9 +82,7 @@ std::string LaunchOwnPath() {
 }
 
 int LaunchReplace(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
+  std::vector<char*> args = ExecArgs(argv);
   execv(args[0], args.data());
   return errno;
 }
