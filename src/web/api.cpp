@@ -26,7 +26,16 @@ ApiAnswer Failed(int status, const Transcript& words, const char* otherwise) {
   return {status, {{"error", errors.empty() ? std::vector<std::string>{otherwise} : errors}}};
 }
 
-bool ReadView(GameView& view) { return CommandLoadGame() && ReadGameView(view); }
+// The answer made from the game as it is now, or 503 with what the words said when it cannot be
+// read.
+template <typename Made>
+ApiAnswer FromView(Made made) {
+  Transcript words;
+  GameView view;
+  if (!CommandLoadGame() || !ReadGameView(view))
+    return Failed(503, words, "the game cannot be read");
+  return made(view);
+}
 
 // A value as set's FIELD=VALUE takes it: a string as given, a whole number in decimal.
 bool ValueText(const Json& value, std::string& text) {
@@ -39,28 +48,23 @@ bool ValueText(const Json& value, std::string& text) {
 }  // namespace
 
 ApiAnswer ApiPlayers() {
-  Transcript words;
-  GameView view;
-  if (!ReadView(view)) return Failed(503, words, "the game cannot be read");
-  Json players = Json::array();
-  for (size_t n = 0; n < view.players.size(); ++n)
-    players.push_back(ListJson(view, static_cast<int32_t>(n)));
-  return {200, players};
+  return FromView([](const GameView& view) -> ApiAnswer {
+    Json players = Json::array();
+    for (size_t n = 0; n < view.players.size(); ++n)
+      players.push_back(ListJson(view, static_cast<int32_t>(n)));
+    return {200, players};
+  });
 }
 
 ApiAnswer ApiPlayer(int32_t n) {
-  Transcript words;
-  GameView view;
-  if (!ReadView(view)) return Failed(503, words, "the game cannot be read");
-  if (!view.Has(n)) return {404, {{"error", {"there is no player " + std::to_string(n)}}}};
-  return {200, RecordJson(view.At(n), n)};
+  return FromView([n](const GameView& view) -> ApiAnswer {
+    if (!view.Has(n)) return {404, {{"error", {"there is no player " + std::to_string(n)}}}};
+    return {200, RecordJson(view.At(n), n)};
+  });
 }
 
 ApiAnswer ApiCheck() {
-  Transcript words;
-  GameView view;
-  if (!ReadView(view)) return Failed(503, words, "the game cannot be read");
-  return {200, CheckJson(view)};
+  return FromView([](const GameView& view) -> ApiAnswer { return {200, CheckJson(view)}; });
 }
 
 ApiAnswer ApiLog() {
