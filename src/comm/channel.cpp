@@ -81,9 +81,7 @@ WaitSource ChannelWaitSource() {
   return state.active_channel ? state.active_channel->MainWaitSource() : WaitSource{};
 }
 
-bool ChannelLineLostSeen() {
-  return state.active_channel && state.active_channel->LineLostSeen();
-}
+bool ChannelLineLostSeen() { return state.active_channel && state.active_channel->LineLostSeen(); }
 
 bool ChannelCarrier() {
   const auto& active = state.active_channel;
@@ -116,8 +114,8 @@ void ChannelWrite(const void* buffer, int32_t count, int32_t& written) {
   int32_t sent = 0;
   state.active_channel->WriteBlock(state.wire.data(), static_cast<int32_t>(state.wire.size()),
                                    sent);
-  written = static_cast<int32_t>(
-      CallerBytesSent(state.caller_charset, text, static_cast<size_t>(sent)));
+  written =
+      static_cast<int32_t>(CallerBytesSent(state.caller_charset, text, static_cast<size_t>(sent)));
 }
 
 // The last screen (credits, a farewell) would be lost if the writer were stopped with it queued.

@@ -110,8 +110,9 @@ const CommandWord kCommandWords[] = {
      "and a marriage comes back as a pair or not at all. An operation whose lines disagree with\n"
      "their bytes or would write what set refuses is refused. --dry-run: the same lines, nothing\n"
      "written or journaled. Exit 0 done, 1 nothing to undo, no such operation or nothing\n"
-     "restorable, 2 refused, or a file busy or unreadable.",},
-    {"log", RunLog, nullptr, "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD] [--json]",
+     "restorable, 2 refused, or a file busy or unreadable."},
+    {"log", RunLog, nullptr,
+     "zorvan32 log [--player N|NAME] [--op N] [--since YYYY-MM-DD] [--json]",
      "Prints the change journal (ZORVAN32.LOG) newest first, without the lines of exact bytes.\n"
      "--player: every line of each operation that touched the player (its marriage files and\n"
      "notices too), by record number or a piece of any nickname the player had, before or\n"

@@ -262,8 +262,8 @@ int SetPlayerFields(const std::string& query_arg, const CommandArgs& args, bool 
   }
   done.n = n;
   if (done.written != nullptr) *done.written = record;
-  done.lines.insert(done.lines.begin(), "player " + std::to_string(n) + " " +
-                                            ShownText(before.name.Get()) + ":");
+  done.lines.insert(done.lines.begin(),
+                    "player " + std::to_string(n) + " " + ShownText(before.name.Get()) + ":");
   return dry_run && !changed ? 1 : 0;
 }
 

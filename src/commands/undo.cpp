@@ -202,8 +202,7 @@ std::string FileWords(const std::string& hex, int32_t& named) {
 }
 
 // A line of the game's text that names the character's spouse, its words agreeing with its bytes.
-std::string CheckFileLine(const JournalLine& line, const JournaledOperation& target,
-                          Plan& plan) {
+std::string CheckFileLine(const JournalLine& line, const JournaledOperation& target, Plan& plan) {
   const std::string file = line.field.substr(0, line.field.size() - std::strlen(kBytesSuffix));
   FileUndo f{npcNone, line.old_value, line.new_value};
   for (int character : {npcQuenna, npcDask})

@@ -12,7 +12,6 @@ bool BacktickTranslation = false;
 
 namespace {
 
-
 // The caller's bytes, gathered so that a screen drawn a few characters at a time leaves in a few
 // sends rather than one per write. Fixed storage: nothing is allocated per write.
 struct Gathered {

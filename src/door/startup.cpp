@@ -23,10 +23,10 @@ namespace {
 
 constexpr std::string_view kClearLocal = "\x1b[2J\x1b[1;1f";
 struct StartupState {
-  std::string program_path;  // parameter 0, for the usage screen
-  std::string usage_note;    // the program's own line for the usage screen, if it has one
-  std::string log_path;      // the door log's, as the program gave it
-  bool door_mode = false;    // DoorStartup ran: the log is written only then
+  std::string program_path;   // parameter 0, for the usage screen
+  std::string usage_note;     // the program's own line for the usage screen, if it has one
+  std::string log_path;       // the door log's, as the program gave it
+  bool door_mode = false;     // DoorStartup ran: the log is written only then
   bool stdio_caller = false;  // -S: the caller's screen is standard output before the line opens
 };
 StartupState startup;

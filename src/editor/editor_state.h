@@ -22,13 +22,13 @@ struct JournalHandle {
   int64_t end = -1;
   int64_t last_op = 0;
 };
-// ZORVAN32.RBK: the operation holding PLAYER.DAT in this process, and the file, kept open between operations as
-// the journal is: a file made and removed at every save costs more than the save.
+// ZORVAN32.RBK: the operation holding PLAYER.DAT in this process, and the file, kept open between
+// operations as the journal is: a file made and removed at every save costs more than the save.
 struct RollbackHandle {
   std::string operation;
   OsFile file;
   std::string path;
-  int64_t end = 0;  // where the operation's next line goes; 0: nothing noted yet
+  int64_t end = 0;          // where the operation's next line goes; 0: nothing noted yet
   bool recovering = false;  // a crashed operation is being put back: nothing more is noted
 };
 

@@ -11,11 +11,11 @@
 #include "door/output.h"
 #include "editor/editor_state.h"
 #include "editor/field_editors.h"
+#include "editor/key_table.h"
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/player_record.h"
 #include "editor/repair.h"
-#include "editor/key_table.h"
 
 namespace {
 

@@ -80,8 +80,8 @@ bool TextEditorOfField(uint16_t offset, bool& upper_case);
 
 // The value a converted answer is stored as.
 int32_t ClampNumber(const NumberEditor& editor, int32_t number);
-// A flag flipped by one key: on becomes off; off, and any other value when others_to_on, becomes on;
-// other values otherwise stay (some flags hold values the game alone knows).
+// A flag flipped by one key: on becomes off; off, and any other value when others_to_on, becomes
+// on; other values otherwise stay (some flags hold values the game alone knows).
 int32_t FlippedFlag(int32_t value, int32_t on, int32_t off, bool others_to_on);
 // The death toggle's other half: dying empties the hit points, reviving fills them up to the most.
 void SetHitPointsForDeath(PlayerRecord& record);

@@ -11,6 +11,7 @@
 #include "editor/editor_state.h"
 #include "editor/extended.h"
 #include "editor/field_editors.h"
+#include "editor/key_table.h"
 #include "editor/marriage.h"
 #include "editor/married_to.h"
 #include "editor/new_day.h"
@@ -18,7 +19,6 @@
 #include "editor/operation.h"
 #include "editor/player_file.h"
 #include "editor/search.h"
-#include "editor/key_table.h"
 
 namespace {
 
@@ -200,7 +200,7 @@ void PreviousPlayer() {
   int32_t count = 0;
   if (!ReadyToLeaveCurrentPlayer() || !CountForMove(count)) return;
   MoveTo(editor_state.current_player == 0 ? static_cast<uint8_t>(count - 1)
-                             : static_cast<uint8_t>(editor_state.current_player - 1));
+                                          : static_cast<uint8_t>(editor_state.current_player - 1));
 }
 
 enum class QuitStep : uint8_t { kLeave, kLeaveWithoutChange, kStay };

@@ -159,7 +159,7 @@ bool GatherPlayers(MarriageRequest& rq) {
   if (rq.r >= 0) {
     if (!LoadWorkRecord(rq.r, wkProbe) || !LoadWorkRecord(rq.r, wkRequested)) {
       editor_state.screen_notice = "  `@PLAYER.DAT is busy!  `%Player " + IntToStr(rq.r) +
-                      " could not be read, so nothing was changed.";
+                                   " could not be read, so nothing was changed.";
       return false;
     }
     rq.p = editor_state.work_records[wkProbe].married_to;
@@ -325,8 +325,8 @@ bool MarryNpc(DrawScreen draw_screen) {
   result = op.Write(editor_state.current_player, me);
   // Without the file the character is not married, so the notices must not say otherwise.
   if (result == frDone && !op.WriteCharacterFile(character, editor_state.current_player)) {
-    editor_state.screen_notice = std::string("  `@") + NpcFileName(character) +
-                    " could not be written!  `%" + kNoMarriage;
+    editor_state.screen_notice =
+        std::string("  `@") + NpcFileName(character) + " could not be written!  `%" + kNoMarriage;
     return false;
   }
   MailNpcWeddingNotice(op, editor_state.current_player, name, NpcName(character));

@@ -1,5 +1,5 @@
-// Appending to the game's text files that its nodes read all day (MAILn.DAT, LOGNOW.TXT), and taking
-// an append back: an operation's commit, and the put-back of one a crash cut short.
+// Appending to the game's text files that its nodes read all day (MAILn.DAT, LOGNOW.TXT), and
+// taking an append back: an operation's commit, and the put-back of one a crash cut short.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -115,8 +115,7 @@ int32_t& NpcSpouse(int character) {
 }
 
 bool AnyNpcFileExists() {
-  return PathExists(GamePath(NpcFileName(npcDask))) ||
-         PathExists(GamePath(NpcFileName(npcQuenna)));
+  return PathExists(GamePath(NpcFileName(npcDask))) || PathExists(GamePath(NpcFileName(npcQuenna)));
 }
 
 bool LoadWorkRecord(int32_t n, int work) {

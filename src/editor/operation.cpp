@@ -365,8 +365,8 @@ void ScreenReport(const std::string& text) {
 
 void PutBack(GameOperation& op, const UnfinishedOperation& what, Tally& tally) {
   for (auto it = what.appends.rbegin(); it != what.appends.rend(); ++it) {
-    NoticeCut cut = CutCrashedAppend(GamePath(it->name), it->made, it->start, it->replaced,
-                                     it->appended);
+    NoticeCut cut =
+        CutCrashedAppend(GamePath(it->name), it->made, it->start, it->replaced, it->appended);
     tally.restored += cut == ncCut;
     tally.left += cut == ncLeft;
   }
@@ -391,8 +391,8 @@ void RollBackUnfinished() {
   RollbackRecoveryEnds();
   if (tally.restored + tally.left == 0) return;
   std::string name = what.operation.empty() ? "an operation" : what.operation;
-  std::string text = "rolled back " + name + " (cut short by a crash): " +
-                     std::to_string(tally.restored) + " put back";
+  std::string text = "rolled back " + name +
+                     " (cut short by a crash): " + std::to_string(tally.restored) + " put back";
   if (tally.left > 0)
     text += ", " + std::to_string(tally.left) + " changed since, left as they are";
   (editor_state.rollback_report != nullptr ? editor_state.rollback_report : ScreenReport)(text);

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <type_traits>
 
-// The one writer of a length-prefixed text's characters: text cut to max copied to chars, its length
-// returned for the length byte. The bytes after it keep what they held.
+// The one writer of a length-prefixed text's characters: text cut to max copied to chars, its
+// length returned for the length byte. The bytes after it keep what they held.
 inline uint8_t CopyRecordText(char* chars, size_t max, std::string_view text) {
   const size_t n = text.size() < max ? text.size() : max;
   std::memcpy(chars, text.data(), n);

@@ -113,8 +113,8 @@ bool RollbackNoteFile(const std::string& path, bool exists, const std::string* a
 
 bool RollbackNoteAppend(const std::string& path, bool made, int64_t start,
                         const std::string& replaced, const std::string& appended) {
-  return Note("append\t" + BaseName(path) + "\t" + (made ? "new" : std::to_string(start)) +
-              "\t" + JournalHex(replaced) + "\t" + JournalHex(appended));
+  return Note("append\t" + BaseName(path) + "\t" + (made ? "new" : std::to_string(start)) + "\t" +
+              JournalHex(replaced) + "\t" + JournalHex(appended));
 }
 
 void RollbackEnd(bool committed) {

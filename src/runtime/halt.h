@@ -19,8 +19,8 @@ void AddExitStep(ExitStep step, int order);
 constexpr int kRunErrorExitCode = 2;
 [[noreturn]] void RunError(const std::string& file, int os_error);
 
-// Told of an I/O report before the exit steps run (a door shows its caller which file, and logs it):
-// the file as RunError got it and RunErrorText's report.
+// Told of an I/O report before the exit steps run (a door shows its caller which file, and logs
+// it): the file as RunError got it and RunErrorText's report.
 using RunErrorHook = void (*)(const std::string& file, const std::string& report);
 void SetRunErrorHook(RunErrorHook hook);
 

@@ -12,10 +12,10 @@ struct ApiAnswer {
   Json body;
 };
 
-ApiAnswer ApiPlayers();           // GET /api/players: list --json
-ApiAnswer ApiPlayer(int32_t n);   // GET /api/players/N: show N --json
-ApiAnswer ApiCheck();             // GET /api/check: check --json
-ApiAnswer ApiLog();               // GET /api/log: log --json
+ApiAnswer ApiPlayers();          // GET /api/players: list --json
+ApiAnswer ApiPlayer(int32_t n);  // GET /api/players/N: show N --json
+ApiAnswer ApiCheck();            // GET /api/check: check --json
+ApiAnswer ApiLog();              // GET /api/log: log --json
 // POST /api/players/N with a JSON object of field -> value: every value checked first (422 with
 // {"refused": {field: why}}, nothing written), then one set of them all; the answer holds the
 // player as written.

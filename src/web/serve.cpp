@@ -11,8 +11,8 @@
 
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
@@ -240,7 +240,7 @@ int RunServe(const CommandArgs& args) {
 
   httplib::Server server;
   Configure(server);
-  const int bound = port == 0                          ? server.bind_to_any_port(host)
+  const int bound = port == 0                         ? server.bind_to_any_port(host)
                     : server.bind_to_port(host, port) ? port
                                                       : -1;
   if (bound < 0) {
