@@ -45,11 +45,14 @@ function el(tag, text, className) {
 
 function say(text) { $("status").textContent = text || ""; }
 
-function errorText(answer) {
+// The answer's lines under these keys, in this order, or its HTTP status when it has none.
+function answerText(answer, keys) {
   const b = answer.body || {};
-  const errors = [].concat(b.error || [], b.said || []);
-  return errors.length ? errors.join("\n") : "HTTP " + answer.status;
+  const lines = [].concat(...keys.map((key) => b[key] || []));
+  return lines.length ? lines.join("\n") : "HTTP " + answer.status;
 }
+
+function errorText(answer) { return answerText(answer, ["error", "said"]); }
 
 async function api(path, options) {
   const res = await fetch(path, Object.assign({ credentials: "same-origin" }, options));
@@ -222,11 +225,9 @@ async function showCheck() {
 
 async function undo(op, box) {
   const answer = await post("/api/undo/" + op);
-  const said = [].concat(answer.body ? answer.body.said || [] : [],
-                         answer.body ? answer.body.error || [] : []);
   await showLog();
   const target = document.querySelector('.op[data-op="' + op + '"]');
-  (target || box).appendChild(el("p", said.join("\n") || "HTTP " + answer.status, "said"));
+  (target || box).appendChild(el("p", answerText(answer, ["said", "error"]), "said"));
 }
 
 async function showLog() {
