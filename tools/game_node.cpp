@@ -44,6 +44,7 @@ using Clock = std::chrono::steady_clock;
 // is a hash of stamp, record number and place, so a record made of two writes, or written to the
 // wrong place, no longer agrees with its stamp.
 constexpr size_t kStampAt = offsetof(PlayerRecord, reserved_182);
+constexpr FieldRef kStamp{kStampAt, 4, false};
 
 uint8_t PatternByte(uint32_t stamp, int64_t n, size_t at) {
   const int64_t place = n * 40503 + static_cast<int64_t>(at) * 97;
@@ -55,11 +56,7 @@ uint8_t PatternByte(uint32_t stamp, int64_t n, size_t at) {
 }
 
 uint32_t StampOf(const PlayerRecord& record) {
-  const std::string bytes = RecordBytes(record);
-  uint32_t stamp = 0;
-  for (size_t i = 0; i < 4; ++i)
-    stamp |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[kStampAt + i])) << (8 * i);
-  return stamp;
+  return static_cast<uint32_t>(ReadField(record, kStamp));
 }
 
 void Stamp(PlayerRecord& record, int64_t n, uint32_t stamp) {
@@ -67,8 +64,8 @@ void Stamp(PlayerRecord& record, int64_t n, uint32_t stamp) {
   for (const ReservedStretch& s : kReservedStretches)
     for (size_t i = 0; i < s.length; ++i)
       bytes[s.at + i] = static_cast<char>(PatternByte(stamp, n, s.at + i));
-  for (size_t i = 0; i < 4; ++i) bytes[kStampAt + i] = static_cast<char>(stamp >> (8 * i));
   RecordFromBytes(bytes, record);
+  WriteField(record, kStamp, stamp);
 }
 
 bool Whole(const PlayerRecord& record, int64_t n) {
